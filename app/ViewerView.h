@@ -1,0 +1,70 @@
+// The rendering view: the one window of the program that draws. It owns the render context,
+// the in-memory copies of the model and motion files and the work buffers lent to the model
+// library; the mouse turns the scene and advances the motion one frame per move.
+#pragma once
+
+#include "data/ChunkBody.h"
+#include "platform/win/afxwin.h"
+#include "render/RenderContext.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+// Where the view takes its model and motion file images from. Unset members come from the
+// program's resources (modeldata 132, motiondata 133); a set member replaces that resource
+// byte for byte (an empty vector stands for a missing file).
+struct ViewerFiles {
+    std::optional<std::vector<uint8_t>> model;
+    std::optional<std::vector<uint8_t>> motion;
+};
+
+class CViewerView : public CWnd {
+public:
+    CViewerView();
+    ~CViewerView() override;
+    CViewerView(const CViewerView&) = delete;
+    CViewerView& operator=(const CViewerView&) = delete;
+
+    // Replaces the resource files for the next Create (tools load the user's own files).
+    void SetFiles(ViewerFiles files) { m_files = std::move(files); }
+
+    // What creation could not load (missing resource, refused file, device that did not
+    // open), one line each; the same lines go to standard error.
+    const std::vector<std::string>& StartupProblems() const { return m_startupProblems; }
+
+    // The frame the view shows: the one frame composition, without the paint bookkeeping.
+    // Does nothing unless the device is open.
+    void DrawFrame();
+
+    BOOL PreCreateWindow(CREATESTRUCT& cs) override;
+    int OnCreate(LPCREATESTRUCT createStruct) override;
+    void OnPaint() override;
+    void OnMouseMove(UINT flags, CPoint point) override;
+    void OnLButtonDown(UINT flags, CPoint point) override;
+
+    // Fields in the order the view keeps them; public so that tools and tests read them.
+    float m_angleX;
+    float m_angleY;
+    POINT m_lastMouse;
+    std::unique_ptr<uint8_t[]> m_motionFile;
+    std::unique_ptr<uint8_t[]> m_matrixBuffer;
+    CRenderContext m_context;
+    std::unique_ptr<uint8_t[]> m_vertexBuffer;
+    std::unique_ptr<uint8_t[]> m_modelFile;
+    ChunkBody m_rootObject;
+    ChunkBody m_motion;
+    ChunkBody m_texList;
+    float m_frame;
+
+    static constexpr uint32_t kVertexBufferBytes = 0xC000;
+    static constexpr uint32_t kMatrixBufferBytes = 4096;
+
+private:
+    void Report(std::string problem);
+
+    ViewerFiles m_files;
+    std::vector<std::string> m_startupProblems;
+};
