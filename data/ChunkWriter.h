@@ -6,9 +6,10 @@
 // body offset of its target (0 = null). Every marked field, null or not, is listed in the
 // relocation list written after the body.
 //
-// Misuse (a field that is misaligned or lies outside the body, an overwrite past the end, a tag
-// that is not four characters) throws std::invalid_argument / std::out_of_range: the writer
-// never produces a file the loaders would refuse unless asked to through AddRawChunk.
+// Misuse (a field that is misaligned or lies outside the body, a marked field whose target is not
+// an aligned offset inside the body when the chunk is added, an overwrite past the end, a tag
+// that is not four bytes) throws std::invalid_argument / std::out_of_range: the writer never
+// produces a file the loaders would refuse unless asked to through AddRawChunk / AddRawBytes.
 #pragma once
 
 #include <cstdint>
@@ -45,7 +46,8 @@ public:
     void PutU32(uint32_t offset, uint32_t value);
 
     // Writes `targetOffset` into the field at `fieldOffset` and marks it as a pointer field.
-    // A target of 0 is a null field (still listed, stays null when loaded).
+    // A target of 0 is a null field (still listed, stays null when loaded). The target may be
+    // appended later; it is checked when the chunk is added to a file.
     void PutPointer(uint32_t fieldOffset, uint32_t targetOffset);
 
     // Marks an already-written word as a pointer field (null ones too: they stay 0).
