@@ -20,6 +20,9 @@ using LPVOID = void*;
 using LPCVOID = const void*;
 using LPSTR = char*;
 using LPCSTR = const char*;
+using HANDLE = void*;
+using LPDWORD = DWORD*;
+using LPLONG = LONG*;
 
 #ifndef TRUE
 #define TRUE 1
