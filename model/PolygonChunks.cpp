@@ -1,0 +1,196 @@
+// Polygon chunks: material and texture state, cache and call chunks, and triangle strips sent
+// to the render context vertex by vertex.
+//
+// Every chunk is read only inside the body; strips stop at their chunk's end. A strip that
+// names an entry at or past the work buffer's capacity is clipped there: the vertices before
+// it are drawn, the rest of that strip is skipped. A call chunk is followed only to a slot
+// filled in this same model body, never to a slot already being walked, and at most
+// kMaxCallDepth deep; the draw's walk budget bounds repeated calls.
+#include "model/ModelInternal.h"
+#include "model/ModelLibrary.h"
+#include "render/RenderContext.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+constexpr float kColorScale = 0.003921569f;  // 1/255
+
+inline uint16_t LoadU16(const uint8_t* p) {
+    uint16_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+// `bytes` bytes of the model body at `offset` (chunks inside a list are 2-byte granular).
+inline const uint8_t* ListBytes(uint32_t offset, uint32_t bytes) {
+    const ChunkBody body = mdlStateRef().model;
+    if (body.data == nullptr || offset > body.size || bytes > body.size - offset) return nullptr;
+    return body.data + offset;
+}
+
+inline bool Spend(uint64_t bytes) {
+    ModelState& s = mdlStateRef();
+    if (s.walkBudget < bytes) return false;
+    s.walkBudget -= bytes;
+    return true;
+}
+
+template <uint32_t RecordBytes>
+uint32_t DrawStripsOf(uint32_t chunkOffset) {
+    ModelState& s = mdlStateRef();
+    const uint8_t* header = ListBytes(chunkOffset, 4);
+    if (header == nullptr) return kListEnd;
+    const uint64_t chunkEnd = chunkOffset + 4u + 2u * static_cast<uint64_t>(LoadU16(header + 2));
+    const uint32_t next = chunkEnd < s.model.size ? static_cast<uint32_t>(chunkEnd) : kListEnd;
+    const uint64_t end = chunkEnd < s.model.size ? chunkEnd : s.model.size;
+    if (!Spend(end - chunkOffset)) return kListEnd;
+
+    uint64_t at = chunkOffset + 4u;
+    if (at + 2 > end) return next;
+    const uint16_t stripHeader = LoadU16(s.model.data + at);
+    at += 2;
+    const uint32_t strips = stripHeader & 0x3FFFu;
+    const uint32_t userBytes = 2u * (stripHeader >> 14);
+    const uint32_t capacity = s.vertexBuffer == nullptr || s.vertexCapacity < 0 ? 0u : static_cast<uint32_t>(s.vertexCapacity);
+    const MaterialColor color = s.materialColors[0];
+
+    for (uint32_t strip = 0; strip < strips; ++strip) {
+        if (at + 2 > end) break;
+        const int32_t length = static_cast<int16_t>(LoadU16(s.model.data + at));
+        at += 2;
+        const uint32_t n = static_cast<uint32_t>(std::abs(length));
+        mdlBeginStrip();
+        bool clipped = false;
+        for (uint32_t j = 0; j < n; ++j) {
+            if (at + RecordBytes > end) {
+                mdlEndStrip();
+                return next;
+            }
+            const uint16_t index = LoadU16(s.model.data + at);
+            if (index >= capacity) clipped = true;
+            if (!clipped) mdlEmitVertex(s.vertexBuffer[index], color);
+            at += RecordBytes;
+            if (j >= 2) at += userBytes;
+        }
+        mdlEndStrip();
+    }
+    return next;
+}
+
+void WalkPolygons(uint32_t offset, int callDepth, const uint8_t* activeSlots);
+
+void CallSlot(uint8_t slot, int callDepth, const uint8_t* activeSlots) {
+    ModelState& s = mdlStateRef();
+    const CachedList& cached = s.cachedLists[slot];
+    if (cached.body == nullptr || cached.body != s.model.data || callDepth >= kMaxCallDepth) return;
+    for (int i = 0; i < callDepth; ++i)
+        if (activeSlots[i] == slot) return;
+    uint8_t slots[kMaxCallDepth];
+    for (int i = 0; i < callDepth; ++i) slots[i] = activeSlots[i];
+    slots[callDepth] = slot;
+    WalkPolygons(cached.offset, callDepth + 1, slots);
+}
+
+void WalkPolygons(uint32_t offset, int callDepth, const uint8_t* activeSlots) {
+    ModelState& s = mdlStateRef();
+    while (offset != kListEnd) {
+        const uint8_t* p = ListBytes(offset, 2);
+        if (p == nullptr) return;
+        const uint8_t type = p[0];
+        const uint8_t flags = p[1];
+        if (type <= 0x03) {
+            if (!Spend(2)) return;
+            offset += 2;
+        } else if (type == 0x04) {
+            // The rest of this list is kept for a later call chunk, not drawn now.
+            s.cachedLists[flags] = CachedList{s.model.data, offset + 2};
+            return;
+        } else if (type == 0x05) {
+            if (!Spend(2)) return;
+            offset += 2;
+            CallSlot(flags, callDepth, activeSlots);
+        } else if (type == 0x08) {
+            const uint8_t* q = ListBytes(offset, 4);
+            if (q == nullptr || !Spend(4)) return;
+            s.textureId = LoadU16(q + 2) & 0x1FFF;
+            offset += 4;
+        } else if (type >= 0x11 && type <= 0x17) {
+            const uint32_t bits = type - 0x10u;
+            const uint32_t colors = (bits & 1u) + ((bits >> 1) & 1u) + ((bits >> 2) & 1u);
+            const uint32_t length = 4 + 4 * colors;
+            const uint8_t* q = ListBytes(offset, length);
+            if (q == nullptr || !Spend(length)) return;
+            const uint8_t* stored = q + 4;
+            for (int k = 0; k < 3; ++k) {
+                if ((bits & (1u << k)) == 0) continue;
+                s.materialColors[k] = mdlUnpackColor(stored);
+                stored += 4;
+            }
+            offset += length;
+        } else if (type >= 0x40 && type <= 0x43) {
+            offset = mdlDrawStrips(offset);
+        } else if (type >= 0x44 && type <= 0x48) {
+            const uint8_t* q = ListBytes(offset, 4);
+            if (q == nullptr) return;
+            const uint64_t length = 4u + 2u * static_cast<uint64_t>(LoadU16(q + 2));
+            if (!Spend(length)) return;
+            offset = offset + length < s.model.size ? static_cast<uint32_t>(offset + length) : kListEnd;
+        } else {
+            // The end chunk, and types with no length to skip by, end the list.
+            return;
+        }
+    }
+}
+
+}  // namespace
+
+MaterialColor mdlUnpackColor(const uint8_t* stored) {
+    return MaterialColor{stored[2], stored[1], stored[0], stored[3]};
+}
+
+void mdlBeginStrip() {
+    if (CRenderContext* c = mdlStateRef().context) c->Begin(RC_TRIANGLE_STRIP);
+}
+
+void mdlEndStrip() {
+    if (CRenderContext* c = mdlStateRef().context) c->End();
+}
+
+void mdlEmitVertex(const VertexWorkEntry& entry, const MaterialColor& color) {
+    CRenderContext* c = mdlStateRef().context;
+    if (c == nullptr) return;
+    const uint32_t r = static_cast<uint32_t>(color.red) & 0xFFu, g = static_cast<uint32_t>(color.green) & 0xFFu,
+                   b = static_cast<uint32_t>(color.blue) & 0xFFu, a = static_cast<uint32_t>(color.alpha) & 0xFFu;
+    c->m_color = (a << 24) | (r << 16) | (g << 8) | b;
+    const Vector3 material{static_cast<float>(color.red) * kColorScale, static_cast<float>(color.green) * kColorScale,
+                           static_cast<float>(color.blue) * kColorScale};
+    c->m_material.diffuse = material;
+    c->m_material.specular = material;
+    c->m_normal = c->m_modelview.TransformDirection(entry.normal.x, entry.normal.y, entry.normal.z);
+    c->Vertex(entry.position.x, entry.position.y, entry.position.z);
+}
+
+uint32_t mdlDrawStrips(uint32_t chunkOffset) {
+    const uint8_t* header = ListBytes(chunkOffset, 2);
+    if (header == nullptr) return kListEnd;
+    switch (header[0]) {
+    case 0x40:
+        return DrawStripsOf<2>(chunkOffset);
+    case 0x41:
+    case 0x42:
+        return DrawStripsOf<6>(chunkOffset);
+    case 0x43:
+        return DrawStripsOf<8>(chunkOffset);
+    default:
+        return kListEnd;
+    }
+}
+
+void mdlDrawPolygons(uint32_t listOffset) {
+    // The list start is a pointer field: resolve it like one.
+    if (BodyBytesAt(mdlStateRef().model, listOffset, 2) == nullptr) return;
+    WalkPolygons(listOffset, 0, nullptr);
+}
