@@ -35,6 +35,9 @@ public:
     // open), one line each; the same lines go to standard error.
     const std::vector<std::string>& StartupProblems() const { return m_startupProblems; }
 
+    // Frame count of the loaded motion (0 without one). The view shows frames 0 to count - 2.
+    uint32_t MotionFrameCount() const;
+
     // The frame the view shows: the one frame composition, without the paint bookkeeping.
     // Does nothing unless the device is open.
     void DrawFrame();
@@ -64,6 +67,9 @@ public:
 
 private:
     void Report(std::string problem);
+    // Copies the given file, or else the resource, into a block of its own.
+    bool CopyFile(const char* what, const std::optional<std::vector<uint8_t>>& given, const char* type, WORD id,
+                  std::unique_ptr<uint8_t[]>* copy, uint32_t* size);
 
     ViewerFiles m_files;
     std::vector<std::string> m_startupProblems;
