@@ -131,7 +131,9 @@ class Scratch {
 public:
     std::vector<ClipVertex> clip;      // transformed vertices of the current call
     std::vector<ScreenVertex> screen;  // mapped vertices of the current call (unclipped prims)
+    std::vector<uint32_t> codes;       // per vertex: outside-plane bits, not-finite, not-mapped
     uint64_t fragments = 0;            // fragments shaded since the last reset (fill-rate stats)
+    bool forceGenericPath = false;     // tests: bypass the specialised span loops
     void resetStats() { fragments = 0; }
 };
 
@@ -139,7 +141,9 @@ public:
 // transformed by `worldViewProjection` (row-vector 4x4, world x view x projection), clipped
 // against the viewport's clip volume, mapped, and rasterized into the targets.
 // Returns false for an invalid primitive type (nothing drawn); true otherwise, including
-// when every primitive was clipped, culled or dropped as degenerate or non-finite.
+// when every primitive was clipped, culled or dropped as degenerate or non-finite, and when
+// the targets or the viewport are unusable (null pixels, unsupported layout, empty or
+// non-finite clip volume): then nothing is drawn.
 bool DrawLVertices(const ColorTarget& target, const DepthTarget& depth, const Viewport& viewport,
                    const States& states, const float worldViewProjection[16],
                    uint32_t primitiveType, const void* vertices, uint32_t count, Scratch& scratch);
@@ -153,6 +157,13 @@ uint32_t UnpackColor(const PixelLayout& layout, uint32_t pixel);
 // Reads/writes one raw pixel value of `bitsPerPixel` (8, 16, 24 or 32) at `p`.
 uint32_t LoadPixel(const uint8_t* p, uint32_t bitsPerPixel);
 void StorePixel(uint8_t* p, uint32_t bitsPerPixel, uint32_t value);
+
+// Fills the rectangle [x0, x1) x [y0, y1), clipped to the target, with a raw pixel value.
+void FillColor(const ColorTarget& target, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+               uint32_t rawValue);
+// Fills the rectangle, clipped to the buffer, with a 16-bit depth value.
+void FillDepth(const DepthTarget& depth, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+               uint16_t value);
 
 // True when the layout is one the rasterizer can read and write (8/16/24/32 bpp, non-empty
 // masks that fit the pixel size).

@@ -1,0 +1,142 @@
+// Shared records between the rasterizer's stages. Not part of the device's interface.
+#pragma once
+
+#include "platform/d3d/raster/Raster.h"
+
+#include <cmath>
+#include <cstdint>
+
+namespace raster::detail {
+
+// Screen coordinates beyond this many pixels from the origin are dropped: it keeps the
+// 8-bit sub-pixel edge functions well inside 64-bit range.
+constexpr float kMaxScreenCoord = 1048576.0f;  // 2^20
+// Smallest w kept by the clipper: nothing at or behind the eye reaches the divide.
+constexpr float kMinW = 1e-5f;
+constexpr int kSubPixelBits = 8;
+constexpr int kSubPixelOne = 1 << kSubPixelBits;
+
+// Clamps a float into [lo, hi]; NaN goes to lo. Use before every float-to-int conversion.
+inline float ClampF(float v, float lo, float hi)
+{
+    if (!(v >= lo)) {
+        return lo;
+    }
+    if (!(v <= hi)) {
+        return hi;
+    }
+    return v;
+}
+
+// round(v / 255) for v in [0, 255 * 255], exact.
+inline uint32_t Div255(uint32_t v)
+{
+    v += 128;
+    return (v + (v >> 8)) >> 8;
+}
+
+// Decoded pixel state for one draw call: what every span and pixel needs, resolved once.
+struct PixelContext {
+    // Colour target.
+    uint8_t* colorBase = nullptr;
+    int32_t colorPitch = 0;
+    PixelLayout colorLayout;
+    uint32_t colorBytes = 4;
+    // Depth target (null = none).
+    uint8_t* depthBase = nullptr;
+    int32_t depthPitch = 0;
+    // Scissor: viewport rectangle clipped to the targets, [x0, x1) x [y0, y1).
+    int32_t clipX0 = 0, clipY0 = 0, clipX1 = 0, clipY1 = 0;
+
+    bool zTest = false;   // ZENABLE with a depth buffer
+    bool zWrite = false;  // ZENABLE, ZWRITEENABLE and a depth buffer
+    uint32_t zFunc = kCmpLessEqual;
+    bool alphaTest = false;
+    uint32_t alphaFunc = kCmpAlways;
+    uint32_t alphaRef = 0;
+    bool blend = false;
+    uint32_t srcBlend = kBlendOne, destBlend = kBlendZero;
+    bool specular = true;
+    bool flat = false;
+    bool perspective = false;
+
+    // Texture (null texels = untextured).
+    const uint8_t* texels = nullptr;
+    int32_t texPitch = 0;
+    int32_t texWidth = 0, texHeight = 0;
+    PixelLayout texLayout;
+    uint32_t texBytes = 4;
+    bool texHasAlpha = false;
+    bool texIsArgb8888 = false;  // masks FF0000/FF00/FF(/FF000000), 32 bpp: read without unpacking
+    uint32_t texBlend = kTBlendModulate;
+    bool magLinear = false, minLinear = false;
+    uint32_t addressU = kAddressWrap, addressV = kAddressWrap;
+    uint32_t borderColor = 0;
+
+    uint64_t* fragments = nullptr;
+};
+
+// Attribute slots of the interpolated planes.
+enum Attr : int { kZ = 0, kInvW, kU, kV, kR, kG, kB, kA, kSR, kSG, kSB, kAttrCount };
+
+// One triangle ready for scan conversion: attribute planes value(x, y) = base + dx (x - refX) +
+// dy (y - refY), in pixel-centre coordinates. U, V hold u/w, v/w when perspective is on.
+struct Planes {
+    float refX = 0.0f, refY = 0.0f;
+    float base[kAttrCount] = {};
+    float dx[kAttrCount] = {};
+    float dy[kAttrCount] = {};
+
+    float At(int attr, float x, float y) const
+    {
+        return base[attr] + dx[attr] * (x - refX) + dy[attr] * (y - refY);
+    }
+};
+
+// A span function shades pixels [x0, x1) of row y.
+using SpanFn = void (*)(const PixelContext&, const Planes&, int32_t y, int32_t x0, int32_t x1);
+
+// Stage entry points.
+// Vertex stage: transform into clip space (clip matrix folded in) with attributes; false when a
+// vertex is not finite (the primitives using it are dropped).
+void TransformVertices(const void* in, uint32_t count, const float wvp[16], const Viewport& vp,
+                       ClipVertex* out, bool* finite);
+// Clips a convex polygon against the clip volume. `poly` must hold room for n + 7 vertices;
+// returns the new vertex count (0 when nothing is left).
+int ClipPolygon(ClipVertex* poly, int n, ClipVertex* tmp);
+// Clips a segment; false when nothing is left.
+bool ClipSegment(ClipVertex& a, ClipVertex& b);
+// Divides and maps to the viewport; false when the result is not finite or out of range.
+bool MapToScreen(const ClipVertex& c, const Viewport& vp, ScreenVertex& out);
+uint32_t ClipCode(const ClipVertex& c);
+
+// Pixel stage.
+bool BuildPixelContext(const ColorTarget& target, const DepthTarget& depth, const Viewport& vp,
+                       const States& states, PixelContext& ctx);
+SpanFn SelectSpan(const PixelContext& ctx, bool forceGeneric);
+// Shades one fragment with the generic path (lines and points use it).
+void ShadePixel(const PixelContext& ctx, int32_t x, int32_t y, float z, float invW, float u,
+                float v, const float color[4], const float specular[3]);
+
+// One edge function in 8-bit sub-pixel units: E(P) = A (Px - ax) + B (Py - ay) + bias, a pixel
+// centre P is covered when E >= 0 for all three edges (bias -1 on edges that are not top or left).
+struct EdgeFn {
+    int64_t A = 0, B = 0, ax = 0, ay = 0, bias = 0;
+};
+struct TriangleEdges {
+    EdgeFn e[3];
+    int32_t row0 = 0, row1 = -1;  // inclusive pixel rows to visit (already scissored)
+};
+// Rasterization stage: walks the rows of a set-up triangle and hands each covered span to `span`.
+void ScanTriangle(const PixelContext& ctx, SpanFn span, const Planes& planes,
+                  const TriangleEdges& edges);
+
+// Triangle stage: setup and scan conversion of one screen triangle; false when dropped.
+bool DrawTriangle(const PixelContext& ctx, SpanFn span, const ScreenVertex& v0,
+                  const ScreenVertex& v1, const ScreenVertex& v2, uint32_t cullMode);
+// Line and point stage.
+void DrawLine(const PixelContext& ctx, const ScreenVertex& a, const ScreenVertex& b,
+              const ScreenVertex& flatSource);
+void DrawPoint(const PixelContext& ctx, const ScreenVertex& p);
+
+}  // namespace raster::detail

@@ -1,0 +1,79 @@
+// Line and point stage: one-pixel points, DDA lines with both end pixels drawn.
+#include "platform/d3d/raster/PixelMath.h"
+
+namespace raster::detail {
+
+namespace {
+
+inline int32_t RoundToPixel(float v)
+{
+    return FloorToInt(ClampF(v, -kMaxScreenCoord, kMaxScreenCoord) + 0.5f);
+}
+
+inline void Shade(const PixelContext& ctx, int32_t x, int32_t y, const ScreenVertex& a,
+                  const ScreenVertex& b, float t, const ScreenVertex& flat)
+{
+    auto mix = [t](float p, float q) { return p + (q - p) * t; };
+    const ScreenVertex& ca = ctx.flat ? flat : a;
+    const ScreenVertex& cb = ctx.flat ? flat : b;
+    const float color[4] = {mix(ca.r, cb.r), mix(ca.g, cb.g), mix(ca.b, cb.b), mix(ca.a, cb.a)};
+    const float spec[3] = {mix(ca.sr, cb.sr), mix(ca.sg, cb.sg), mix(ca.sb, cb.sb)};
+    float u, v;
+    if (ctx.perspective) {
+        u = mix(a.u * a.invW, b.u * b.invW);
+        v = mix(a.v * a.invW, b.v * b.invW);
+    } else {
+        u = mix(a.u, b.u);
+        v = mix(a.v, b.v);
+    }
+    ShadePixel(ctx, x, y, mix(a.z, b.z), mix(a.invW, b.invW), u, v, color, spec);
+}
+
+}  // namespace
+
+void DrawPoint(const PixelContext& ctx, const ScreenVertex& p)
+{
+    Shade(ctx, RoundToPixel(p.x), RoundToPixel(p.y), p, p, 0.0f, p);
+}
+
+void DrawLine(const PixelContext& ctx, const ScreenVertex& a, const ScreenVertex& b,
+              const ScreenVertex& flatSource)
+{
+    const float dx = b.x - a.x;
+    const float dy = b.y - a.y;
+    const bool xMajor = std::fabs(dx) >= std::fabs(dy);
+    const float m0 = xMajor ? a.x : a.y;
+    const float m1 = xMajor ? b.x : b.y;
+    const float n0 = xMajor ? a.y : a.x;
+    const float n1 = xMajor ? b.y : b.x;
+    int32_t first = RoundToPixel(m0);
+    int32_t last = RoundToPixel(m1);
+    const int32_t dir = last >= first ? 1 : -1;
+    if (first == last) {
+        DrawPoint(ctx, a);
+        return;
+    }
+    // Visit only the part of the major axis inside the scissor.
+    const int32_t lo = xMajor ? ctx.clipX0 : ctx.clipY0;
+    const int32_t hi = (xMajor ? ctx.clipX1 : ctx.clipY1) - 1;
+    int32_t from = first, to = last;
+    if (dir > 0) {
+        from = std::max(from, lo);
+        to = std::min(to, hi);
+    } else {
+        from = std::min(from, hi);
+        to = std::max(to, lo);
+    }
+    const float span = m1 - m0;
+    for (int32_t m = from; dir > 0 ? m <= to : m >= to; m += dir) {
+        const float t = ClampF((float(m) - m0) / span, 0.0f, 1.0f);
+        const int32_t n = RoundToPixel(n0 + (n1 - n0) * t);
+        if (xMajor) {
+            Shade(ctx, m, n, a, b, t, flatSource);
+        } else {
+            Shade(ctx, n, m, a, b, t, flatSource);
+        }
+    }
+}
+
+}  // namespace raster::detail

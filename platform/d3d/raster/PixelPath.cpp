@@ -1,0 +1,318 @@
+// Per-pixel stage, generic form: texture, texture blend, specular, alpha test, depth test,
+// alpha blend and write-out for any state and any pixel format.
+#include "platform/d3d/raster/PixelMath.h"
+
+namespace raster::detail {
+
+namespace {
+
+bool UsableTexture(const TextureImage* t)
+{
+    if (t == nullptr || t->texels == nullptr || t->width <= 0 || t->height <= 0 ||
+        !IsSupportedLayout(t->layout)) {
+        return false;
+    }
+    const int64_t rowBytes = int64_t(t->width) * (t->layout.bitsPerPixel / 8);
+    return t->pitch >= rowBytes;
+}
+
+bool IsLinear(uint32_t filter)
+{
+    // No mipmaps here: the MIP variants keep their base filter.
+    return filter == kFilterLinear || filter == kFilterLinearMipNearest ||
+           filter == kFilterLinearMipLinear;
+}
+
+bool IsArgb8888(const PixelLayout& l)
+{
+    return l.bitsPerPixel == 32 && l.rMask == 0x00FF0000u && l.gMask == 0x0000FF00u &&
+           l.bMask == 0x000000FFu && (l.aMask == 0 || l.aMask == 0xFF000000u);
+}
+
+uint32_t ValidCompare(uint32_t f, uint32_t fallback)
+{
+    return (f >= kCmpNever && f <= kCmpAlways) ? f : fallback;
+}
+
+// Blend factors per channel (0..255) for one factor name.
+inline void BlendFactor(uint32_t factor, const uint32_t src[4], const uint32_t dst[4],
+                        uint32_t out[4])
+{
+    switch (factor) {
+    case kBlendZero:
+        out[0] = out[1] = out[2] = out[3] = 0;
+        break;
+    case kBlendSrcColor:
+        for (int i = 0; i < 4; ++i) out[i] = src[i];
+        break;
+    case kBlendInvSrcColor:
+        for (int i = 0; i < 4; ++i) out[i] = 255 - src[i];
+        break;
+    case kBlendSrcAlpha:
+    case kBlendBothSrcAlpha:
+        out[0] = out[1] = out[2] = out[3] = src[3];
+        break;
+    case kBlendInvSrcAlpha:
+    case kBlendBothInvSrcAlpha:
+        out[0] = out[1] = out[2] = out[3] = 255 - src[3];
+        break;
+    case kBlendDestAlpha:
+        out[0] = out[1] = out[2] = out[3] = dst[3];
+        break;
+    case kBlendInvDestAlpha:
+        out[0] = out[1] = out[2] = out[3] = 255 - dst[3];
+        break;
+    case kBlendDestColor:
+        for (int i = 0; i < 4; ++i) out[i] = dst[i];
+        break;
+    case kBlendInvDestColor:
+        for (int i = 0; i < 4; ++i) out[i] = 255 - dst[i];
+        break;
+    case kBlendSrcAlphaSat: {
+        const uint32_t f = std::min(src[3], 255 - dst[3]);
+        out[0] = out[1] = out[2] = f;
+        out[3] = 255;
+        break;
+    }
+    default:  // ONE
+        out[0] = out[1] = out[2] = out[3] = 255;
+        break;
+    }
+}
+
+// Colour after the texture blend (channels r g b a, 0..255).
+inline void TextureBlend(const PixelContext& ctx, uint32_t tex, uint32_t c[4])
+{
+    const uint32_t t[4] = {(tex >> 16) & 255, (tex >> 8) & 255, tex & 255, tex >> 24};
+    switch (ctx.texBlend) {
+    case kTBlendDecal:
+    case kTBlendCopy:
+        for (int i = 0; i < 4; ++i) c[i] = t[i];
+        break;
+    case kTBlendDecalAlpha:
+        for (int i = 0; i < 3; ++i) c[i] = Div255(c[i] * (255 - t[3]) + t[i] * t[3]);
+        break;
+    case kTBlendModulateAlpha:
+        for (int i = 0; i < 4; ++i) c[i] = Div255(c[i] * t[i]);
+        break;
+    case kTBlendDecalMask:
+        if (t[3] & 1) {
+            for (int i = 0; i < 3; ++i) c[i] = t[i];
+        }
+        break;
+    case kTBlendModulateMask:
+        if (t[3] & 1) {
+            for (int i = 0; i < 3; ++i) c[i] = Div255(c[i] * t[i]);
+        }
+        break;
+    case kTBlendAdd:
+        for (int i = 0; i < 3; ++i) c[i] = std::min(255u, c[i] + t[i]);
+        break;
+    default:  // MODULATE: alpha from the texture when it has alpha, else from the vertex
+        for (int i = 0; i < 3; ++i) c[i] = Div255(c[i] * t[i]);
+        if (ctx.texHasAlpha) {
+            c[3] = t[3];
+        }
+        break;
+    }
+}
+
+// Shades one fragment. `col` holds r g b a and specular r g b (0..255).
+inline void Fragment(const PixelContext& ctx, int32_t x, int32_t y, uint32_t z16,
+                     const uint32_t col[7], float u, float v, bool linear)
+{
+    uint16_t* zp = nullptr;
+    if (ctx.zTest) {
+        zp = reinterpret_cast<uint16_t*>(ctx.depthBase + ptrdiff_t(y) * ctx.depthPitch) + x;
+        if (!Compare(ctx.zFunc, z16, *zp)) {
+            return;
+        }
+    }
+    uint32_t c[4] = {col[0], col[1], col[2], col[3]};
+    if (ctx.texels != nullptr) {
+        TextureBlend(ctx, SampleTexture(ctx, u, v, linear), c);
+    }
+    if (ctx.specular) {
+        for (int i = 0; i < 3; ++i) c[i] = std::min(255u, c[i] + col[4 + i]);
+    }
+    if (ctx.alphaTest && !Compare(ctx.alphaFunc, c[3], ctx.alphaRef)) {
+        return;
+    }
+    uint8_t* p = ctx.colorBase + ptrdiff_t(y) * ctx.colorPitch + ptrdiff_t(x) * ctx.colorBytes;
+    if (ctx.blend) {
+        const uint32_t d = UnpackColor(ctx.colorLayout, LoadPixel(p, ctx.colorLayout.bitsPerPixel));
+        const uint32_t dst[4] = {(d >> 16) & 255, (d >> 8) & 255, d & 255, d >> 24};
+        uint32_t sf[4], df[4];
+        BlendFactor(ctx.srcBlend, c, dst, sf);
+        if (ctx.srcBlend == kBlendBothSrcAlpha || ctx.srcBlend == kBlendBothInvSrcAlpha) {
+            // The "both" factors set the destination factor as well: its inverse.
+            for (int i = 0; i < 4; ++i) df[i] = 255 - sf[i];
+        } else {
+            BlendFactor(ctx.destBlend, c, dst, df);
+        }
+        for (int i = 0; i < 4; ++i) {
+            c[i] = std::min(255u, (c[i] * sf[i] + dst[i] * df[i] + 127) / 255);
+        }
+    }
+    const uint32_t argb = (c[3] << 24) | (c[0] << 16) | (c[1] << 8) | c[2];
+    StorePixel(p, ctx.colorLayout.bitsPerPixel, PackColor(ctx.colorLayout, argb));
+    if (ctx.zWrite) {
+        if (zp == nullptr) {
+            zp = reinterpret_cast<uint16_t*>(ctx.depthBase + ptrdiff_t(y) * ctx.depthPitch) + x;
+        }
+        *zp = uint16_t(z16);
+    }
+}
+
+// Minified when one pixel step covers more than one texel along x or y.
+bool SpanMinified(const PixelContext& ctx, const Planes& p, const SpanInterp& s)
+{
+    float u, v;
+    TexCoords(s, ctx.perspective, u, v);
+    float dudx = p.dx[kU], dvdx = p.dx[kV], dudy = p.dy[kU], dvdy = p.dy[kV];
+    if (ctx.perspective) {
+        const float w = s.w > kMinInvW ? s.w : kMinInvW;
+        dudx = (dudx - u * p.dx[kInvW]) / w;
+        dvdx = (dvdx - v * p.dx[kInvW]) / w;
+        dudy = (dudy - u * p.dy[kInvW]) / w;
+        dvdy = (dvdy - v * p.dy[kInvW]) / w;
+    }
+    const float tw = float(ctx.texWidth), th = float(ctx.texHeight);
+    const float ax = dudx * tw, ay = dvdx * th, bx = dudy * tw, by = dvdy * th;
+    const float rho = std::max(ax * ax + ay * ay, bx * bx + by * by);
+    return rho > 1.0f;  // NaN counts as magnified
+}
+
+void GenericSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x0, int32_t x1)
+{
+    SpanInterp s;
+    InitSpan(p, y, x0, x1, s);
+    bool linear = ctx.magLinear;
+    if (ctx.texels != nullptr && ctx.magLinear != ctx.minLinear) {
+        linear = SpanMinified(ctx, p, s) ? ctx.minLinear : ctx.magLinear;
+    }
+    for (int32_t x = x0; x < x1; ++x) {
+        uint32_t col[7];
+        for (int k = 0; k < 7; ++k) col[k] = uint32_t(s.c[k]) >> 16;
+        float u, v;
+        TexCoords(s, ctx.perspective, u, v);
+        Fragment(ctx, x, y, DepthOf(s.z), col, u, v, linear);
+        StepSpan(s);
+    }
+}
+
+}  // namespace
+
+SpanFn SelectFastSpan(const PixelContext& ctx);
+
+bool BuildPixelContext(const ColorTarget& target, const DepthTarget& depth, const Viewport& vp,
+                       const States& st, PixelContext& ctx)
+{
+    if (target.pixels == nullptr || target.width <= 0 || target.height <= 0 ||
+        !IsSupportedLayout(target.layout) ||
+        int64_t(target.pitch) < int64_t(target.width) * (target.layout.bitsPerPixel / 8)) {
+        return false;
+    }
+    if (vp.width <= 0 || vp.height <= 0 || !std::isfinite(vp.clipX) || !std::isfinite(vp.clipY) ||
+        !(vp.clipWidth > 0.0f) || !(vp.clipHeight > 0.0f) || !std::isfinite(vp.clipWidth) ||
+        !std::isfinite(vp.clipHeight) || !std::isfinite(vp.minZ) || !std::isfinite(vp.maxZ) ||
+        !(vp.maxZ > vp.minZ)) {
+        return false;
+    }
+    ctx = PixelContext{};
+    ctx.colorBase = target.pixels;
+    ctx.colorPitch = target.pitch;
+    ctx.colorLayout = target.layout;
+    ctx.colorBytes = target.layout.bitsPerPixel / 8;
+
+    int64_t x0 = std::max<int64_t>(vp.x, 0), y0 = std::max<int64_t>(vp.y, 0);
+    int64_t x1 = std::min<int64_t>(int64_t(vp.x) + vp.width, target.width);
+    int64_t y1 = std::min<int64_t>(int64_t(vp.y) + vp.height, target.height);
+
+    const bool hasDepth = depth.values != nullptr && depth.width > 0 && depth.height > 0 &&
+                          int64_t(depth.pitch) >= int64_t(depth.width) * 2;
+    if (st.zEnable && hasDepth) {
+        ctx.depthBase = reinterpret_cast<uint8_t*>(depth.values);
+        ctx.depthPitch = depth.pitch;
+        ctx.zTest = true;
+        ctx.zWrite = st.zWriteEnable;
+        ctx.zFunc = ValidCompare(st.zFunc, kCmpLessEqual);
+        // Never touch depth outside the buffer, even if it is smaller than the target.
+        x1 = std::min<int64_t>(x1, depth.width);
+        y1 = std::min<int64_t>(y1, depth.height);
+    }
+    if (x0 >= x1 || y0 >= y1) {
+        return false;
+    }
+    ctx.clipX0 = int32_t(x0);
+    ctx.clipY0 = int32_t(y0);
+    ctx.clipX1 = int32_t(x1);
+    ctx.clipY1 = int32_t(y1);
+
+    ctx.alphaTest = st.alphaTestEnable;
+    ctx.alphaFunc = ValidCompare(st.alphaFunc, kCmpAlways);
+    ctx.alphaRef = std::min<uint32_t>(st.alphaRef, 255);
+    ctx.blend = st.alphaBlendEnable;
+    ctx.srcBlend = (st.srcBlend >= kBlendZero && st.srcBlend <= kBlendBothInvSrcAlpha) ? st.srcBlend : kBlendOne;
+    ctx.destBlend = (st.destBlend >= kBlendZero && st.destBlend <= kBlendBothInvSrcAlpha) ? st.destBlend : kBlendZero;
+    ctx.specular = st.specularEnable;
+    ctx.flat = st.shadeMode == kShadeFlat;
+    ctx.perspective = st.texturePerspective;
+
+    if (UsableTexture(st.texture)) {
+        const TextureImage& t = *st.texture;
+        ctx.texels = t.texels;
+        ctx.texPitch = t.pitch;
+        ctx.texWidth = t.width;
+        ctx.texHeight = t.height;
+        ctx.texLayout = t.layout;
+        ctx.texBytes = t.layout.bitsPerPixel / 8;
+        ctx.texHasAlpha = t.layout.aMask != 0;
+        ctx.texIsArgb8888 = IsArgb8888(t.layout);
+        ctx.texBlend = (st.textureMapBlend >= kTBlendDecal && st.textureMapBlend <= kTBlendAdd)
+                           ? st.textureMapBlend
+                           : kTBlendModulate;
+        ctx.magLinear = IsLinear(st.textureMag);
+        ctx.minLinear = IsLinear(st.textureMin);
+        ctx.addressU = (st.addressU >= kAddressWrap && st.addressU <= kAddressBorder) ? st.addressU : kAddressWrap;
+        ctx.addressV = (st.addressV >= kAddressWrap && st.addressV <= kAddressBorder) ? st.addressV : kAddressWrap;
+        ctx.borderColor = st.borderColor;
+    } else {
+        // Without a texture the interpolated 1/w and coordinates are not needed.
+        ctx.perspective = false;
+    }
+    return true;
+}
+
+SpanFn SelectSpan(const PixelContext& ctx, bool forceGeneric)
+{
+    if (!forceGeneric) {
+        if (SpanFn fast = SelectFastSpan(ctx)) {
+            return fast;
+        }
+    }
+    return &GenericSpan;
+}
+
+void ShadePixel(const PixelContext& ctx, int32_t x, int32_t y, float z, float invW, float u,
+                float v, const float color[4], const float specular[3])
+{
+    if (x < ctx.clipX0 || x >= ctx.clipX1 || y < ctx.clipY0 || y >= ctx.clipY1) {
+        return;
+    }
+    uint32_t col[7];
+    for (int k = 0; k < 4; ++k) col[k] = uint32_t(ClampF(color[k], 0.0f, 255.0f));
+    for (int k = 0; k < 3; ++k) col[4 + k] = uint32_t(ClampF(specular[k], 0.0f, 255.0f));
+    const uint32_t z16 = uint32_t(ClampF(z, 0.0f, 1.0f) * 65535.0f + 0.5f);
+    if (ctx.perspective) {
+        const float w = invW > kMinInvW ? invW : kMinInvW;
+        u /= w;
+        v /= w;
+    }
+    Fragment(ctx, x, y, z16, col, u, v, ctx.magLinear);
+    if (ctx.fragments != nullptr) {
+        ++*ctx.fragments;
+    }
+}
+
+}  // namespace raster::detail

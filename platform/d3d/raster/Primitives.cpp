@@ -1,0 +1,200 @@
+// Primitive assembly: lists, strips and fans into points, segments and triangles; clipping
+// where a primitive leaves the clip volume; fill modes; the DrawLVertices entry point.
+#include "platform/d3d/raster/Internal.h"
+
+namespace raster {
+
+namespace {
+
+using namespace detail;
+
+constexpr uint32_t kNotFinite = 1u << 30;
+constexpr uint32_t kNotMapped = 1u << 31;
+
+struct Assembler {
+    const PixelContext& ctx;
+    SpanFn span;
+    const Viewport& vp;
+    uint32_t cullMode;
+    uint32_t fillMode;
+    const ClipVertex* clip;
+    const ScreenVertex* screen;
+    const uint32_t* codes;
+
+    void Point(uint32_t i) const
+    {
+        if (codes[i] == 0) {
+            DrawPoint(ctx, screen[i]);
+        }
+    }
+
+    void Segment(uint32_t i0, uint32_t i1) const
+    {
+        if (((codes[i0] | codes[i1]) & kNotFinite) != 0 || (codes[i0] & codes[i1]) != 0) {
+            return;
+        }
+        if ((codes[i0] | codes[i1]) == 0) {
+            DrawLine(ctx, screen[i0], screen[i1], screen[i0]);
+            return;
+        }
+        SegmentFrom(clip[i0], clip[i1]);
+    }
+
+    void SegmentFrom(ClipVertex a, ClipVertex b) const
+    {
+        const ClipVertex flat = a;
+        if (!ClipSegment(a, b)) {
+            return;
+        }
+        ScreenVertex sa, sb, sf;
+        if (MapToScreen(a, vp, sa) && MapToScreen(b, vp, sb)) {
+            MapToScreen(flat, vp, sf);  // only its colours are used
+            DrawLine(ctx, sa, sb, ctx.flat ? sf : sa);
+        }
+    }
+
+    void Triangle(uint32_t i0, uint32_t i1, uint32_t i2) const
+    {
+        const uint32_t c0 = codes[i0], c1 = codes[i1], c2 = codes[i2];
+        if (((c0 | c1 | c2) & kNotFinite) != 0 || (c0 & c1 & c2) != 0) {
+            return;  // not finite, or wholly outside one plane
+        }
+        if (fillMode == kFillPoint) {
+            Point(i0);
+            Point(i1);
+            Point(i2);
+            return;
+        }
+        if (fillMode == kFillWireframe) {
+            if ((c0 | c1 | c2) == 0 && Culled(screen[i0], screen[i1], screen[i2])) {
+                return;
+            }
+            Segment(i0, i1);
+            Segment(i1, i2);
+            Segment(i2, i0);
+            return;
+        }
+        if ((c0 | c1 | c2) == 0) {
+            DrawTriangle(ctx, span, screen[i0], screen[i1], screen[i2], cullMode);
+            return;
+        }
+        ClipVertex poly[10];
+        ClipVertex tmp[10];
+        poly[0] = clip[i0];
+        poly[1] = clip[i1];
+        poly[2] = clip[i2];
+        if (ctx.flat) {
+            // New vertices must carry the first vertex's colours too.
+            for (int k = 1; k < 3; ++k) {
+                poly[k].r = poly[0].r; poly[k].g = poly[0].g; poly[k].b = poly[0].b;
+                poly[k].a = poly[0].a;
+                poly[k].sr = poly[0].sr; poly[k].sg = poly[0].sg; poly[k].sb = poly[0].sb;
+            }
+        }
+        const int n = ClipPolygon(poly, 3, tmp);
+        ScreenVertex s[10];
+        for (int k = 0; k < n; ++k) {
+            if (!MapToScreen(poly[k], vp, s[k])) {
+                return;
+            }
+        }
+        for (int k = 1; k + 1 < n; ++k) {
+            DrawTriangle(ctx, span, s[0], s[k], s[k + 1], cullMode);
+        }
+    }
+
+    bool Culled(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c) const
+    {
+        const float area = (b.x - a.x) * (c.y - a.y) - (c.x - a.x) * (b.y - a.y);
+        return (cullMode == kCullCW && area > 0.0f) || (cullMode == kCullCCW && area < 0.0f);
+    }
+};
+
+}  // namespace
+
+bool DrawLVertices(const ColorTarget& target, const DepthTarget& depth, const Viewport& viewport,
+                   const States& states, const float worldViewProjection[16],
+                   uint32_t primitiveType, const void* vertices, uint32_t count, Scratch& scratch)
+{
+    if (primitiveType < kPrimPointList || primitiveType > kPrimTriangleFan) {
+        return false;
+    }
+    if (vertices == nullptr || count == 0 || worldViewProjection == nullptr) {
+        return true;
+    }
+    PixelContext ctx;
+    if (!BuildPixelContext(target, depth, viewport, states, ctx)) {
+        return true;
+    }
+    ctx.fragments = &scratch.fragments;
+    const SpanFn span = SelectSpan(ctx, scratch.forceGenericPath);
+
+    // Grows only: a steady frame reuses the same buffers.
+    if (scratch.clip.size() < count) {
+        scratch.clip.resize(count);
+        scratch.screen.resize(count);
+        scratch.codes.resize(count);
+    }
+    ClipVertex* clip = scratch.clip.data();
+    ScreenVertex* screen = scratch.screen.data();
+    uint32_t* codes = scratch.codes.data();
+    // `finite` flags share the codes array: transform writes bools into a small local batch.
+    constexpr uint32_t kBatch = 256;
+    bool finite[kBatch];
+    for (uint32_t start = 0; start < count; start += kBatch) {
+        const uint32_t n = std::min(kBatch, count - start);
+        TransformVertices(static_cast<const uint8_t*>(vertices) + size_t(start) * sizeof(LVertex),
+                          n, worldViewProjection, viewport, clip + start, finite);
+        for (uint32_t i = 0; i < n; ++i) {
+            const uint32_t v = start + i;
+            if (!finite[i]) {
+                codes[v] = kNotFinite;
+                continue;
+            }
+            codes[v] = ClipCode(clip[v]);
+            if (codes[v] == 0 && !MapToScreen(clip[v], viewport, screen[v])) {
+                codes[v] = kNotMapped;
+            }
+        }
+    }
+
+    uint32_t cull = states.cullMode;
+    if (cull < kCullNone || cull > kCullCCW) {
+        cull = kCullCCW;
+    }
+    uint32_t fill = states.fillMode;
+    if (fill < kFillPoint || fill > kFillSolid) {
+        fill = kFillSolid;
+    }
+    const Assembler as{ctx, span, viewport, cull, fill, clip, screen, codes};
+    switch (primitiveType) {
+    case kPrimPointList:
+        for (uint32_t i = 0; i < count; ++i) as.Point(i);
+        break;
+    case kPrimLineList:
+        for (uint32_t i = 0; i + 1 < count; i += 2) as.Segment(i, i + 1);
+        break;
+    case kPrimLineStrip:
+        for (uint32_t i = 0; i + 1 < count; ++i) as.Segment(i, i + 1);
+        break;
+    case kPrimTriangleList:
+        for (uint32_t i = 0; i + 2 < count; i += 3) as.Triangle(i, i + 1, i + 2);
+        break;
+    case kPrimTriangleStrip:
+        // Every other triangle is reversed to keep one winding; the first vertex stays first.
+        for (uint32_t i = 0; i + 2 < count; ++i) {
+            if (i & 1) {
+                as.Triangle(i, i + 2, i + 1);
+            } else {
+                as.Triangle(i, i + 1, i + 2);
+            }
+        }
+        break;
+    default:  // fan
+        for (uint32_t i = 1; i + 1 < count; ++i) as.Triangle(0, i, i + 1);
+        break;
+    }
+    return true;
+}
+
+}  // namespace raster

@@ -1,0 +1,127 @@
+// Triangle stage: snap to the sub-pixel grid, cull, build edge functions and attribute planes.
+#include "platform/d3d/raster/Internal.h"
+
+#include <algorithm>
+
+namespace raster::detail {
+
+namespace {
+
+inline int64_t Snap(float v)
+{
+    // |v| < 2^20 was checked by the vertex stage, so this fits easily.
+    return static_cast<int64_t>(std::floor(double(v) * kSubPixelOne + 0.5));
+}
+
+inline int64_t FloorDiv(int64_t n, int64_t d)
+{
+    int64_t q = n / d;
+    if ((n % d) != 0 && n < 0) {
+        --q;
+    }
+    return q;
+}
+
+inline EdgeFn MakeEdge(int64_t ax, int64_t ay, int64_t bx, int64_t by)
+{
+    EdgeFn e;
+    e.A = ay - by;
+    e.B = bx - ax;
+    e.ax = ax;
+    e.ay = ay;
+    // Top-left rule: left edges (inside to the right) and top edges (horizontal, inside below)
+    // own the pixel centres lying exactly on them.
+    const bool topLeft = e.A > 0 || (e.A == 0 && e.B > 0);
+    e.bias = topLeft ? 0 : -1;
+    return e;
+}
+
+}  // namespace
+
+bool DrawTriangle(const PixelContext& ctx, SpanFn span, const ScreenVertex& v0,
+                  const ScreenVertex& in1, const ScreenVertex& in2, uint32_t cullMode)
+{
+    int64_t x0 = Snap(v0.x), y0 = Snap(v0.y);
+    int64_t x1 = Snap(in1.x), y1 = Snap(in1.y);
+    int64_t x2 = Snap(in2.x), y2 = Snap(in2.y);
+    int64_t area = (x1 - x0) * (y2 - y0) - (x2 - x0) * (y1 - y0);
+    if (area == 0) {
+        return false;
+    }
+    // y grows downward, so a positive area is clockwise on screen.
+    if ((cullMode == kCullCW && area > 0) || (cullMode == kCullCCW && area < 0)) {
+        return false;
+    }
+    const ScreenVertex* p1 = &in1;
+    const ScreenVertex* p2 = &in2;
+    if (area < 0) {
+        std::swap(p1, p2);
+        std::swap(x1, x2);
+        std::swap(y1, y2);
+        area = -area;
+    }
+
+    TriangleEdges edges;
+    edges.e[0] = MakeEdge(x1, y1, x2, y2);
+    edges.e[1] = MakeEdge(x2, y2, x0, y0);
+    edges.e[2] = MakeEdge(x0, y0, x1, y1);
+    const int64_t minY = std::min({y0, y1, y2});
+    const int64_t maxY = std::max({y0, y1, y2});
+    const int64_t rowFirst = -FloorDiv(-minY, kSubPixelOne);  // ceil
+    const int64_t rowLast = FloorDiv(maxY, kSubPixelOne);
+    edges.row0 = int32_t(std::max<int64_t>(rowFirst, ctx.clipY0));
+    edges.row1 = int32_t(std::min<int64_t>(rowLast, int64_t(ctx.clipY1) - 1));
+    if (edges.row0 > edges.row1) {
+        return false;
+    }
+
+    // Attribute planes from the snapped positions, so interpolation agrees with coverage.
+    Planes planes;
+    const double fx0 = double(x0) / kSubPixelOne, fy0 = double(y0) / kSubPixelOne;
+    const double ex1 = double(x1 - x0) / kSubPixelOne, ey1 = double(y1 - y0) / kSubPixelOne;
+    const double ex2 = double(x2 - x0) / kSubPixelOne, ey2 = double(y2 - y0) / kSubPixelOne;
+    const double invArea = 1.0 / (ex1 * ey2 - ex2 * ey1);
+    planes.refX = float(fx0);
+    planes.refY = float(fy0);
+
+    const ScreenVertex* v[3] = {&v0, p1, p2};
+    float values[3][kAttrCount];
+    for (int i = 0; i < 3; ++i) {
+        const ScreenVertex& s = *v[i];
+        float* a = values[i];
+        a[kZ] = s.z;
+        a[kInvW] = ctx.perspective ? s.invW : 1.0f;
+        a[kU] = ctx.perspective ? s.u * s.invW : s.u;
+        a[kV] = ctx.perspective ? s.v * s.invW : s.v;
+        // Flat shading takes every colour from the triangle's first vertex.
+        const ScreenVertex& c = ctx.flat ? v0 : s;
+        a[kR] = c.r;
+        a[kG] = c.g;
+        a[kB] = c.b;
+        a[kA] = c.a;
+        a[kSR] = c.sr;
+        a[kSG] = c.sg;
+        a[kSB] = c.sb;
+        for (int k = 0; k < kAttrCount; ++k) {
+            if (!std::isfinite(a[k])) {
+                return false;  // e.g. u / w overflowing for an enormous texture coordinate
+            }
+        }
+    }
+    for (int k = 0; k < kAttrCount; ++k) {
+        const double d1 = double(values[1][k]) - values[0][k];
+        const double d2 = double(values[2][k]) - values[0][k];
+        const double gx = (d1 * ey2 - d2 * ey1) * invArea;
+        const double gy = (d2 * ex1 - d1 * ex2) * invArea;
+        planes.base[k] = values[0][k];
+        planes.dx[k] = float(gx);
+        planes.dy[k] = float(gy);
+        if (!std::isfinite(planes.dx[k]) || !std::isfinite(planes.dy[k])) {
+            return false;
+        }
+    }
+    ScanTriangle(ctx, span, planes, edges);
+    return true;
+}
+
+}  // namespace raster::detail

@@ -1,0 +1,184 @@
+// Vertex stage: transform into clip space, clip against the viewport's clip volume, map to pixels.
+#include "platform/d3d/raster/Internal.h"
+
+#include <cstring>
+
+namespace raster::detail {
+
+namespace {
+
+constexpr int kPlaneCount = 7;
+
+inline float PlaneDistance(const ClipVertex& c, int plane)
+{
+    switch (plane) {
+    case 0: return c.w + c.x;
+    case 1: return c.w - c.x;
+    case 2: return c.w + c.y;
+    case 3: return c.w - c.y;
+    case 4: return c.z;
+    case 5: return c.w - c.z;
+    default: return c.w - kMinW;
+    }
+}
+
+inline ClipVertex Lerp(const ClipVertex& a, const ClipVertex& b, float t)
+{
+    ClipVertex r;
+    r.x = a.x + (b.x - a.x) * t;
+    r.y = a.y + (b.y - a.y) * t;
+    r.z = a.z + (b.z - a.z) * t;
+    r.w = a.w + (b.w - a.w) * t;
+    r.r = a.r + (b.r - a.r) * t;
+    r.g = a.g + (b.g - a.g) * t;
+    r.b = a.b + (b.b - a.b) * t;
+    r.a = a.a + (b.a - a.a) * t;
+    r.sr = a.sr + (b.sr - a.sr) * t;
+    r.sg = a.sg + (b.sg - a.sg) * t;
+    r.sb = a.sb + (b.sb - a.sb) * t;
+    r.u = a.u + (b.u - a.u) * t;
+    r.v = a.v + (b.v - a.v) * t;
+    return r;
+}
+
+// The point where edge in->out crosses the plane, always computed from the inside end so that
+// two triangles sharing the edge get the very same vertex.
+inline ClipVertex Intersect(const ClipVertex& in, float dIn, const ClipVertex& out, float dOut)
+{
+    const float t = dIn / (dIn - dOut);
+    return Lerp(in, out, ClampF(t, 0.0f, 1.0f));
+}
+
+}  // namespace
+
+void TransformVertices(const void* in, uint32_t count, const float m[16], const Viewport& vp,
+                       ClipVertex* out, bool* finite)
+{
+    // Clip matrix: maps the visible region [clipX, clipX + clipWidth] etc. to [-w, w] and
+    // [minZ, maxZ] to [0, w].
+    const float sx = 2.0f / vp.clipWidth;
+    const float sy = 2.0f / vp.clipHeight;
+    const float sz = 1.0f / (vp.maxZ - vp.minZ);
+    const float ox = -1.0f - 2.0f * vp.clipX / vp.clipWidth;
+    const float oy = 1.0f - 2.0f * vp.clipY / vp.clipHeight;
+    const float oz = -vp.minZ / (vp.maxZ - vp.minZ);
+    for (uint32_t i = 0; i < count; ++i) {
+        LVertex v;  // the caller's buffer need not be aligned
+        std::memcpy(&v, static_cast<const uint8_t*>(in) + size_t(i) * sizeof(LVertex), sizeof v);
+        const float X = v.x * m[0] + v.y * m[4] + v.z * m[8] + m[12];
+        const float Y = v.x * m[1] + v.y * m[5] + v.z * m[9] + m[13];
+        const float Z = v.x * m[2] + v.y * m[6] + v.z * m[10] + m[14];
+        const float W = v.x * m[3] + v.y * m[7] + v.z * m[11] + m[15];
+        ClipVertex& c = out[i];
+        c.x = X * sx + W * ox;
+        c.y = Y * sy + W * oy;
+        c.z = Z * sz + W * oz;
+        c.w = W;
+        c.a = float((v.color >> 24) & 0xFF);
+        c.r = float((v.color >> 16) & 0xFF);
+        c.g = float((v.color >> 8) & 0xFF);
+        c.b = float(v.color & 0xFF);
+        c.sr = float((v.specular >> 16) & 0xFF);
+        c.sg = float((v.specular >> 8) & 0xFF);
+        c.sb = float(v.specular & 0xFF);
+        c.u = v.tu;
+        c.v = v.tv;
+        finite[i] = std::isfinite(c.x) && std::isfinite(c.y) && std::isfinite(c.z) &&
+                    std::isfinite(c.w) && std::isfinite(c.u) && std::isfinite(c.v);
+    }
+}
+
+uint32_t ClipCode(const ClipVertex& c)
+{
+    uint32_t code = 0;
+    for (int p = 0; p < kPlaneCount; ++p) {
+        if (!(PlaneDistance(c, p) >= 0.0f)) {
+            code |= 1u << p;
+        }
+    }
+    return code;
+}
+
+int ClipPolygon(ClipVertex* poly, int n, ClipVertex* tmp)
+{
+    ClipVertex* src = poly;
+    ClipVertex* dst = tmp;
+    for (int p = 0; p < kPlaneCount && n > 0; ++p) {
+        bool anyOut = false;
+        for (int i = 0; i < n; ++i) {
+            if (!(PlaneDistance(src[i], p) >= 0.0f)) {
+                anyOut = true;
+                break;
+            }
+        }
+        if (!anyOut) {
+            continue;
+        }
+        int m = 0;
+        for (int i = 0; i < n; ++i) {
+            const ClipVertex& a = src[i];
+            const ClipVertex& b = src[(i + 1) % n];
+            const float da = PlaneDistance(a, p);
+            const float db = PlaneDistance(b, p);
+            const bool aIn = da >= 0.0f;
+            const bool bIn = db >= 0.0f;
+            if (aIn) {
+                dst[m++] = a;
+            }
+            if (aIn != bIn) {
+                dst[m++] = aIn ? Intersect(a, da, b, db) : Intersect(b, db, a, da);
+            }
+        }
+        n = m;
+        ClipVertex* t = src;
+        src = dst;
+        dst = t;
+    }
+    if (src != poly && n > 0) {
+        std::memcpy(poly, src, sizeof(ClipVertex) * size_t(n));
+    }
+    return n < 3 ? 0 : n;
+}
+
+bool ClipSegment(ClipVertex& a, ClipVertex& b)
+{
+    for (int p = 0; p < kPlaneCount; ++p) {
+        const float da = PlaneDistance(a, p);
+        const float db = PlaneDistance(b, p);
+        const bool aIn = da >= 0.0f;
+        const bool bIn = db >= 0.0f;
+        if (!aIn && !bIn) {
+            return false;
+        }
+        if (aIn && !bIn) {
+            b = Intersect(a, da, b, db);
+        } else if (!aIn && bIn) {
+            a = Intersect(b, db, a, da);
+        }
+    }
+    return true;
+}
+
+bool MapToScreen(const ClipVertex& c, const Viewport& vp, ScreenVertex& out)
+{
+    const float invW = 1.0f / c.w;
+    const float xn = c.x * invW;
+    const float yn = c.y * invW;
+    out.x = float(vp.x) + (xn + 1.0f) * 0.5f * float(vp.width);
+    out.y = float(vp.y) + (1.0f - yn) * 0.5f * float(vp.height);
+    out.z = ClampF(c.z * invW, 0.0f, 1.0f);
+    out.invW = invW;
+    out.r = c.r;
+    out.g = c.g;
+    out.b = c.b;
+    out.a = c.a;
+    out.sr = c.sr;
+    out.sg = c.sg;
+    out.sb = c.sb;
+    out.u = c.u;
+    out.v = c.v;
+    return std::isfinite(invW) && invW > 0.0f && std::fabs(out.x) < kMaxScreenCoord &&
+           std::fabs(out.y) < kMaxScreenCoord;
+}
+
+}  // namespace raster::detail
