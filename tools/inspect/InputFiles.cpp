@@ -1,0 +1,122 @@
+#include "tools/inspect/InputFiles.h"
+
+#include "model/ModelInspect.h"
+#include "platform/win/Resources.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+std::string InputProblem::Line() const { return file + ": offset " + std::to_string(offset) + ": " + reason; }
+
+namespace {
+
+std::unique_ptr<uint8_t[]> Block(uint64_t size) {
+    // One spare byte keeps an empty file's block non-null; new[] aligns for any record.
+    return std::make_unique<uint8_t[]>(static_cast<size_t>(size) + 1);
+}
+
+std::string LoaderReason(const LoadResult& r) {
+    std::string reason = r.Message();
+    switch (r.error) {
+        case LoadError::PointerOutsideBody:
+        case LoadError::MisalignedPointer:
+            reason += " (it holds " + std::to_string(r.value) + ")";
+            break;
+        case LoadError::ChunkPastEnd:
+            reason += " (size " + std::to_string(r.value) + ")";
+            break;
+        case LoadError::CursorOutsideBody:
+            reason += " (cursor at body offset " + std::to_string(r.value) + ")";
+            break;
+        default:
+            break;
+    }
+    return reason;
+}
+
+// File offset of a body offset.
+uint32_t InFile(const InputFile& file, ChunkBody body, uint32_t bodyOffset) {
+    return static_cast<uint32_t>(body.data - file.bytes.get()) + bodyOffset;
+}
+
+}  // namespace
+
+bool ReadInputFile(const std::string& path, InputFile* file, std::string* error) {
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr) {
+        *error = std::strerror(errno);
+        return false;
+    }
+    std::vector<uint8_t> data;
+    uint8_t buffer[65536];
+    bool tooLarge = false;
+    for (;;) {
+        const size_t got = std::fread(buffer, 1, sizeof buffer, f);
+        if (got == 0) break;
+        if (data.size() + got > kMaxInputBytes) {
+            tooLarge = true;
+            break;
+        }
+        data.insert(data.end(), buffer, buffer + got);
+    }
+    const bool failed = std::ferror(f) != 0;
+    const int readErrno = errno;
+    std::fclose(f);
+    if (tooLarge) {
+        *error = "file too large (more than " + std::to_string(kMaxInputBytes) + " bytes)";
+        return false;
+    }
+    if (failed) {
+        // A directory opens but does not read.
+        *error = readErrno != 0 ? std::strerror(readErrno) : "read error";
+        return false;
+    }
+    file->name = path;
+    file->embedded = false;
+    file->size = static_cast<uint32_t>(data.size());
+    file->bytes = Block(data.size());
+    if (!data.empty()) std::memcpy(file->bytes.get(), data.data(), data.size());
+    return true;
+}
+
+bool EmbeddedInputFile(bool model, InputFile* file) {
+    HRSRC found = FindResourceA(nullptr, MAKEINTRESOURCEA(model ? 132 : 133), model ? "modeldata" : "motiondata");
+    if (found == nullptr) return false;
+    const DWORD size = SizeofResource(nullptr, found);
+    const void* bytes = LockResource(LoadResource(nullptr, found));
+    if (bytes == nullptr) return false;
+    file->name = model ? "embedded model" : "embedded motion";
+    file->embedded = true;
+    file->size = size;
+    file->bytes = Block(size);
+    if (size != 0) std::memcpy(file->bytes.get(), bytes, size);
+    return true;
+}
+
+CheckedInputs CheckInputs(const InputFile& model, const InputFile& motion) {
+    CheckedInputs checked;
+    auto problem = [&](const InputFile& file, uint32_t offset, std::string reason) {
+        checked.problems.push_back(InputProblem{file.name, offset, std::move(reason)});
+    };
+
+    const LoadResult modelLoad = mdlLoadModelFile(model.bytes.get(), model.size, &checked.texList, &checked.rootObject);
+    if (!modelLoad) problem(model, modelLoad.offset, LoaderReason(modelLoad));
+    else if (!checked.rootObject) problem(model, 0, "no model chunk (NJCM) in the file");
+
+    const LoadResult motionLoad = mdlLoadMotionFile(motion.bytes.get(), motion.size, &checked.motion);
+    if (!motionLoad) problem(motion, motionLoad.offset, LoaderReason(motionLoad));
+
+    int32_t nodeCount = -1;
+    if (checked.rootObject) {
+        const ModelReport report = mdlInspectModel(checked.rootObject);
+        for (const InspectProblem& p : report.problems) problem(model, InFile(model, checked.rootObject, p.offset), p.reason);
+        nodeCount = static_cast<int32_t>(report.nodes.size());
+    }
+    if (checked.motion) {
+        // Without a readable tree the motion is still checked on its own.
+        const MotionReport report = mdlInspectMotion(checked.motion, nodeCount < 0 ? 0 : nodeCount);
+        for (const InspectProblem& p : report.problems) problem(motion, InFile(motion, checked.motion, p.offset), p.reason);
+    }
+    return checked;
+}
