@@ -57,7 +57,7 @@ public:
     void PostMessage(CWnd& wnd, UINT message, WPARAM wParam, LPARAM lParam) override;
     void ForgetWindow(CWnd& wnd) override;
     void PumpMessages() override;
-    int RunModal(CDialog& dialog, const DialogTemplate& tmpl) override;
+    int RunModal(CDialog& dialog) override;
     int LockKeyState(UINT vk) const override;
     SIZE DefaultWindowSize() const override { return {800, 600}; }
 
@@ -85,6 +85,7 @@ private:
     };
     std::deque<Posted> m_queue;
     std::vector<CWnd*> m_paintQueue;
+    std::vector<CWnd*> m_delivering;
     bool m_quit = false;
     int m_exitCode = 0;
     int m_paintsDelivered = 0;

@@ -11,10 +11,9 @@
 
 class CWnd;
 class CDialog;
-struct DialogTemplate;
 
 // The kind of native window a framework object needs.
-enum class NativeKind { Plain, Frame, ToolBar, StatusBar };
+enum class NativeKind { Plain, Frame, ToolBar, StatusBar, Dialog };
 
 // A native window: a platform window (client size, screen origin, client pixels) plus
 // what the framework asks of it. The framework object (Owner) keeps the state (text,
@@ -61,8 +60,9 @@ public:
     virtual void ForgetWindow(CWnd& wnd) = 0;
     // Delivers what is waiting without blocking.
     virtual void PumpMessages() = 0;
-    // Runs `dialog` (template `tmpl`) modally until it ends; -1 if it cannot be shown.
-    virtual int RunModal(CDialog& dialog, const DialogTemplate& tmpl) = 0;
+    // Runs the created `dialog` modally until it ends (CDialog::EndDialog); -1 if it
+    // cannot be run.
+    virtual int RunModal(CDialog& dialog) = 0;
     // Lock key state: 1 on, 0 off, -1 unknown (VK_CAPITAL, VK_NUMLOCK, VK_SCROLL, VK_KANA).
     virtual int LockKeyState(UINT vk) const = 0;
     // Default size of a top-level window created with CW_USEDEFAULT.

@@ -24,6 +24,8 @@
 #include "platform/win/WinUser.h"
 #include "platform/win/WindowServices.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -458,6 +460,7 @@ public:
     // Asks the command targets for the state of a command (menu item, toolbar button).
     // Commands without a handler come back disabled.
     CCmdUI QueryCommandUI(UINT id);
+    bool IsCommandEnabled(UINT id) { return QueryCommandUI(id).m_bEnabled; }
     // Refreshes the toolbar buttons and status panes from their command state.
     void UpdateControlBars();
 
@@ -521,10 +524,14 @@ public:
     UINT TemplateId() const { return m_templateId; }
     bool IsEnded() const { return m_ended; }
     int Result() const { return m_result; }
+    const DialogTemplate* Template() const { return m_template; }
 
 protected:
+    NativeKind GetNativeKind() const override;
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     UINT m_templateId;
     CWnd* m_parentWnd;
+    const DialogTemplate* m_template = nullptr;
     bool m_ended = false;
     int m_result = -1;
 };
@@ -549,6 +556,7 @@ public:
     HICON LoadIcon(UINT id) const { return AfxLoadIcon(id); }
 
     CWnd* m_pMainWnd = nullptr;
+    int m_nExitCode = 0;  // the message loop's exit code
     std::string m_pszAppName;
     std::string m_pszRegistryKey;
     bool m_3dControls = false;
@@ -568,6 +576,17 @@ CWnd* AfxGetMainWnd();
 // with a non-zero status.
 int AfxWinMain();
 void AfxPostQuitMessage(int exitCode);
+
+// Idle work of the framework: refreshes the main frame's toolbar and status bar panes.
+void AfxOnIdle();
+
+// Dialog units to pixels for a font whose average character width is baseUnits.cx and
+// height baseUnits.cy (x * cx / 4, y * cy / 8, rounded).
+RECT AfxMapDialogRect(const RECT& dialogUnits, SIZE baseUnits);
+
+// Decodes an uncompressed Windows bitmap file (1, 4, 8, 24 or 32 bits per pixel) into
+// top-down 0x00RRGGBB pixels. False for anything malformed or truncated.
+bool AfxDecodeBitmap(const uint8_t* bytes, size_t size, std::vector<uint32_t>& pixels, int& width, int& height);
 
 // Runs the messages and paints that are waiting (headless: posted messages and pending
 // paints; Qt: the event queue), without blocking.
