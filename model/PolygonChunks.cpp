@@ -136,8 +136,9 @@ void WalkPolygons(uint32_t offset, int callDepth, const uint8_t* activeSlots) {
             const uint8_t* q = ListBytes(offset, 4);
             if (q == nullptr) return;
             const uint64_t length = 4u + 2u * static_cast<uint64_t>(LoadU16(q + 2));
+            if (offset + length >= s.model.size) return;
             if (!Spend(length)) return;
-            offset = offset + length < s.model.size ? static_cast<uint32_t>(offset + length) : kListEnd;
+            offset = static_cast<uint32_t>(offset + length);
         } else {
             // The end chunk, and types with no length to skip by, end the list.
             return;

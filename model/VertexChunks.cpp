@@ -148,8 +148,10 @@ void mdlTransformVertices(uint32_t listOffset) {
         const uint8_t* header = BodyBytesAt(s.model, offset, 4);
         if (header == nullptr || header[0] == 0xFF) return;
         const uint32_t extent = 4u + 4u * LoadU16(header + 2);
-        if (s.walkBudget < extent) return;
-        s.walkBudget -= extent;
+        // Charged for the bytes that lie in the body: a size word past the end costs no more.
+        const uint32_t inBody = s.model.size - offset < extent ? s.model.size - offset : extent;
+        if (s.walkBudget < inBody) return;
+        s.walkBudget -= inBody;
         switch (header[0]) {
         case 0x24:
         case 0x30:
