@@ -143,7 +143,8 @@ LoadResult CheckDataChunk(const uint8_t* file, uint32_t size, uint32_t pos, Chun
 }
 
 // Walks a whole file as the model loader does. onChunk(info, body) is called for every chunk in
-// order (body set for data chunks only); onField(bodyOffset) for every named field.
+// order (body set for checked data chunks only; a refused data chunk comes last, without a body);
+// onField(bodyOffset) for every named field.
 template <class OnChunk, class OnField>
 LoadResult WalkFile(const uint8_t* file, uint32_t size, bool motionIsData, OnChunk&& onChunk, OnField&& onField) {
     if (file == nullptr) return size == 0 ? LoadResult{} : Fail(LoadError::NoData, 0, size);
@@ -169,7 +170,10 @@ LoadResult WalkFile(const uint8_t* file, uint32_t size, bool motionIsData, OnChu
         ChunkInfo dataInfo, listInfo;
         uint32_t next = 0;
         LoadResult r = CheckDataChunk(file, size, pos, &body, &dataInfo, &listInfo, &next, onField);
-        if (!r.ok()) return r;
+        if (!r.ok()) {
+            onChunk(dataInfo, ChunkBody{});  // listed without a body, so the lister shows what was refused
+            return r;
+        }
         onChunk(dataInfo, body);
         onChunk(listInfo, ChunkBody{});
         pos = next;
@@ -257,7 +261,7 @@ LoadResult mdlLoadModelFile(uint8_t* file, uint32_t size, ChunkBody* texList, Ch
     const LoadResult r = WalkFile(
         file, size, false,
         [&](const ChunkInfo& info, ChunkBody body) {
-            if (!info.isData) return;
+            if (!info.isData || !body) return;
             if (std::memcmp(info.tag, "NJTL", 4) == 0) foundTexList = body;
             else foundObject = body;
         },

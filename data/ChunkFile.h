@@ -102,5 +102,6 @@ struct ChunkInfo {
 
 // Walks every chunk of a file in order (data chunks are followed by their POF0 as the model
 // loader does, NMDM included) and appends one ChunkInfo per chunk. Stops at the first problem,
-// which it returns; the chunks before it are listed.
+// which it returns; the chunks before it are listed, and so is a data chunk whose relocation list
+// was refused (its counts left 0).
 LoadResult ListChunks(const uint8_t* file, uint32_t size, std::vector<ChunkInfo>* chunks);

@@ -337,7 +337,11 @@ TEST(ChunkListing, StopsAtTheFirstProblemKeepingWhatCameBefore) {
     std::vector<ChunkInfo> chunks;
     const LoadResult r = ListChunks(file.data(), static_cast<uint32_t>(file.size()), &chunks);
     EXPECT_EQ(r.error, LoadError::CursorOutsideBody);
-    EXPECT_EQ(chunks.size(), 2u);
+    ASSERT_EQ(chunks.size(), 3u);
+    EXPECT_STREQ(chunks[1].tag, "POF0");
+    EXPECT_STREQ(chunks[2].tag, "NJCM");  // the refused chunk, so the inspector can name it
+    EXPECT_EQ(chunks[2].offset, 32u);
+    EXPECT_EQ(chunks[2].fieldsListed, 0u);
 }
 
 TEST(ChunkListing, StrayRelocationListIsCountedOnItsOwn) {

@@ -15,18 +15,6 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 using Offsets = std::vector<uint32_t>;
 
-// Loads a one-data-chunk file and returns the fields its list names (empty on failure).
-Offsets LoadedFields(Bytes& file, LoadResult* result) {
-    std::vector<ChunkInfo> chunks;
-    *result = ListChunks(file.data(), static_cast<uint32_t>(file.size()), &chunks);
-    Offsets fields;
-    if (!result->ok() || chunks.size() < 2) return fields;
-    const ChunkBody body{file.data() + 8, chunks[0].size};
-    *result = ReadRelocationFields(body, file.data() + chunks[1].offset,
-                                   static_cast<uint32_t>(file.size()) - chunks[1].offset, &fields);
-    return fields;
-}
-
 TEST(RelocationEncoding, ProducesTheShortestEntriesForEachDistance) {
     const Bytes list = EncodeRelocationList({4, 44, 3608, 3672}, {.padToWord = false});
     EXPECT_EQ(list, (Bytes{0x41, 0x4A, 0x83, 0x7B, 0x50}));
@@ -193,19 +181,5 @@ INSTANTIATE_TEST_SUITE_P(EntryLengths, WriterRoundTrip,
                                            RelocationOptions{.forceEntryBytes = 4},
                                            RelocationOptions{.paddingBytes = 7},
                                            RelocationOptions{.forceEntryBytes = 4, .paddingBytes = 3, .padToWord = false}));
-
-TEST(WriterRoundTrip, ListedFieldsOfASmallFileMatchTheMarks) {
-    ChunkBodyBuilder body;
-    body.AppendZeros(64);
-    body.PutPointer(60, 4);
-    body.PutPointer(0, 0);
-    body.PutPointer(32, 60);
-    ChunkFileWriter writer;
-    writer.AddDataChunk("NMDM", body, {.paddingBytes = 1});
-    Bytes file = writer.Bytes();
-    LoadResult r;
-    EXPECT_EQ(LoadedFields(file, &r), (Offsets{0, 32, 60}));
-    EXPECT_TRUE(r.ok()) << r.Describe();
-}
 
 }  // namespace

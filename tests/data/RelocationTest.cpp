@@ -109,19 +109,6 @@ TEST(RelocationFields, ZeroStaysNullAndAnOffsetLeadsIntoTheBody) {
     EXPECT_EQ(FollowPointer<uint8_t>(cb, chunktest::GetLE32(body, 4)), body.data() + 4);
 }
 
-TEST(RelocationFields, RelocatingTwiceIsHarmless) {
-    auto body = FillerBody(4, {{0, 12}, {4, 0}});
-    const auto before = body;
-    const std::vector<uint8_t> pof0 = Pof0({0x40, 0x41});
-    const ChunkBody cb{body.data(), static_cast<uint32_t>(body.size())};
-    for (int i = 0; i < 2; ++i) {
-        LoadResult r;
-        EXPECT_EQ(mdlRelocate(cb, pof0.data(), static_cast<uint32_t>(pof0.size()), &r), 10u);
-        EXPECT_TRUE(r.ok());
-    }
-    EXPECT_EQ(body, before);
-}
-
 TEST(RelocationLength, ReturnsEightPlusTheListSize) {
     auto body = FillerBody(4, {{0, 0}});
     const ChunkBody cb{body.data(), 16};
