@@ -22,31 +22,40 @@ inline float PlaneDistance(const ClipVertex& c, int plane)
     }
 }
 
-inline ClipVertex Lerp(const ClipVertex& a, const ClipVertex& b, float t)
-{
-    ClipVertex r;
-    r.x = a.x + (b.x - a.x) * t;
-    r.y = a.y + (b.y - a.y) * t;
-    r.z = a.z + (b.z - a.z) * t;
-    r.w = a.w + (b.w - a.w) * t;
-    r.r = a.r + (b.r - a.r) * t;
-    r.g = a.g + (b.g - a.g) * t;
-    r.b = a.b + (b.b - a.b) * t;
-    r.a = a.a + (b.a - a.a) * t;
-    r.sr = a.sr + (b.sr - a.sr) * t;
-    r.sg = a.sg + (b.sg - a.sg) * t;
-    r.sb = a.sb + (b.sb - a.sb) * t;
-    r.u = a.u + (b.u - a.u) * t;
-    r.v = a.v + (b.v - a.v) * t;
-    return r;
-}
+inline float Mix(float a, float b, double t) { return float(double(a) + (double(b) - a) * t); }
 
-// The point where edge in->out crosses the plane, always computed from the inside end so that
-// two triangles sharing the edge get the very same vertex.
-inline ClipVertex Intersect(const ClipVertex& in, float dIn, const ClipVertex& out, float dOut)
+// The point where edge in->out crosses the plane, always computed from the inside end (so two
+// triangles sharing the edge get the very same vertex), in double precision because clip-space
+// values can be enormous, and placed exactly on the plane.
+inline ClipVertex Intersect(const ClipVertex& in, float dIn, const ClipVertex& out, float dOut,
+                            int plane)
 {
-    const float t = dIn / (dIn - dOut);
-    return Lerp(in, out, ClampF(t, 0.0f, 1.0f));
+    double t = double(dIn) / (double(dIn) - double(dOut));
+    t = t < 0.0 ? 0.0 : (t > 1.0 ? 1.0 : t);
+    ClipVertex r;
+    r.x = Mix(in.x, out.x, t);
+    r.y = Mix(in.y, out.y, t);
+    r.z = Mix(in.z, out.z, t);
+    r.w = Mix(in.w, out.w, t);
+    r.r = Mix(in.r, out.r, t);
+    r.g = Mix(in.g, out.g, t);
+    r.b = Mix(in.b, out.b, t);
+    r.a = Mix(in.a, out.a, t);
+    r.sr = Mix(in.sr, out.sr, t);
+    r.sg = Mix(in.sg, out.sg, t);
+    r.sb = Mix(in.sb, out.sb, t);
+    r.u = Mix(in.u, out.u, t);
+    r.v = Mix(in.v, out.v, t);
+    switch (plane) {
+    case 0: r.x = -r.w; break;
+    case 1: r.x = r.w; break;
+    case 2: r.y = -r.w; break;
+    case 3: r.y = r.w; break;
+    case 4: r.z = 0.0f; break;
+    case 5: r.z = r.w; break;
+    default: break;
+    }
+    return r;
 }
 
 }  // namespace
@@ -126,7 +135,7 @@ int ClipPolygon(ClipVertex* poly, int n, ClipVertex* tmp)
                 dst[m++] = a;
             }
             if (aIn != bIn) {
-                dst[m++] = aIn ? Intersect(a, da, b, db) : Intersect(b, db, a, da);
+                dst[m++] = aIn ? Intersect(a, da, b, db, p) : Intersect(b, db, a, da, p);
             }
         }
         n = m;
@@ -151,9 +160,9 @@ bool ClipSegment(ClipVertex& a, ClipVertex& b)
             return false;
         }
         if (aIn && !bIn) {
-            b = Intersect(a, da, b, db);
+            b = Intersect(a, da, b, db, p);
         } else if (!aIn && bIn) {
-            a = Intersect(b, db, a, da);
+            a = Intersect(b, db, a, da, p);
         }
     }
     return true;
