@@ -28,10 +28,11 @@ LightRecord DefaultLight() {
     return light;
 }
 
-// A lit channel value to a byte: above 1 saturates, 0 or below (and NaN) is 0.
+// A lit channel value to a byte: above 1 saturates, 0 or below is 0. A NaN or infinite value
+// (a broken normal from bad model data) is 0 too, and never reaches the conversion.
 uint32_t ChannelByte(float v) {
+    if (!std::isfinite(v) || !(v > 0.0f)) return 0;
     if (v > 1.0f) return 255;
-    if (!(v > 0.0f)) return 0;  // also NaN
     return static_cast<uint32_t>(v * 255.0f);
 }
 
