@@ -1,0 +1,253 @@
+#include "tools/png/Png.h"
+
+#include <png.h>
+#include <zlib.h>
+
+#include <cerrno>
+#include <cstring>
+#include <limits>
+#include <memory>
+
+namespace png {
+
+namespace {
+
+constexpr int kCompressionLevel = 6;
+constexpr int kMaxDimension = 1 << 15;
+
+void SetError(std::string* error, const std::string& message)
+{
+    if (error != nullptr) {
+        *error = message;
+    }
+}
+
+bool ValidShape(int w, int h, int c) { return w > 0 && h > 0 && w <= kMaxDimension && h <= kMaxDimension && (c == 3 || c == 4); }
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+void PutBE32(uint8_t* p, uint32_t v)
+{
+    p[0] = uint8_t(v >> 24);
+    p[1] = uint8_t(v >> 16);
+    p[2] = uint8_t(v >> 8);
+    p[3] = uint8_t(v);
+}
+
+}  // namespace
+
+bool WritePng(const std::string& path, const Image& image, std::string* error)
+{
+    if (!ValidShape(image.width, image.height, image.channels) ||
+        image.pixels.size() != size_t(image.width) * size_t(image.height) * size_t(image.channels)) {
+        SetError(error, "image size does not match its pixel data");
+        return false;
+    }
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "wb"));
+    if (!file) {
+        SetError(error, "cannot create " + path + ": " + std::strerror(errno));
+        return false;
+    }
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
+    if (png == nullptr || info == nullptr) {
+        png_destroy_write_struct(&png, &info);
+        SetError(error, "out of memory");
+        return false;
+    }
+    std::vector<png_bytep> rows(size_t(image.height));
+    for (int y = 0; y < image.height; ++y) {
+        rows[size_t(y)] = const_cast<png_bytep>(image.At(0, y));
+    }
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        SetError(error, "cannot write " + path);
+        return false;
+    }
+    png_init_io(png, file.get());
+    png_set_compression_level(png, kCompressionLevel);
+    png_set_IHDR(png, info, png_uint_32(image.width), png_uint_32(image.height), 8,
+                 image.channels == 4 ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_rows(png, info, rows.data());
+    png_write_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
+    png_destroy_write_struct(&png, &info);
+    if (std::fflush(file.get()) != 0) {
+        SetError(error, "cannot write " + path);
+        return false;
+    }
+    return true;
+}
+
+bool ReadPng(const std::string& path, Image& image, std::string* error)
+{
+    png_image img;
+    std::memset(&img, 0, sizeof img);
+    img.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&img, path.c_str())) {
+        SetError(error, "cannot read " + path + ": " + img.message);
+        return false;
+    }
+    const bool rgb = (img.format & PNG_FORMAT_FLAG_ALPHA) == 0 && (img.format & PNG_FORMAT_FLAG_COLOR) != 0;
+    img.format = rgb ? PNG_FORMAT_RGB : PNG_FORMAT_RGBA;
+    if (!ValidShape(int(std::min<png_uint_32>(img.width, kMaxDimension + 1)),
+                    int(std::min<png_uint_32>(img.height, kMaxDimension + 1)), rgb ? 3 : 4)) {
+        png_image_free(&img);
+        SetError(error, path + ": image too large or empty");
+        return false;
+    }
+    Image out(int(img.width), int(img.height), rgb ? 3 : 4);
+    if (!png_image_finish_read(&img, nullptr, out.pixels.data(), 0, nullptr)) {
+        SetError(error, "cannot decode " + path + ": " + img.message);
+        png_image_free(&img);
+        return false;
+    }
+    image = std::move(out);
+    return true;
+}
+
+ApngWriter::~ApngWriter() { Abandon(); }
+
+void ApngWriter::Abandon()
+{
+    if (file_ != nullptr) {
+        std::fclose(file_);
+        file_ = nullptr;
+        std::remove(partPath_.c_str());
+    }
+}
+
+bool ApngWriter::WriteChunk(const char type[4], const uint8_t* data, size_t size)
+{
+    if (size > 0x7FFFFFFFu) {
+        return false;
+    }
+    uint8_t head[8];
+    PutBE32(head, uint32_t(size));
+    std::memcpy(head + 4, type, 4);
+    uLong crc = crc32(0L, Z_NULL, 0);
+    crc = crc32(crc, head + 4, 4);
+    if (size > 0) {
+        crc = crc32(crc, data, uInt(size));
+    }
+    uint8_t tail[4];
+    PutBE32(tail, uint32_t(crc));
+    return std::fwrite(head, 1, 8, file_) == 8 && (size == 0 || std::fwrite(data, 1, size, file_) == size) &&
+           std::fwrite(tail, 1, 4, file_) == 4;
+}
+
+bool ApngWriter::Open(const std::string& path, int width, int height, int channels, std::string* error)
+{
+    Abandon();
+    if (!ValidShape(width, height, channels)) {
+        SetError(error, "bad animation frame size");
+        return false;
+    }
+    path_ = path;
+    partPath_ = path + ".part";
+    file_ = std::fopen(partPath_.c_str(), "wb");
+    if (file_ == nullptr) {
+        SetError(error, "cannot create " + partPath_ + ": " + std::strerror(errno));
+        return false;
+    }
+    width_ = width;
+    height_ = height;
+    channels_ = channels;
+    frames_ = 0;
+    sequence_ = 0;
+    static const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    uint8_t ihdr[13];
+    PutBE32(ihdr, uint32_t(width));
+    PutBE32(ihdr + 4, uint32_t(height));
+    ihdr[8] = 8;
+    ihdr[9] = channels == 4 ? 6 : 2;
+    ihdr[10] = ihdr[11] = ihdr[12] = 0;
+    uint8_t actl[8] = {};  // frame count filled in by Finish; plays forever
+    bool ok = std::fwrite(kSignature, 1, 8, file_) == 8 && WriteChunk("IHDR", ihdr, 13);
+    actlOffset_ = std::ftell(file_);
+    ok = ok && WriteChunk("acTL", actl, 8);
+    if (!ok) {
+        Abandon();
+        SetError(error, "cannot write " + partPath_);
+    }
+    return ok;
+}
+
+bool ApngWriter::AddFrame(const uint8_t* pixels, std::string* error)
+{
+    if (file_ == nullptr || pixels == nullptr) {
+        SetError(error, "animation is not open");
+        return false;
+    }
+    const size_t row = size_t(width_) * size_t(channels_);
+    filtered_.resize((row + 1) * size_t(height_));
+    for (int y = 0; y < height_; ++y) {
+        filtered_[size_t(y) * (row + 1)] = 0;  // filter "none"
+        std::memcpy(&filtered_[size_t(y) * (row + 1) + 1], pixels + size_t(y) * row, row);
+    }
+    uLongf size = compressBound(uLong(filtered_.size()));
+    compressed_.resize(size);
+    if (compress2(compressed_.data(), &size, filtered_.data(), uLong(filtered_.size()), kCompressionLevel) != Z_OK) {
+        SetError(error, "compression failed");
+        return false;
+    }
+    uint8_t fctl[26];
+    PutBE32(fctl, sequence_++);
+    PutBE32(fctl + 4, uint32_t(width_));
+    PutBE32(fctl + 8, uint32_t(height_));
+    PutBE32(fctl + 12, 0);
+    PutBE32(fctl + 16, 0);
+    fctl[20] = 0;
+    fctl[21] = 1;   // delay 1 / 30 s
+    fctl[22] = 0;
+    fctl[23] = 30;
+    fctl[24] = 0;   // dispose: none
+    fctl[25] = 0;   // blend: source
+    bool ok = WriteChunk("fcTL", fctl, 26);
+    if (frames_ == 0) {
+        ok = ok && WriteChunk("IDAT", compressed_.data(), size);
+    } else {
+        chunk_.resize(4 + size);
+        PutBE32(chunk_.data(), sequence_++);
+        std::memcpy(chunk_.data() + 4, compressed_.data(), size);
+        ok = ok && WriteChunk("fdAT", chunk_.data(), chunk_.size());
+    }
+    if (!ok) {
+        Abandon();
+        SetError(error, "cannot write " + partPath_);
+        return false;
+    }
+    ++frames_;
+    return true;
+}
+
+bool ApngWriter::Finish(std::string* error)
+{
+    if (file_ == nullptr || frames_ == 0) {
+        Abandon();
+        SetError(error, "animation has no frames");
+        return false;
+    }
+    uint8_t actl[8];
+    PutBE32(actl, frames_);
+    PutBE32(actl + 4, 0);
+    bool ok = WriteChunk("IEND", nullptr, 0) && std::fseek(file_, actlOffset_, SEEK_SET) == 0 &&
+              WriteChunk("acTL", actl, 8) && std::fflush(file_) == 0;
+    if (!ok) {
+        Abandon();
+        SetError(error, "cannot write " + partPath_);
+        return false;
+    }
+    std::fclose(file_);
+    file_ = nullptr;
+    if (std::rename(partPath_.c_str(), path_.c_str()) != 0) {
+        std::remove(partPath_.c_str());
+        SetError(error, "cannot rename " + partPath_ + " to " + path_);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace png
