@@ -39,6 +39,9 @@ enum class TraceKind {
 };
 
 struct TraceEvent {
+    TraceEvent() = default;
+    explicit TraceEvent(TraceKind eventKind) : kind(eventKind) {}
+
     TraceKind kind = TraceKind::SetRenderState;
     uint32_t a = 0;  // state / transform / primitive type / flags / fill value
     uint32_t b = 0;  // value / vertex type / blit flags / references left

@@ -376,6 +376,9 @@ using LPDIRECT3DTEXTURE2 = IDirect3DTexture2*;
 
 using LPD3DENUMTEXTUREFORMATSCALLBACK = HRESULT (*)(LPDDSURFACEDESC lpDdsd, LPVOID lpContext);
 
+// CreateDevice: the HAL device exists only on a driver with 3D hardware and needs the render
+// target (and an attached Z-buffer) in video memory; the RGB device renders anywhere but needs
+// an attached Z-buffer in system memory. Either needs a DDSCAPS_3DDEVICE render target.
 struct IDirect3D2 : IUnknown {
     virtual HRESULT CreateViewport(LPDIRECT3DVIEWPORT2* lplpD3DViewport2, IUnknown* pUnkOuter) = 0;
     virtual HRESULT FindDevice(LPD3DFINDDEVICESEARCH lpD3DFDS, LPD3DFINDDEVICERESULT lpD3DFDR) = 0;

@@ -1,0 +1,102 @@
+// The software Direct3D device and viewport behind IDirect3DDevice2 / IDirect3DViewport2.
+// Internal to the platform stand-in; the program only sees the interfaces.
+#pragma once
+
+#include "platform/d3d/d3d.h"
+#include "platform/d3d/raster/Raster.h"
+#include "platform/ddraw/Objects.h"
+
+#include <array>
+#include <vector>
+
+namespace platform {
+
+class Device;
+
+class Viewport final : public PlatformObject, public IDirect3DViewport2 {
+public:
+    Viewport();
+    static Viewport* From(IUnknown* object);
+
+    HRESULT QueryInterface(REFIID riid, void** object) override;
+    ULONG AddRef() override { return AddRefObject(); }
+    ULONG Release() override { return ReleaseObject(); }
+    HRESULT Clear(DWORD dwCount, LPD3DRECT lpRects, DWORD dwFlags) override;
+    HRESULT GetViewport2(LPD3DVIEWPORT2 lpData) override;
+    HRESULT SetViewport2(LPD3DVIEWPORT2 lpData) override;
+
+    bool IsSet() const { return m_set; }
+    const D3DVIEWPORT2& Data() const { return m_data; }
+
+private:
+    friend class Device;
+    Device* m_device = nullptr;  // set while added to a device (which holds a reference on us)
+    D3DVIEWPORT2 m_data{};
+    bool m_set = false;
+};
+
+// Render states are kept in a table indexed by state number.
+constexpr DWORD kRenderStateLimit = D3DRENDERSTATE_STIPPLEPATTERN31 + 1;
+
+class Device final : public PlatformObject, public IDirect3DDevice2 {
+public:
+    // Takes references on the DirectDraw object and the render target.
+    Device(DirectDrawObject* direct3d, Surface* target, bool hardware);
+    ~Device() override;
+
+    static Device* From(IUnknown* object);
+
+    HRESULT QueryInterface(REFIID riid, void** object) override;
+    ULONG AddRef() override { return AddRefObject(); }
+    ULONG Release() override { return ReleaseObject(); }
+
+    HRESULT GetCaps(LPD3DDEVICEDESC lpD3DHWDevDesc, LPD3DDEVICEDESC lpD3DHELDevDesc) override;
+    HRESULT AddViewport(LPDIRECT3DVIEWPORT2 lpDirect3DViewport2) override;
+    HRESULT DeleteViewport(LPDIRECT3DVIEWPORT2 lpDirect3DViewport2) override;
+    HRESULT EnumTextureFormats(LPD3DENUMTEXTUREFORMATSCALLBACK lpD3DEnumTextureProc, LPVOID lpArg) override;
+    HRESULT BeginScene() override;
+    HRESULT EndScene() override;
+    HRESULT GetDirect3D(LPDIRECT3D2* lplpD3D2) override;
+    HRESULT SetCurrentViewport(LPDIRECT3DVIEWPORT2 lpd3dViewport2) override;
+    HRESULT GetCurrentViewport(LPDIRECT3DVIEWPORT2* lplpd3dViewport2) override;
+    HRESULT GetRenderTarget(LPDIRECTDRAWSURFACE* lplpRenderTarget) override;
+    HRESULT GetRenderState(D3DRENDERSTATETYPE dwRenderStateType, LPDWORD lpdwRenderState) override;
+    HRESULT SetRenderState(D3DRENDERSTATETYPE dwRenderStateType, DWORD dwRenderState) override;
+    HRESULT GetTransform(D3DTRANSFORMSTATETYPE dtstTransformStateType, LPD3DMATRIX lpD3DMatrix) override;
+    HRESULT SetTransform(D3DTRANSFORMSTATETYPE dtstTransformStateType, LPD3DMATRIX lpD3DMatrix) override;
+    HRESULT DrawPrimitive(D3DPRIMITIVETYPE dptPrimitiveType, D3DVERTEXTYPE dvtVertexType, LPVOID lpvVertices, DWORD dwVertexCount, DWORD dwFlags) override;
+
+    // The texture handle of a texture surface on this device (1-based; the device keeps the
+    // surface alive while it may draw with it). 0 when the table cannot grow.
+    D3DTEXTUREHANDLE HandleFor(Surface* texture);
+
+    Surface* RenderTarget() const { return m_target; }
+    bool IsHardware() const { return m_hardware; }
+    // Fragments the rasterizer shaded since the device was created.
+    uint64_t FragmentCount() const { return m_scratch.fragments; }
+
+    // The capability description of a device (hardware or software) and of nothing (size only).
+    static void Describe(D3DDEVICEDESC& desc, bool present);
+
+private:
+    void UpdateRasterStates();
+
+    DirectDrawObject* m_direct3d;
+    Surface* m_target;
+    bool m_hardware;
+    std::array<DWORD, kRenderStateLimit> m_states{};
+    D3DMATRIX m_world{};
+    D3DMATRIX m_view{};
+    D3DMATRIX m_projection{};
+    float m_worldViewProjection[16] = {};
+    bool m_matrixDirty = true;
+    std::vector<Viewport*> m_viewports;  // added viewports, each holding a reference
+    Viewport* m_current = nullptr;
+    bool m_inScene = false;
+    std::vector<Surface*> m_textures;  // handle - 1 -> texture surface, each holding a reference
+    raster::Scratch m_scratch;
+    raster::States m_raster;
+    raster::TextureImage m_texture;
+};
+
+}  // namespace platform
