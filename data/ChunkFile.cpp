@@ -290,6 +290,9 @@ LoadResult mdlLoadMotionFile(uint8_t* file, uint32_t size, ChunkBody* motion) {
 
 LoadResult ListChunks(const uint8_t* file, uint32_t size, std::vector<ChunkInfo>* chunks) {
     return WalkFile(
-        file, size, true, [chunks](const ChunkInfo& info, ChunkBody) { chunks->push_back(info); },
+        file, size, true,
+        [chunks](const ChunkInfo& info, ChunkBody) {
+            if (chunks != nullptr) chunks->push_back(info);
+        },
         [](uint32_t) {});
 }

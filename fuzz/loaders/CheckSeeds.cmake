@@ -1,0 +1,23 @@
+# Regenerates the seed corpus into a scratch folder and fails if any committed seed differs,
+# so the seeds stay what the chunk writer makes.
+# cmake -DGENERATOR=<loaders_fuzz_seeds> -DSEEDS=<committed folder> -DSCRATCH=<folder> -P CheckSeeds.cmake
+file(REMOVE_RECURSE ${SCRATCH})
+file(MAKE_DIRECTORY ${SCRATCH})
+execute_process(COMMAND ${GENERATOR} ${SCRATCH} RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "seed generator failed (${rc})")
+endif()
+file(GLOB made RELATIVE ${SCRATCH} ${SCRATCH}/*)
+file(GLOB committed RELATIVE ${SEEDS} ${SEEDS}/*)
+list(SORT made)
+list(SORT committed)
+if(NOT made STREQUAL committed)
+  message(FATAL_ERROR "seed files differ: made [${made}], committed [${committed}]")
+endif()
+foreach(name IN LISTS made)
+  file(SHA256 ${SCRATCH}/${name} a)
+  file(SHA256 ${SEEDS}/${name} b)
+  if(NOT a STREQUAL b)
+    message(FATAL_ERROR "seed ${name} is not what the generator makes: run loaders_fuzz_seeds fuzz/loaders/seeds")
+  endif()
+endforeach()
