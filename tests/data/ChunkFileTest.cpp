@@ -39,8 +39,11 @@ Bytes DataFile(const char tag[4], uint32_t marker) {
     return w.Bytes();
 }
 
+// The word that the body's first field leads to (0 if anything is missing).
 uint32_t Marker(ChunkBody body) {
-    const auto* p = FollowPointer<uint32_t>(body, *BodyAt<uint32_t>(body, 0));
+    const uint32_t* first = BodyAt<uint32_t>(body, 0);
+    if (first == nullptr) return 0;
+    const auto* p = FollowPointer<uint32_t>(body, *first);
     return p != nullptr ? *p : 0;
 }
 
