@@ -11,9 +11,8 @@
 //   RT_GROUP_ICON 128      program icon: one PNG image file (32 x 32, RGBA), not the Win32
 //                          icon directory format
 //
-// Every entry has language 1041 (Japanese). When the shell's tables are built
-// (resources/shell, library qm_shell_resources), they are chained behind these and found
-// through the same module.
+// Every entry has language 1041 (Japanese). The files come from resources/assets, written by
+// quillmote-author (see resources/README.md).
 #pragma once
 
 #include "platform/win/Resources.h"

@@ -1,0 +1,125 @@
+// quillmote-author: writes the embedded assets and previews the character.
+//
+//   quillmote-author --out DIR             write every asset file into DIR
+//   quillmote-author --preview SHEET.png   contact sheet of the dance (our own software preview)
+//   quillmote-author --frame F OUT.png     one 640 x 480 preview of frame F
+//   quillmote-author --show DIR            the texture, toolbar and icon as PNGs to look at
+#include "tools/author/Assets.h"
+#include "tools/author/Character.h"
+#include "tools/author/Dance.h"
+#include "tools/author/Images.h"
+#include "tools/author/Preview.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+using namespace author;
+
+int Usage() {
+    std::fprintf(stderr,
+                 "usage: quillmote-author [--out DIR] [--preview SHEET.png] [--frame F OUT.png] [--show DIR]\n");
+    return 2;
+}
+
+// Writes next to the target and renames, so a file is either whole or absent.
+bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+    const std::string temp = path + ".tmp";
+    FILE* f = std::fopen(temp.c_str(), "wb");
+    if (!f) {
+        std::fprintf(stderr, "quillmote-author: cannot write %s\n", temp.c_str());
+        return false;
+    }
+    const bool written = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    const bool closed = std::fclose(f) == 0;
+    if (!written || !closed || std::rename(temp.c_str(), path.c_str()) != 0) {
+        std::remove(temp.c_str());
+        std::fprintf(stderr, "quillmote-author: cannot write %s\n", path.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool Png(const Image& image, const std::string& path) {
+    std::string error;
+    if (WritePng(image, path, &error)) return true;
+    std::fprintf(stderr, "quillmote-author: %s\n", error.c_str());
+    return false;
+}
+
+// A picture scaled up by `zoom`, its alpha shown over a grey checker.
+Image Showable(const Picture& p, int zoom) {
+    Image out;
+    out.width = p.width * zoom;
+    out.height = p.height * zoom;
+    out.pixels.resize(static_cast<size_t>(out.width) * static_cast<size_t>(out.height));
+    for (int y = 0; y < out.height; ++y)
+        for (int x = 0; x < out.width; ++x) {
+            const size_t i = static_cast<size_t>(y / zoom) * static_cast<size_t>(p.width) + static_cast<size_t>(x / zoom);
+            const uint32_t back = ((x / 8 + y / 8) % 2) ? 0x606060u : 0xA0A0A0u;
+            const uint32_t a = p.alpha.empty() ? 255u : p.alpha[i];
+            uint32_t c = 0;
+            for (int s = 0; s <= 16; s += 8) {
+                const uint32_t f = (p.rgb[i] >> s) & 0xFF, b = (back >> s) & 0xFF;
+                c |= ((f * a + b * (255 - a)) / 255) << s;
+            }
+            out.pixels[static_cast<size_t>(y) * static_cast<size_t>(out.width) + static_cast<size_t>(x)] = c;
+        }
+    return out;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string outDir, preview, framePng, showDir;
+    double frame = 0;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--out" && i + 1 < argc) {
+            outDir = argv[++i];
+        } else if (arg == "--preview" && i + 1 < argc) {
+            preview = argv[++i];
+        } else if (arg == "--frame" && i + 2 < argc) {
+            char* end = nullptr;
+            frame = std::strtod(argv[++i], &end);
+            if (end == nullptr || *end != '\0' || !(frame >= 0 && frame <= 89)) {
+                std::fprintf(stderr, "quillmote-author: --frame wants a frame from 0 to 89\n");
+                return 2;
+            }
+            framePng = argv[++i];
+        } else if (arg == "--show" && i + 1 < argc) {
+            showDir = argv[++i];
+        } else {
+            return Usage();
+        }
+    }
+    if (outDir.empty() && preview.empty() && framePng.empty() && showDir.empty()) return Usage();
+
+    if (!outDir.empty()) {
+        for (const AuthoredFile& f : AuthorAssets())
+            if (!WriteFile(outDir + "/" + f.name, f.bytes)) return 1;
+    }
+    if (!preview.empty() || !framePng.empty()) {
+        const Character c = BuildCharacter();
+        const Dance d = BuildDance(c);
+        if (!preview.empty()) {
+            std::vector<PreviewView> views;
+            for (int f = 0; f <= 88; f += 11) views.push_back({static_cast<double>(f), 0, 0});
+            views.push_back({0, 0, 0.35});
+            views.push_back({22, 0, -0.35});
+            views.push_back({33, 0.3, 0});
+            if (!Png(ContactSheet(c, d, views, 4), preview)) return 1;
+        }
+        if (!framePng.empty() && !Png(RenderPreview(c, d, {frame, 0, 0}), framePng)) return 1;
+    }
+    if (!showDir.empty()) {
+        const Picture texture = TexturePicture();
+        if (!Png(Showable(texture, 2), showDir + "/texture.png") || !Png(Showable(ToolbarPicture(), 6), showDir + "/toolbar.png") ||
+            !Png(Showable(IconPicture(), 8), showDir + "/icon.png"))
+            return 1;
+    }
+    return 0;
+}
