@@ -347,6 +347,8 @@ void CRenderContext::LightVertex(D3DLVERTEX* v) const {
 void CRenderContext::FlushQueue(CDepthQueue* queue) {
     if (queue == nullptr) return;
     SetWorld(Identity());
+    // The device's world no longer holds the modelview: the next direct Begin must send it.
+    m_modelview.SetDirty(true);
     queue->Rewind();
     for (QueuedPrimitive* record = queue->Next(); record != nullptr; record = queue->Next()) {
         const int32_t index = record->textureIndex;

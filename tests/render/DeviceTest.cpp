@@ -242,7 +242,18 @@ TEST(OpenDeviceFailure, ZBufferFailureIsIgnored) {
 }
 
 TEST(OpenDeviceFailure, HardwareDeviceFailureFallsBackToSoftware) {
-    OpenAndRelease(WithFault("CreateDevice:HAL"), true, kEverything);
+    // The software device needs a system-memory Z-buffer, which it gets when no hardware
+    // device is found.
+    Machine m = WithFault("CreateDevice:HAL");
+    Fault noHardware;
+    noHardware.operation = "FindDevice";
+    m.faults.push_back(noHardware);
+    {
+        OpenContext c(m);
+        EXPECT_TRUE(c.opened);
+        EXPECT_EQ(CallCount("CreateDevice:RGB"), 1);
+    }
+    OpenAndRelease(m, true, kEverything);
 }
 
 TEST(OpenDeviceFailure, NoDeviceAtAllLeavesTheSurfacesAndDirect3D) {
