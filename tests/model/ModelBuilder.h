@@ -150,8 +150,8 @@ struct KeyList {
 };
 
 // A motion of `listCount` lists per node; nodes[n][k] is node n's list k (empty = null).
-inline BodyImage BuildMotion(uint16_t typeFlags, uint16_t listCount, const std::vector<std::vector<KeyList>>& nodes,
-                             uint32_t frameCount = 90) {
+inline ChunkBodyBuilder BuildMotionBody(uint16_t typeFlags, uint16_t listCount,
+                                        const std::vector<std::vector<KeyList>>& nodes, uint32_t frameCount = 90) {
     ChunkBodyBuilder b;
     b.AppendU32(0);
     b.MarkPointer(0);
@@ -190,7 +190,12 @@ inline BodyImage BuildMotion(uint16_t typeFlags, uint16_t listCount, const std::
         }
         b.PutPointer(0, nodes.empty() ? 0 : table);
     }
-    return BodyImage(b.Bytes());
+    return b;
+}
+
+inline BodyImage BuildMotion(uint16_t typeFlags, uint16_t listCount, const std::vector<std::vector<KeyList>>& nodes,
+                             uint32_t frameCount = 90) {
+    return BodyImage(BuildMotionBody(typeFlags, listCount, nodes, frameCount).Bytes());
 }
 
 // The library set up as the viewer sets it up: 2048 work entries, 64 matrices, no context.
