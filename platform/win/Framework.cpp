@@ -217,8 +217,10 @@ BOOL CWnd::CreateEx(DWORD dwExStyle, LPCSTR lpszClassName, LPCSTR lpszWindowName
     cs.hwndParent = pParentWnd ? pParentWnd->m_hWnd : nullptr;
     cs.x = rect.left;
     cs.y = rect.top;
-    cs.cx = rect.right - rect.left;
-    cs.cy = rect.bottom - rect.top;
+    // Differences wrap as on the platform: rectDefault (CW_USEDEFAULT, CW_USEDEFAULT, 0, 0)
+    // gives a width and height of CW_USEDEFAULT.
+    cs.cx = static_cast<int>(static_cast<uint32_t>(rect.right) - static_cast<uint32_t>(rect.left));
+    cs.cy = static_cast<int>(static_cast<uint32_t>(rect.bottom) - static_cast<uint32_t>(rect.top));
     cs.style = dwStyle;
     cs.lpszName = lpszWindowName;
     cs.lpszClass = lpszClassName;
@@ -229,12 +231,14 @@ BOOL CWnd::CreateEx(DWORD dwExStyle, LPCSTR lpszClassName, LPCSTR lpszWindowName
     if (!cls) return FALSE;
     const bool child = (cs.style & WS_CHILD) != 0;
     if (child && (!pParentWnd || !pParentWnd->m_hWnd)) return FALSE;
-    if (cs.cx < 0 || cs.cy < 0) return FALSE;
-
-    RECT place{cs.x, cs.y, cs.x + cs.cx, cs.y + cs.cy};
+    RECT place{0, 0, 0, 0};
     if (!child && (cs.x == CW_USEDEFAULT || cs.cx == CW_USEDEFAULT)) {
         const SIZE size = AfxGetBackend().DefaultWindowSize();
         place = RECT{0, 0, size.cx, size.cy};
+    } else {
+        if (cs.cx < 0 || cs.cy < 0 || cs.cx > 0x7FFF || cs.cy > 0x7FFF) return FALSE;
+        if (cs.x < -0x8000 || cs.x > 0x7FFF || cs.y < -0x8000 || cs.y > 0x7FFF) return FALSE;
+        place = RECT{cs.x, cs.y, cs.x + cs.cx, cs.y + cs.cy};
     }
     m_class = cls;
     m_style = cs.style & ~WS_VISIBLE;

@@ -1,0 +1,43 @@
+#include "app/shell/ViewerApp.h"
+
+#include "app/shell/AboutDlg.h"
+#include "app/shell/MainFrame.h"
+#include "resources/QuillmoteResources.h"
+#include "resources/shell/ShellResources.h"
+
+#include <cstdio>
+
+CViewerApp theApp;
+
+BEGIN_MESSAGE_MAP(CViewerApp, CWinApp)
+    ON_COMMAND(ID_APP_ABOUT, OnAppAbout)
+END_MESSAGE_MAP()
+
+CViewerApp::CViewerApp() = default;
+
+void InstallViewerResources() {
+    InstallQuillmoteResources();
+    AfxSetUiResources(&QuillmoteShellResources());
+}
+
+BOOL CViewerApp::InitInstance() {
+    Enable3dControlsStatic();
+    SetRegistryKey(kRegistryKey);
+
+    auto* frame = new CMainFrame;
+    m_pMainWnd = frame;
+    if (!frame->LoadFrame(IDR_MAINFRAME, WS_OVERLAPPEDWINDOW | FWS_ADDTOTITLE, nullptr, nullptr)) {
+        // A failed creation has already destroyed (and deleted) the frame: never show it.
+        m_pMainWnd = nullptr;
+        std::fprintf(stderr, "quillmote: the main window could not be created\n");
+        return FALSE;
+    }
+    frame->ShowWindow(SW_SHOW);
+    frame->UpdateWindow();
+    return TRUE;
+}
+
+void CViewerApp::OnAppAbout() {
+    CAboutDlg aboutDlg;
+    aboutDlg.DoModal();
+}

@@ -1,0 +1,21 @@
+// The Qt 6 Widgets window backend. This header includes no Qt: programs create the backend
+// through it and install it with AfxSetBackend.
+#pragma once
+
+#include "platform/win/WindowBackend.h"
+
+#include <functional>
+#include <memory>
+
+// True when Qt can open a display: DISPLAY or WAYLAND_DISPLAY is set, or QT_QPA_PLATFORM
+// names a platform explicitly (offscreen, minimal...).
+bool QtDisplayAvailable();
+
+struct QtBackendOptions {
+    // Called once, after the view pane (AFX_IDW_PANE_FIRST) has painted for the first time.
+    std::function<void()> onFirstViewPaint;
+};
+
+// Creates the Qt application object (if there is none yet) and the backend. argc and argv
+// must outlive the backend.
+std::unique_ptr<WindowBackend> CreateQtBackend(int& argc, char** argv, QtBackendOptions options = {});
