@@ -25,7 +25,7 @@ const char kRenderHelp[] =
     "  --frame N         motion frame, a whole number from 0 to frame count - 2 (default 0)\n"
     "  --angle-x RAD     turn about X in radians, as a vertical drag gives (default 0)\n"
     "  --angle-y RAD     turn about Y in radians, as a horizontal drag gives (default 0)\n"
-    "  --size WxH        client area in pixels, 1 to 8192 each way (default 640x480)\n"
+    "  --size WxH        client area in pixels, 1 to 4096 each way (default 640x480)\n"
     "  --replay LOG      start from a fresh view and feed it a mouse log through the view's own\n"
     "                    handlers, one event a line: 'move X Y', 'move X Y lbutton', 'down X Y'\n"
     "                    ('#' starts a comment); the frame and the angles then come from the\n"

@@ -23,7 +23,7 @@ struct RenderOptions {
 };
 
 // Largest client area the tool accepts in either direction.
-constexpr int32_t kMaxClientSide = 8192;
+constexpr int32_t kMaxClientSide = 4096;
 
 // Parses argv[1..]. On a usage error returns false with a one-line reason in `error`.
 bool ParseRenderOptions(const std::vector<std::string>& args, RenderOptions* options, std::string* error);
