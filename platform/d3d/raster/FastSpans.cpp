@@ -2,6 +2,10 @@
 // of the generic path (same arithmetic from PixelMath.h), only without the per-pixel switches.
 #include "platform/d3d/raster/PixelMath.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace raster::detail {
 
 namespace {
@@ -49,13 +53,45 @@ void GouraudDepthSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32
     }
 }
 
+#if defined(__SSE2__)
+
+// Four 8-bit channels in the low four 16-bit lanes, B G R A order (a D3DCOLOR's memory order).
+inline __m128i Lanes(uint32_t argb) { return _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(argb)), _mm_setzero_si128()); }
+
+// round(x / 255) in every 16-bit lane, x <= 255 * 255 (same as Div255).
+inline __m128i Div255Lanes(__m128i x)
+{
+    x = _mm_add_epi16(x, _mm_set1_epi16(128));
+    return _mm_srli_epi16(_mm_add_epi16(x, _mm_srli_epi16(x, 8)), 8);
+}
+
+// Bilinear filter, same arithmetic as Bilinear(): across x first, then y.
+inline __m128i BilinearLanes(uint32_t t00, uint32_t t10, uint32_t t01, uint32_t t11, int fx, int fy)
+{
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i left = _mm_unpacklo_epi8(_mm_unpacklo_epi32(_mm_cvtsi32_si128(int(t00)), _mm_cvtsi32_si128(int(t01))), zero);
+    const __m128i right = _mm_unpacklo_epi8(_mm_unpacklo_epi32(_mm_cvtsi32_si128(int(t10)), _mm_cvtsi32_si128(int(t11))), zero);
+    const __m128i wx = _mm_set1_epi16(short(fx));
+    const __m128i wx1 = _mm_set1_epi16(short(256 - fx));
+    // [top | bottom] = (left (256 - fx) + right fx) >> 8; sums stay below 65536.
+    const __m128i h = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(left, wx1), _mm_mullo_epi16(right, wx)), 8);
+    const __m128i bottom = _mm_unpackhi_epi64(h, h);
+    const __m128i wy = _mm_set1_epi16(short(fy));
+    const __m128i wy1 = _mm_set1_epi16(short(256 - fy));
+    return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(h, wy1), _mm_mullo_epi16(bottom, wy)), 8);
+}
+
+#endif
+
 // Textured from a power-of-two 8888 texture with wrap addressing, MODULATE, optional alpha test
 // GREATER, optional SRCALPHA / INVSRCALPHA blend, depth test LESSEQUAL, 8888 target.
-template <bool Linear, bool Perspective>
+template <bool Linear, bool Blend, bool AlphaTest, bool Specular>
 void TexturedSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x0, int32_t x1)
 {
     SpanInterp s;
     InitSpan(p, y, x0, x1, s);
+    TexWalker tw;
+    tw.Init(p, ctx, y, x0, x1);
     uint32_t* row = reinterpret_cast<uint32_t*>(ctx.colorBase + ptrdiff_t(y) * ctx.colorPitch);
     uint16_t* zrow = ctx.zTest
         ? reinterpret_cast<uint16_t*>(ctx.depthBase + ptrdiff_t(y) * ctx.depthPitch)
@@ -65,22 +101,71 @@ void TexturedSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x
     const int32_t wMask = ctx.texWidth - 1, hMask = ctx.texHeight - 1;
     const uint32_t alphaOr = ctx.texHasAlpha ? 0u : 0xFF000000u;
     const uint32_t alphaMask = ctx.colorLayout.aMask;
-    const bool alphaTest = ctx.alphaTest;
+    const uint32_t keep = 0x00FFFFFFu | alphaMask;
+    const uint32_t dstAlphaOr = alphaMask == 0 ? 0xFF000000u : 0u;
     const uint32_t alphaRef = ctx.alphaRef;
-    const bool blend = ctx.blend;
     const bool zWrite = ctx.zWrite;
-    const bool specular = ctx.specular;
     const bool texAlpha = ctx.texHasAlpha;
-    auto texel = [&](int32_t i, int32_t j) {
-        return tex[ptrdiff_t(j & hMask) * texStride + (i & wMask)] | alphaOr;
-    };
+    const int32_t stride = int32_t(texStride);  // stride x height fits (checked on selection)
+    auto texel = [&](int32_t i, int32_t j) { return tex[(j & hMask) * stride + (i & wMask)] | alphaOr; };
+#if defined(__SSE2__)
+    // Vertex colour and specular as 16.16 in 32-bit lanes, B G R A order.
+    __m128i color = _mm_set_epi32(s.c[3], s.c[0], s.c[1], s.c[2]);
+    const __m128i dColor = _mm_set_epi32(s.dc[3], s.dc[0], s.dc[1], s.dc[2]);
+    constexpr bool specular = Specular;
+    __m128i spec = specular ? _mm_set_epi32(0, s.c[4], s.c[5], s.c[6]) : _mm_setzero_si128();
+    const __m128i dSpec = specular ? _mm_set_epi32(0, s.dc[4], s.dc[5], s.dc[6]) : _mm_setzero_si128();
+    // MODULATE alpha: the texture's when it has alpha (vertex lane forced to 255), else the
+    // vertex's (texel lane forced to 255 above); 255 x a / 255 = a exactly.
+    const __m128i vertexAlphaOr = texAlpha ? _mm_set_epi16(0, 0, 0, 0, 255, 0, 0, 0) : _mm_setzero_si128();
+    const __m128i max255 = _mm_set1_epi16(255);
+    int64_t z = s.z;
+    const int64_t dz = s.dz;
+    for (int32_t x = x0; x < x1; ++x) {
+        const uint32_t z16 = DepthOf(z);
+        if (zrow == nullptr || z16 <= zrow[x]) {
+            const int32_t fs = tw.S(), ft = tw.T();
+            __m128i t;
+            if constexpr (Linear) {
+                const int32_t i = fs >> 8, j = ft >> 8;
+                t = BilinearLanes(texel(i, j), texel(i + 1, j), texel(i, j + 1), texel(i + 1, j + 1),
+                                  fs & 255, ft & 255);
+            } else {
+                t = Lanes(texel((fs + 128) >> 8, (ft + 128) >> 8));
+            }
+            const __m128i vc = _mm_or_si128(
+                _mm_packs_epi32(_mm_srli_epi32(color, 16), _mm_setzero_si128()), vertexAlphaOr);
+            __m128i c = Div255Lanes(_mm_mullo_epi16(t, vc));
+            const uint32_t ca = uint32_t(_mm_extract_epi16(c, 3));
+            if (!AlphaTest || ca > alphaRef) {
+                if constexpr (Specular) {
+                    const __m128i sp = _mm_packs_epi32(_mm_srli_epi32(spec, 16), _mm_setzero_si128());
+                    c = _mm_min_epi16(_mm_add_epi16(c, sp), max255);
+                }
+                if constexpr (Blend) {
+                    const __m128i d = Lanes(row[x] | dstAlphaOr);
+                    const __m128i a = _mm_set1_epi16(short(ca));
+                    const __m128i ia = _mm_set1_epi16(short(255 - ca));
+                    c = Div255Lanes(_mm_add_epi16(_mm_mullo_epi16(c, a), _mm_mullo_epi16(d, ia)));
+                }
+                row[x] = uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(c, c))) & keep;
+                if (zWrite) {
+                    zrow[x] = uint16_t(z16);
+                }
+            }
+        }
+        color = _mm_add_epi32(color, dColor);
+        if constexpr (Specular) {
+            spec = _mm_add_epi32(spec, dSpec);
+        }
+        z += dz;
+        tw.Next();
+    }
+#else
     for (int32_t x = x0; x < x1; ++x) {
         const uint32_t z16 = DepthOf(s.z);
         if (zrow == nullptr || z16 <= zrow[x]) {
-            float u, v;
-            TexCoords(s, Perspective, u, v);
-            const int32_t fs = TexelFixed(u, ctx.texWidth);
-            const int32_t ft = TexelFixed(v, ctx.texHeight);
+            const int32_t fs = tw.S(), ft = tw.T();
             uint32_t t;
             if constexpr (Linear) {
                 const int32_t i = fs >> 8, j = ft >> 8;
@@ -90,36 +175,33 @@ void TexturedSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x
                 t = texel((fs + 128) >> 8, (ft + 128) >> 8);
             }
             const uint32_t ca = texAlpha ? (t >> 24) : (uint32_t(s.c[3]) >> 16);
-            if (!alphaTest || ca > alphaRef) {
+            if (!AlphaTest || ca > alphaRef) {
                 uint32_t cr = Div255(((t >> 16) & 255) * (uint32_t(s.c[0]) >> 16));
                 uint32_t cg = Div255(((t >> 8) & 255) * (uint32_t(s.c[1]) >> 16));
                 uint32_t cb = Div255((t & 255) * (uint32_t(s.c[2]) >> 16));
-                if (specular) {
+                if constexpr (Specular) {
                     cr = std::min(255u, cr + (uint32_t(s.c[4]) >> 16));
                     cg = std::min(255u, cg + (uint32_t(s.c[5]) >> 16));
                     cb = std::min(255u, cb + (uint32_t(s.c[6]) >> 16));
                 }
                 uint32_t out = (ca << 24) | (cr << 16) | (cg << 8) | cb;
-                if (blend) {
-                    // Per lane: round((src a + dst (255 - a)) / 255).
+                if constexpr (Blend) {
                     const uint64_t src = Spread(out);
-                    uint32_t dst = row[x];
-                    if (alphaMask == 0) {
-                        dst |= 0xFF000000u;
-                    }
-                    uint64_t sum = src * ca + Spread(dst) * (255u - ca) +
-                                   0x0080008000800080ull;
+                    const uint32_t dst = row[x] | dstAlphaOr;
+                    uint64_t sum = src * ca + Spread(dst) * (255u - ca) + 0x0080008000800080ull;
                     sum = (sum + ((sum >> 8) & 0x00FF00FF00FF00FFull)) >> 8;
                     out = Gather(sum);
                 }
-                row[x] = (out & (0x00FFFFFFu | alphaMask));
+                row[x] = out & keep;
                 if (zWrite) {
                     zrow[x] = uint16_t(z16);
                 }
             }
         }
-        StepSpan(s);
+        StepColors(s);
+        tw.Next();
     }
+#endif
 }
 
 }  // namespace
@@ -148,10 +230,23 @@ SpanFn SelectFastSpan(const PixelContext& ctx)
     if (!texOk || !stateOk) {
         return nullptr;
     }
-    if (ctx.magLinear) {
-        return ctx.perspective ? &TexturedSpan<true, true> : &TexturedSpan<true, false>;
+    if (int64_t(ctx.texPitch / 4) * ctx.texHeight > int64_t(INT32_MAX)) {
+        return nullptr;
     }
-    return ctx.perspective ? &TexturedSpan<false, true> : &TexturedSpan<false, false>;
+    static constexpr SpanFn kTable[16] = {
+        &TexturedSpan<false, false, false, false>, &TexturedSpan<false, false, false, true>,
+        &TexturedSpan<false, false, true, false>,  &TexturedSpan<false, false, true, true>,
+        &TexturedSpan<false, true, false, false>,  &TexturedSpan<false, true, false, true>,
+        &TexturedSpan<false, true, true, false>,   &TexturedSpan<false, true, true, true>,
+        &TexturedSpan<true, false, false, false>,  &TexturedSpan<true, false, false, true>,
+        &TexturedSpan<true, false, true, false>,   &TexturedSpan<true, false, true, true>,
+        &TexturedSpan<true, true, false, false>,   &TexturedSpan<true, true, false, true>,
+        &TexturedSpan<true, true, true, false>,    &TexturedSpan<true, true, true, true>,
+    };
+    // The state key: filter, blend, alpha test, specular.
+    const int key = (ctx.magLinear ? 8 : 0) | (ctx.blend ? 4 : 0) | (ctx.alphaTest ? 2 : 0) |
+                    (ctx.specular ? 1 : 0);
+    return kTable[key];
 }
 
 }  // namespace raster::detail

@@ -86,6 +86,9 @@ struct Planes {
     float base[kAttrCount] = {};
     float dx[kAttrCount] = {};
     float dy[kAttrCount] = {};
+    // Per-pixel x steps of the colours (16.16) and depth (x 65535, 16.16), fixed per triangle.
+    int32_t colorStep[7] = {};
+    int64_t depthStep = 0;
 
     float At(int attr, float x, float y) const
     {

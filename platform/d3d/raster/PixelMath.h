@@ -18,76 +18,149 @@ inline int32_t FloorToInt(float v)  // v must be finite and within int32 range
     return t - (float(t) > v ? 1 : 0);
 }
 
-// The interpolants of one span: colours and depth in 16.16 fixed point stepped linearly between
-// the clamped end values (so they never leave their range), texture coordinates in float.
+// The interpolants of one span: colours in 16.16 fixed point, depth in 32.16 (x 65535), never
+// leaving their range; texture coordinates come from TexWalker.
 struct SpanInterp {
     int32_t c[7];   // r g b a sr sg sb, 0..255 in 16.16
     int32_t dc[7];
     int64_t z;      // depth x 65535 in 16.16
     int64_t dz;
-    float u, v, w;  // u, v (or u/w, v/w, 1/w with perspective)
-    float du, dv, dw;
 };
 
 inline void InitSpan(const Planes& p, int32_t y, int32_t x0, int32_t x1, SpanInterp& s)
 {
     const float fy = float(y);
     const float fx0 = float(x0);
-    const float fx1 = float(x1 - 1);
     const int32_t n = x1 - x0;
+    constexpr int64_t kColorMax = 255 * 65536 + 0xFFFF;
     for (int k = 0; k < 7; ++k) {
         const int attr = kR + k;
-        const int32_t a = int32_t(ClampF(p.At(attr, fx0, fy), 0.0f, 255.0f) * 65536.0f);
-        const int32_t b = int32_t(ClampF(p.At(attr, fx1, fy), 0.0f, 255.0f) * 65536.0f);
-        s.c[k] = a;
-        s.dc[k] = n > 1 ? (b - a) / (n - 1) : 0;
+        s.c[k] = int32_t(ClampF(p.At(attr, fx0, fy), 0.0f, 255.0f) * 65536.0f);
+        s.dc[k] = p.colorStep[k];
     }
-    const int64_t za = int64_t(double(ClampF(p.At(kZ, fx0, fy), 0.0f, 1.0f)) * 65535.0 * 65536.0);
-    const int64_t zb = int64_t(double(ClampF(p.At(kZ, fx1, fy), 0.0f, 1.0f)) * 65535.0 * 65536.0);
-    s.z = za;
-    s.dz = n > 1 ? (zb - za) / (n - 1) : 0;
-    s.u = p.At(kU, fx0, fy);
-    s.v = p.At(kV, fx0, fy);
-    s.w = p.At(kInvW, fx0, fy);
-    s.du = p.dx[kU];
-    s.dv = p.dx[kV];
-    s.dw = p.dx[kInvW];
+    constexpr double kZScale = 65535.0 * 65536.0;
+    s.z = int64_t(double(ClampF(p.At(kZ, fx0, fy), 0.0f, 1.0f)) * kZScale);
+    s.dz = p.depthStep;
+    if (n <= 1) {
+        return;
+    }
+    // The triangle's steps keep every pixel in range unless the span's ends were clamped; then
+    // step between the clamped ends instead.
+    const float fx1 = float(x1 - 1);
+    for (int k = 0; k < 7; ++k) {
+        const int64_t last = int64_t(s.c[k]) + int64_t(s.dc[k]) * (n - 1);
+        if (last < 0 || last > kColorMax) {
+            const int32_t end = int32_t(ClampF(p.At(kR + k, fx1, fy), 0.0f, 255.0f) * 65536.0f);
+            s.dc[k] = (end - s.c[k]) / (n - 1);
+        }
+    }
+    const int64_t last = s.z + s.dz * (n - 1);
+    if (last < 0 || last > int64_t(kZScale)) {
+        const int64_t end = int64_t(double(ClampF(p.At(kZ, fx1, fy), 0.0f, 1.0f)) * kZScale);
+        s.dz = (end - s.z) / (n - 1);
+    }
 }
 
-inline void StepSpan(SpanInterp& s)
+inline void StepColors(SpanInterp& s)
 {
     for (int k = 0; k < 7; ++k) {
         s.c[k] += s.dc[k];
     }
     s.z += s.dz;
-    s.u += s.du;
-    s.v += s.dv;
-    s.w += s.dw;
 }
 
 inline uint32_t DepthOf(int64_t z) { return uint32_t((z + 32768) >> 16); }
 
-// Texture coordinates of the current pixel, divided by the interpolated 1/w when perspective
-// correction is on.
-inline void TexCoords(const SpanInterp& s, bool perspective, float& u, float& v)
-{
-    if (perspective) {
-        const float w = s.w > kMinInvW ? s.w : kMinInvW;
-        const float r = 1.0f / w;
-        u = s.u * r;
-        v = s.v * r;
-    } else {
-        u = s.u;
-        v = s.v;
-    }
-}
-
-// Texel coordinate in 24.8 fixed point: texel centres at (i + 0.5) / size.
-inline int32_t TexelFixed(float coord, int32_t size)
+// Texel coordinate in fixed point with 24 fraction bits: texel centres at (i + 0.5) / size.
+inline int64_t TexelFixed24(float coord, int32_t size)
 {
     const float t = ClampF(coord * float(size) - 0.5f, -kMaxTexelCoord, kMaxTexelCoord);
-    return FloorToInt(t * 256.0f);
+    return int64_t(t * 16777216.0f);  // exact power-of-two scaling, |t| <= 2^22
 }
+
+// Texel coordinates along a span, in 24.8 fixed point. Exact (perspective-divided when on) every
+// kSegment pixels and at the span's end, stepped linearly in between.
+struct TexWalker {
+    static constexpr int32_t kSegment = 8;
+
+    float u0 = 0, v0 = 0, w0 = 1, du = 0, dv = 0, dw = 0;
+    bool perspective = false;
+    int32_t width = 1, height = 1;
+    int32_t n = 0;         // pixels in the span
+    int32_t k = 0;         // current pixel index
+    int32_t segEnd = 0;    // index where the current segment ends
+    int64_t s = 0, t = 0, ds = 0, dt = 0;
+
+    void Exact(int32_t i, int64_t& os, int64_t& ot) const
+    {
+        const float fi = float(i);
+        float u = u0 + fi * du;
+        float v = v0 + fi * dv;
+        if (perspective) {
+            float w = w0 + fi * dw;
+            w = w > kMinInvW ? w : kMinInvW;
+            const float r = 1.0f / w;
+            u *= r;
+            v *= r;
+        }
+        os = TexelFixed24(u, width);
+        ot = TexelFixed24(v, height);
+    }
+
+    void StartSegment()
+    {
+        segEnd = std::min(k + kSegment, n - 1);
+        if (segEnd <= k) {
+            ds = dt = 0;
+            return;
+        }
+        int64_t s1, t1;
+        Exact(segEnd, s1, t1);
+        const int32_t len = segEnd - k;
+        if (len == kSegment) {
+            ds = (s1 - s) / kSegment;  // constant divisor: a multiply
+            dt = (t1 - t) / kSegment;
+        } else {
+            ds = (s1 - s) / len;
+            dt = (t1 - t) / len;
+        }
+    }
+
+    void Init(const Planes& p, const PixelContext& ctx, int32_t y, int32_t x0, int32_t x1)
+    {
+        const float fy = float(y), fx = float(x0);
+        u0 = p.At(kU, fx, fy);
+        v0 = p.At(kV, fx, fy);
+        w0 = p.At(kInvW, fx, fy);
+        du = p.dx[kU];
+        dv = p.dx[kV];
+        dw = p.dx[kInvW];
+        perspective = ctx.perspective;
+        width = ctx.texWidth;
+        height = ctx.texHeight;
+        n = x1 - x0;
+        k = 0;
+        Exact(0, s, t);
+        StartSegment();
+    }
+
+    int32_t S() const { return int32_t(s >> 16); }
+    int32_t T() const { return int32_t(t >> 16); }
+
+    void Next()
+    {
+        ++k;
+        if (k >= segEnd) {
+            if (k < n) {
+                Exact(k, s, t);  // re-anchor exactly: no drift across segments
+                StartSegment();
+            }
+            return;
+        }
+        s += ds;
+        t += dt;
+    }
+};
 
 // Resolves a texel index under an addressing mode; -1 = border colour.
 inline int32_t AddressTexel(int32_t i, int32_t n, uint32_t mode)
@@ -158,10 +231,9 @@ inline uint32_t Bilinear(uint32_t t00, uint32_t t10, uint32_t t01, uint32_t t11,
     return Gather(LerpLanes(top, bottom, fy));
 }
 
-inline uint32_t SampleTexture(const PixelContext& ctx, float u, float v, bool linear)
+// Samples at texel coordinates in 24.8 fixed point.
+inline uint32_t SampleTexture(const PixelContext& ctx, int32_t s, int32_t t, bool linear)
 {
-    const int32_t s = TexelFixed(u, ctx.texWidth);
-    const int32_t t = TexelFixed(v, ctx.texHeight);
     if (!linear) {
         return FetchTexel(ctx, (s + 128) >> 8, (t + 128) >> 8);
     }

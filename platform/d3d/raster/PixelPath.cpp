@@ -118,8 +118,9 @@ inline void TextureBlend(const PixelContext& ctx, uint32_t tex, uint32_t c[4])
 }
 
 // Shades one fragment. `col` holds r g b a and specular r g b (0..255).
+// `ts`, `tt`: texel coordinates in 24.8 fixed point.
 inline void Fragment(const PixelContext& ctx, int32_t x, int32_t y, uint32_t z16,
-                     const uint32_t col[7], float u, float v, bool linear)
+                     const uint32_t col[7], int32_t ts, int32_t tt, bool linear)
 {
     uint16_t* zp = nullptr;
     if (ctx.zTest) {
@@ -130,7 +131,7 @@ inline void Fragment(const PixelContext& ctx, int32_t x, int32_t y, uint32_t z16
     }
     uint32_t c[4] = {col[0], col[1], col[2], col[3]};
     if (ctx.texels != nullptr) {
-        TextureBlend(ctx, SampleTexture(ctx, u, v, linear), c);
+        TextureBlend(ctx, SampleTexture(ctx, ts, tt, linear), c);
     }
     if (ctx.specular) {
         for (int i = 0; i < 3; ++i) c[i] = std::min(255u, c[i] + col[4 + i]);
@@ -164,14 +165,17 @@ inline void Fragment(const PixelContext& ctx, int32_t x, int32_t y, uint32_t z16
     }
 }
 
-// Minified when one pixel step covers more than one texel along x or y.
-bool SpanMinified(const PixelContext& ctx, const Planes& p, const SpanInterp& s)
+// Minified when one pixel step covers more than one texel along x or y (judged at the span start).
+bool SpanMinified(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x0)
 {
-    float u, v;
-    TexCoords(s, ctx.perspective, u, v);
+    const float fx = float(x0), fy = float(y);
+    float u = p.At(kU, fx, fy), v = p.At(kV, fx, fy);
     float dudx = p.dx[kU], dvdx = p.dx[kV], dudy = p.dy[kU], dvdy = p.dy[kV];
     if (ctx.perspective) {
-        const float w = s.w > kMinInvW ? s.w : kMinInvW;
+        float w = p.At(kInvW, fx, fy);
+        w = w > kMinInvW ? w : kMinInvW;
+        u /= w;
+        v /= w;
         dudx = (dudx - u * p.dx[kInvW]) / w;
         dvdx = (dvdx - v * p.dx[kInvW]) / w;
         dudy = (dudy - u * p.dy[kInvW]) / w;
@@ -187,17 +191,23 @@ void GenericSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x0
 {
     SpanInterp s;
     InitSpan(p, y, x0, x1, s);
+    const bool textured = ctx.texels != nullptr;
+    TexWalker tw;
     bool linear = ctx.magLinear;
-    if (ctx.texels != nullptr && ctx.magLinear != ctx.minLinear) {
-        linear = SpanMinified(ctx, p, s) ? ctx.minLinear : ctx.magLinear;
+    if (textured) {
+        tw.Init(p, ctx, y, x0, x1);
+        if (ctx.magLinear != ctx.minLinear) {
+            linear = SpanMinified(ctx, p, y, x0) ? ctx.minLinear : ctx.magLinear;
+        }
     }
     for (int32_t x = x0; x < x1; ++x) {
         uint32_t col[7];
         for (int k = 0; k < 7; ++k) col[k] = uint32_t(s.c[k]) >> 16;
-        float u, v;
-        TexCoords(s, ctx.perspective, u, v);
-        Fragment(ctx, x, y, DepthOf(s.z), col, u, v, linear);
-        StepSpan(s);
+        Fragment(ctx, x, y, DepthOf(s.z), col, textured ? tw.S() : 0, textured ? tw.T() : 0, linear);
+        StepColors(s);
+        if (textured) {
+            tw.Next();
+        }
     }
 }
 
@@ -304,12 +314,18 @@ void ShadePixel(const PixelContext& ctx, int32_t x, int32_t y, float z, float in
     for (int k = 0; k < 4; ++k) col[k] = uint32_t(ClampF(color[k], 0.0f, 255.0f));
     for (int k = 0; k < 3; ++k) col[4 + k] = uint32_t(ClampF(specular[k], 0.0f, 255.0f));
     const uint32_t z16 = uint32_t(ClampF(z, 0.0f, 1.0f) * 65535.0f + 0.5f);
-    if (ctx.perspective) {
-        const float w = invW > kMinInvW ? invW : kMinInvW;
-        u /= w;
-        v /= w;
+    int32_t ts = 0, tt = 0;
+    if (ctx.texels != nullptr) {
+        if (ctx.perspective) {
+            const float w = invW > kMinInvW ? invW : kMinInvW;
+            const float r = 1.0f / w;
+            u *= r;
+            v *= r;
+        }
+        ts = int32_t(TexelFixed24(u, ctx.texWidth) >> 16);
+        tt = int32_t(TexelFixed24(v, ctx.texHeight) >> 16);
     }
-    Fragment(ctx, x, y, z16, col, u, v, ctx.magLinear);
+    Fragment(ctx, x, y, z16, col, ts, tt, ctx.magLinear);
     if (ctx.fragments != nullptr) {
         ++*ctx.fragments;
     }

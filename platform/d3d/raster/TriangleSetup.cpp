@@ -120,6 +120,10 @@ bool DrawTriangle(const PixelContext& ctx, SpanFn span, const ScreenVertex& v0,
             return false;
         }
     }
+    for (int k = 0; k < 7; ++k) {
+        planes.colorStep[k] = int32_t(ClampF(planes.dx[kR + k] * 65536.0f, -16777216.0f, 16777216.0f));
+    }
+    planes.depthStep = int64_t(double(ClampF(planes.dx[kZ], -1.0f, 1.0f)) * 65535.0 * 65536.0);
     ScanTriangle(ctx, span, planes, edges);
     return true;
 }
