@@ -94,12 +94,21 @@ uint32_t mdlPositionChunk(uint32_t chunkOffset) {
 uint32_t mdlNormalChunk(uint32_t chunkOffset) {
     const VertexChunk c = OpenChunk(chunkOffset, 24);
     const uint32_t n = WritableCount(c);
-    if (mdlTopMatrix() == nullptr || n == 0) return c.next;
+    const Matrix4* top = mdlTopMatrix();
+    if (top == nullptr || n == 0) return c.next;
+    // The same arithmetic as mdlTransformPoint and mdlTransformNormal, with the matrix held.
+    const float* m = top->m;
     VertexWorkEntry* out = mdlStateRef().vertexBuffer + c.indexOffset;
     const uint8_t* v = c.vertices;
     for (uint32_t i = 0; i < n; ++i, v += 24, ++out) {
-        out->position = mdlTransformPoint(LoadF32(v), LoadF32(v + 4), LoadF32(v + 8));
-        out->normal = mdlTransformNormal(LoadF32(v + 12), LoadF32(v + 16), LoadF32(v + 20));
+        const float x = LoadF32(v), y = LoadF32(v + 4), z = LoadF32(v + 8);
+        out->position = Vector3{m[0] * x + m[1] * y + m[2] * z + m[3], m[4] * x + m[5] * y + m[6] * z + m[7],
+                                m[8] * x + m[9] * y + m[10] * z + m[11]};
+        const float nx = LoadF32(v + 12), ny = LoadF32(v + 16), nz = LoadF32(v + 20);
+        const Vector3 r{m[0] * nx + m[1] * ny + m[2] * nz, m[4] * nx + m[5] * ny + m[6] * nz,
+                        m[8] * nx + m[9] * ny + m[10] * nz};
+        const float length = std::sqrt(r.x * r.x + r.y * r.y + r.z * r.z);
+        out->normal = length == 0.0f ? r : Vector3{r.x / length, r.y / length, r.z / length};
     }
     return c.next;
 }
