@@ -58,6 +58,7 @@ int main(int argc, char** argv) {
             if (CWnd* main = AfxGetMainWnd()) main->PostMessage(WM_CLOSE);
         };
     }
+    if (const char* shot = std::getenv("QUILLMOTE_SCREENSHOT")) options.screenshotPath = shot;
     auto backend = CreateQtBackend(argc, argv, std::move(options));
     AfxSetBackend(backend.get());
     const int status = AfxWinMain();

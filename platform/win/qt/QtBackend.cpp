@@ -6,8 +6,11 @@
 
 #include <QApplication>
 #include <QMainWindow>
+#include <QPixmap>
+#include <QTimer>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 
 bool QtDisplayAvailable() {
@@ -19,11 +22,12 @@ bool QtDisplayAvailable() {
 }
 
 std::unique_ptr<WindowBackend> CreateQtBackend(int& argc, char** argv, QtBackendOptions options) {
-    return std::make_unique<QtBackend>(argc, argv, std::move(options.onFirstViewPaint));
+    return std::make_unique<QtBackend>(argc, argv, std::move(options.onFirstViewPaint),
+                                       std::move(options.screenshotPath));
 }
 
-QtBackend::QtBackend(int& argc, char** argv, std::function<void()> onFirstViewPaint)
-    : m_onFirstViewPaint(std::move(onFirstViewPaint)) {
+QtBackend::QtBackend(int& argc, char** argv, std::function<void()> onFirstViewPaint, std::string screenshotPath)
+    : m_onFirstViewPaint(std::move(onFirstViewPaint)), m_screenshotPath(std::move(screenshotPath)) {
     if (!QApplication::instance()) m_ownApp = new QApplication(argc, argv);
     // The framework decides when the program ends: when its main window is destroyed.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -138,4 +142,17 @@ void QtBackend::ViewPainted() {
     if (m_firstPaintSeen) return;
     m_firstPaintSeen = true;
     if (m_onFirstViewPaint) m_onFirstViewPaint();
+    if (!m_screenshotPath.empty()) {
+        QTimer::singleShot(300, QCoreApplication::instance(), [this] {
+            CWnd* main = AfxGetMainWnd();
+            auto* frame = main ? dynamic_cast<QtFrameWindow*>(main->GetNative()) : nullptr;
+            if (frame && frame->MainWindow()) {
+                const QPixmap shot = frame->MainWindow()->grab();
+                if (!shot.save(QString::fromStdString(m_screenshotPath), "PNG")) {
+                    std::fprintf(stderr, "quillmote: could not write %s\n", m_screenshotPath.c_str());
+                }
+            }
+            if (main) main->PostMessage(WM_CLOSE);
+        });
+    }
 }

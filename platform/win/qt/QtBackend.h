@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
 // True when Qt can open a display: DISPLAY or WAYLAND_DISPLAY is set, or QT_QPA_PLATFORM
 // names a platform explicitly (offscreen, minimal...).
@@ -14,6 +15,9 @@ bool QtDisplayAvailable();
 struct QtBackendOptions {
     // Called once, after the view pane (AFX_IDW_PANE_FIRST) has painted for the first time.
     std::function<void()> onFirstViewPaint;
+    // When set: shortly after the first view paint, the main window's contents are saved
+    // to this PNG file and the main window is closed.
+    std::string screenshotPath;
 };
 
 // Creates the Qt application object (if there is none yet) and the backend. argc and argv

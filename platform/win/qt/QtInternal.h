@@ -10,6 +10,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <string>
 #include <map>
 #include <vector>
 
@@ -176,7 +177,7 @@ private:
 
 class QtBackend : public WindowBackend {
 public:
-    QtBackend(int& argc, char** argv, std::function<void()> onFirstViewPaint);
+    QtBackend(int& argc, char** argv, std::function<void()> onFirstViewPaint, std::string screenshotPath);
     ~QtBackend() override;
 
     std::unique_ptr<NativeWindow> CreateNativeWindow(CWnd& owner, NativeKind kind, NativeWindow* parent,
@@ -208,6 +209,7 @@ private:
     bool m_quit = false;
     int m_exitCode = 0;
     std::function<void()> m_onFirstViewPaint;
+    std::string m_screenshotPath;
     bool m_firstPaintSeen = false;
     std::vector<CWnd*> m_live;
 };
