@@ -435,7 +435,7 @@ Character BuildCharacter() {
         b.StripGrid(g, [](double, double, V3) { return kEye; });
         b.Cap(g.rings.front(), kEye);
         b.Cap(g.rings.back(), kEye);
-        const V3 shineAt = centre + d * 0.046 + V3{0, 1, 0} * 0.036 + V3{0, 0, 1} * 0.02;
+        const V3 shineAt = centre + d * 0.044 + V3{0, 1, 0} * 0.04;
         const Lathe shine = Ellipsoid(shineAt, d, {0, 1, 0}, 0.012, 0.024, 0.02);
         const Grid sg = b.AddLathe(shine, 6, 4, 0.1, 0.9, [&](V3, double) { return head; });
         b.StripGrid(sg, [](double, double, V3) { return kEyeShine; });
@@ -447,7 +447,7 @@ Character BuildCharacter() {
         const int ear = c.NodeIndex(side < 0 ? "ear_l" : "ear_r");
         const V3 base = c.nodes[static_cast<size_t>(ear)].joint;
         const V3 out = Normalize(V3{0.05, 0.75, 0.62 * side});
-        const Lathe e = Ellipsoid(base + out * 0.05, out, {0.2, 0, -0.15 * side}, 0.075, 0.06, 0.028);
+        const Lathe e = Ellipsoid(base + out * 0.055, out, {0.2, 0, -0.15 * side}, 0.085, 0.068, 0.03);
         const Grid g = b.AddLathe(e, 8, 5, 0.1, 0.9, [&](V3, double) { return ear; });
         b.StripGrid(g, [base, out](double, double, V3 p) {
             const V3 q = p - base;
@@ -521,6 +521,8 @@ Character BuildCharacter() {
         for (int i = 0; i < n; ++i) {
             const V3 d = SpiralPoint(i, n);
             if (Dot(d, Normalize(V3{1.0, -0.25, 0})) > 0.42 || d.y < -0.30) continue;
+            // Leave the ears free.
+            if (Dot(d, Normalize(V3{-0.05, 0.62, 0.7})) > 0.93 || Dot(d, Normalize(V3{-0.05, 0.62, -0.7})) > 0.93) continue;
             const V3 surface = kHeadCentre + V3{d.x * kHeadRx, d.y * kHeadRy, d.z * kHeadRz};
             const V3 dir = Normalize(d * 0.75 + V3{-0.55, 0.12, 0});
             const double length = 0.13 + 0.05 * (d.y > 0 ? d.y : 0.0);

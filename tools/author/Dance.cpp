@@ -32,8 +32,8 @@ V3 NodeAngles(const std::string& name, double t) {
     // (about z); forearms bend at the elbow and wave.
     const double left = 0.5 + 0.5 * s;    // left arm high on odd beats
     const double right = 0.5 - 0.5 * s;
-    if (name == "upper_arm_l") return {0.25 + 1.35 * left, 0.0, 0.35 + 0.5 * left};
-    if (name == "upper_arm_r") return {-(0.25 + 1.35 * right), 0.0, 0.35 + 0.5 * right};
+    if (name == "upper_arm_l") return {0.3 + 1.9 * left, 0.0, 0.35 + 0.45 * left};
+    if (name == "upper_arm_r") return {-(0.3 + 1.9 * right), 0.0, 0.35 + 0.45 * right};
     if (name == "forearm_l") return {0.0, 0.0, 0.35 + 0.55 * left + 0.25 * Sin(2.0 * beat)};
     if (name == "forearm_r") return {0.0, 0.0, 0.35 + 0.55 * right + 0.25 * Sin(2.0 * beat + 0.8)};
     // Legs: tuck one foot on each hop, left and right in turn.

@@ -2,6 +2,7 @@
 
 #include <png.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -188,33 +189,66 @@ Image RenderPreview(const Character& c, const Dance& dance, const PreviewView& v
 }
 
 Image ContactSheet(const Character& c, const Dance& dance, const std::vector<PreviewView>& views, int columns) {
-    const int tw = 320, th = 240;
-    const int rows = (static_cast<int>(views.size()) + columns - 1) / columns;
+    std::vector<Image> images;
+    for (const PreviewView& v : views) images.push_back(RenderPreview(c, dance, v, 640, 480));
+    return TileImages(images, columns, 2);
+}
+
+Image TileImages(const std::vector<Image>& images, int columns, int shrink) {
     Image sheet;
-    sheet.width = tw * columns;
-    sheet.height = th * rows;
-    sheet.pixels.assign(static_cast<size_t>(sheet.width) * static_cast<size_t>(sheet.height), 0xFFFFFF);
-    for (size_t n = 0; n < views.size(); ++n) {
-        const Image full = RenderPreview(c, dance, views[n], tw * 2, th * 2);
-        const int ox = static_cast<int>(n % static_cast<size_t>(columns)) * tw;
-        const int oy = static_cast<int>(n / static_cast<size_t>(columns)) * th;
-        for (int y = 0; y < th; ++y)
-            for (int x = 0; x < tw; ++x) {
+    if (images.empty() || columns < 1 || shrink < 1) return sheet;
+    int tw = 0, th = 0;
+    for (const Image& i : images) {
+        tw = std::max(tw, i.width / shrink);
+        th = std::max(th, i.height / shrink);
+    }
+    const int count = static_cast<int>(images.size());
+    const int cols = std::min(columns, count);
+    const int rows = (count + cols - 1) / cols;
+    sheet.width = tw * cols + 1;
+    sheet.height = th * rows + 1;
+    sheet.pixels.assign(static_cast<size_t>(sheet.width) * static_cast<size_t>(sheet.height), 0x808080u);
+    for (int n = 0; n < count; ++n) {
+        const Image& full = images[static_cast<size_t>(n)];
+        const int ox = (n % cols) * tw, oy = (n / cols) * th;
+        for (int y = 1; y < full.height / shrink; ++y)
+            for (int x = 1; x < full.width / shrink; ++x) {
                 uint32_t r = 0, g = 0, b = 0;
-                for (int dy = 0; dy < 2; ++dy)
-                    for (int dx = 0; dx < 2; ++dx) {
-                        const uint32_t p = full.pixels[static_cast<size_t>(y * 2 + dy) * static_cast<size_t>(full.width) + static_cast<size_t>(x * 2 + dx)];
+                for (int dy = 0; dy < shrink; ++dy)
+                    for (int dx = 0; dx < shrink; ++dx) {
+                        const uint32_t p = full.pixels[static_cast<size_t>(y * shrink + dy) * static_cast<size_t>(full.width) + static_cast<size_t>(x * shrink + dx)];
                         r += (p >> 16) & 0xFF;
                         g += (p >> 8) & 0xFF;
                         b += p & 0xFF;
                     }
-                // A thin grey frame between the views.
-                const bool edge = x == 0 || y == 0;
+                const uint32_t area = static_cast<uint32_t>(shrink * shrink);
                 sheet.pixels[static_cast<size_t>(oy + y) * static_cast<size_t>(sheet.width) + static_cast<size_t>(ox + x)] =
-                    edge ? 0x808080u : (((r / 4) << 16) | ((g / 4) << 8) | (b / 4));
+                    ((r / area) << 16) | ((g / area) << 8) | (b / area);
             }
     }
     return sheet;
+}
+
+bool ReadPng(const std::string& path, Image* image, std::string* error) {
+    png_image png{};
+    png.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&png, path.c_str())) {
+        if (error) *error = "cannot read " + path + ": " + png.message;
+        return false;
+    }
+    png.format = PNG_FORMAT_RGB;
+    std::vector<uint8_t> rgb(PNG_IMAGE_SIZE(png));
+    if (!png_image_finish_read(&png, nullptr, rgb.data(), 0, nullptr)) {
+        if (error) *error = "cannot decode " + path + ": " + png.message;
+        png_image_free(&png);
+        return false;
+    }
+    image->width = static_cast<int>(png.width);
+    image->height = static_cast<int>(png.height);
+    image->pixels.resize(static_cast<size_t>(png.width) * png.height);
+    for (size_t i = 0; i < image->pixels.size(); ++i)
+        image->pixels[i] = (uint32_t{rgb[i * 3]} << 16) | (uint32_t{rgb[i * 3 + 1]} << 8) | rgb[i * 3 + 2];
+    return true;
 }
 
 bool WritePng(const Image& image, const std::string& path, std::string* error) {

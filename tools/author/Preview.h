@@ -42,6 +42,13 @@ Image RenderPreview(const Character& character, const Dance& dance, const Previe
 // Several views side by side, `columns` per row, each scaled down by 2, with a frame label.
 Image ContactSheet(const Character& character, const Dance& dance, const std::vector<PreviewView>& views, int columns);
 
+// Reads a PNG (any format libpng can turn into 8-bit RGB). False with a message on failure.
+bool ReadPng(const std::string& path, Image* image, std::string* error);
+
+// Tiles pictures into a sheet, `columns` per row, each scaled down by `shrink` (box filter),
+// with a one-pixel grey frame around each.
+Image TileImages(const std::vector<Image>& images, int columns, int shrink);
+
 // Writes an 8-bit RGB PNG. False (and a message in *error) when the file cannot be written.
 bool WritePng(const Image& image, const std::string& path, std::string* error);
 

@@ -4,6 +4,8 @@
 //   quillmote-author --preview SHEET.png   contact sheet of the dance (our own software preview)
 //   quillmote-author --frame F OUT.png     one 640 x 480 preview of frame F
 //   quillmote-author --show DIR            the texture, toolbar and icon as PNGs to look at
+//   quillmote-author --sheet OUT.png COLUMNS IN.png...
+//                                          tiles pictures (e.g. quillmote-render frames) at half size
 #include "tools/author/Assets.h"
 #include "tools/author/Character.h"
 #include "tools/author/Dance.h"
@@ -21,7 +23,8 @@ using namespace author;
 
 int Usage() {
     std::fprintf(stderr,
-                 "usage: quillmote-author [--out DIR] [--preview SHEET.png] [--frame F OUT.png] [--show DIR]\n");
+                 "usage: quillmote-author [--out DIR] [--preview SHEET.png] [--frame F OUT.png] [--show DIR]\n"
+                 "                        [--sheet OUT.png COLUMNS IN.png...]\n");
     return 2;
 }
 
@@ -74,7 +77,9 @@ Image Showable(const Picture& p, int zoom) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string outDir, preview, framePng, showDir;
+    std::string outDir, preview, framePng, showDir, sheet;
+    std::vector<std::string> sheetInputs;
+    int sheetColumns = 4;
     double frame = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -92,11 +97,33 @@ int main(int argc, char** argv) {
             framePng = argv[++i];
         } else if (arg == "--show" && i + 1 < argc) {
             showDir = argv[++i];
+        } else if (arg == "--sheet" && i + 2 < argc) {
+            sheet = argv[++i];
+            sheetColumns = std::atoi(argv[++i]);
+            if (sheetColumns < 1 || sheetColumns > 16) {
+                std::fprintf(stderr, "quillmote-author: --sheet wants 1 to 16 columns\n");
+                return 2;
+            }
+            while (i + 1 < argc && argv[i + 1][0] != '-') sheetInputs.push_back(argv[++i]);
         } else {
             return Usage();
         }
     }
-    if (outDir.empty() && preview.empty() && framePng.empty() && showDir.empty()) return Usage();
+    if (!sheet.empty()) {
+        std::vector<Image> images;
+        for (const std::string& in : sheetInputs) {
+            Image image;
+            std::string error;
+            if (!ReadPng(in, &image, &error)) {
+                std::fprintf(stderr, "quillmote-author: %s\n", error.c_str());
+                return 1;
+            }
+            images.push_back(std::move(image));
+        }
+        if (images.empty()) return Usage();
+        if (!Png(TileImages(images, sheetColumns, 2), sheet)) return 1;
+    }
+    if (outDir.empty() && preview.empty() && framePng.empty() && showDir.empty() && sheet.empty()) return Usage();
 
     if (!outDir.empty()) {
         for (const AuthoredFile& f : AuthorAssets())
