@@ -41,7 +41,7 @@ TEST(ViewerMouse, ADragOfAHundredPixelsRightTurnsOneRadianHoweverManyMovesItTake
         for (int i = 1; i <= steps; ++i) Move(*view, 100 + (100 * i) / steps, 200, true);
         EXPECT_NEAR(view->m_angleY, 1.0f, 1e-5f) << steps << " moves";
         EXPECT_EQ(view->m_angleX, 0.0f);
-        EXPECT_EQ(view->m_frame, static_cast<float>(steps));
+        EXPECT_EQ(view->m_frame, static_cast<float>(steps % 89));  // the dance wraps after frame 88
     }
 }
 
