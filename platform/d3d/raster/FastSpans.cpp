@@ -2,6 +2,8 @@
 // of the generic path (same arithmetic from PixelMath.h), only without the per-pixel switches.
 #include "platform/d3d/raster/PixelMath.h"
 
+#include <cstring>
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -65,20 +67,20 @@ inline __m128i Div255Lanes(__m128i x)
     return _mm_srli_epi16(_mm_add_epi16(x, _mm_srli_epi16(x, 8)), 8);
 }
 
-// Bilinear filter, same arithmetic as Bilinear(): across x first, then y.
+// Bilinear filter, same arithmetic as Bilinear() (across x first, then y), as four 32-bit lanes
+// B G R A. Each lerp is one multiply-add of a (left, right) lane pair by (256 - f, f).
 inline __m128i BilinearLanes(uint32_t t00, uint32_t t10, uint32_t t01, uint32_t t11, int fx, int fy)
 {
     const __m128i zero = _mm_setzero_si128();
-    const __m128i left = _mm_unpacklo_epi8(_mm_unpacklo_epi32(_mm_cvtsi32_si128(int(t00)), _mm_cvtsi32_si128(int(t01))), zero);
-    const __m128i right = _mm_unpacklo_epi8(_mm_unpacklo_epi32(_mm_cvtsi32_si128(int(t10)), _mm_cvtsi32_si128(int(t11))), zero);
-    const __m128i wx = _mm_set1_epi16(short(fx));
-    const __m128i wx1 = _mm_set1_epi16(short(256 - fx));
-    // [top | bottom] = (left (256 - fx) + right fx) >> 8; sums stay below 65536.
-    const __m128i h = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(left, wx1), _mm_mullo_epi16(right, wx)), 8);
-    const __m128i bottom = _mm_unpackhi_epi64(h, h);
-    const __m128i wy = _mm_set1_epi16(short(fy));
-    const __m128i wy1 = _mm_set1_epi16(short(256 - fy));
-    return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(h, wy1), _mm_mullo_epi16(bottom, wy)), 8);
+    const __m128i top = _mm_unpacklo_epi8(
+        _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(t00)), _mm_cvtsi32_si128(int(t10))), zero);
+    const __m128i bottom = _mm_unpacklo_epi8(
+        _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(t01)), _mm_cvtsi32_si128(int(t11))), zero);
+    const __m128i wx = _mm_set1_epi32((fx << 16) | (256 - fx));
+    const __m128i h0 = _mm_srli_epi32(_mm_madd_epi16(top, wx), 8);
+    const __m128i h1 = _mm_srli_epi32(_mm_madd_epi16(bottom, wx), 8);
+    const __m128i wy = _mm_set1_epi32((fy << 16) | (256 - fy));
+    return _mm_srli_epi32(_mm_madd_epi16(_mm_or_si128(h0, _mm_slli_epi32(h1, 16)), wy), 8);
 }
 
 #endif
@@ -91,7 +93,7 @@ void TexturedSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x
     SpanInterp s;
     InitSpan(p, y, x0, x1, s);
     TexWalker tw;
-    tw.Init(p, ctx, y, x0, x1);
+    TexCursor tc = tw.Begin(p, ctx, y, x0, x1);
     uint32_t* row = reinterpret_cast<uint32_t*>(ctx.colorBase + ptrdiff_t(y) * ctx.colorPitch);
     uint16_t* zrow = ctx.zTest
         ? reinterpret_cast<uint16_t*>(ctx.depthBase + ptrdiff_t(y) * ctx.depthPitch)
@@ -106,66 +108,119 @@ void TexturedSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x
     const uint32_t alphaRef = ctx.alphaRef;
     const bool zWrite = ctx.zWrite;
     const bool texAlpha = ctx.texHasAlpha;
-    const int32_t stride = int32_t(texStride);  // stride x height fits (checked on selection)
-    auto texel = [&](int32_t i, int32_t j) { return tex[(j & hMask) * stride + (i & wMask)] | alphaOr; };
+    // Unsigned indices: masking keeps them in range and they need no sign extension.
+    const uint32_t stride = uint32_t(texStride);  // stride x height fits (checked on selection)
+    const uint32_t uMask = uint32_t(wMask), vMask = uint32_t(hMask);
+    auto texel = [&](int32_t i, int32_t j) {
+        return tex[(uint32_t(j) & vMask) * stride + (uint32_t(i) & uMask)] | alphaOr;
+    };
 #if defined(__SSE2__)
     // Vertex colour and specular as 16.16 in 32-bit lanes, B G R A order.
     __m128i color = _mm_set_epi32(s.c[3], s.c[0], s.c[1], s.c[2]);
     const __m128i dColor = _mm_set_epi32(s.dc[3], s.dc[0], s.dc[1], s.dc[2]);
-    constexpr bool specular = Specular;
-    __m128i spec = specular ? _mm_set_epi32(0, s.c[4], s.c[5], s.c[6]) : _mm_setzero_si128();
-    const __m128i dSpec = specular ? _mm_set_epi32(0, s.dc[4], s.dc[5], s.dc[6]) : _mm_setzero_si128();
+    __m128i spec = Specular ? _mm_set_epi32(0, s.c[4], s.c[5], s.c[6]) : _mm_setzero_si128();
+    const __m128i dSpec = Specular ? _mm_set_epi32(0, s.dc[4], s.dc[5], s.dc[6]) : _mm_setzero_si128();
     // MODULATE alpha: the texture's when it has alpha (vertex lane forced to 255), else the
     // vertex's (texel lane forced to 255 above); 255 x a / 255 = a exactly.
-    const __m128i vertexAlphaOr = texAlpha ? _mm_set_epi16(0, 0, 0, 0, 255, 0, 0, 0) : _mm_setzero_si128();
+    const __m128i vertexAlphaOr = texAlpha ? _mm_set_epi16(255, 0, 0, 0, 255, 0, 0, 0) : _mm_setzero_si128();
     const __m128i max255 = _mm_set1_epi16(255);
+    const __m128i dstAlpha = _mm_set1_epi32(int(dstAlphaOr));
     int64_t z = s.z;
     const int64_t dz = s.dz;
-    for (int32_t x = x0; x < x1; ++x) {
-        const uint32_t z16 = DepthOf(z);
-        if (zrow == nullptr || z16 <= zrow[x]) {
-            const int32_t fs = tw.S(), ft = tw.T();
-            __m128i t;
-            if constexpr (Linear) {
-                const int32_t i = fs >> 8, j = ft >> 8;
-                t = BilinearLanes(texel(i, j), texel(i + 1, j), texel(i, j + 1), texel(i + 1, j + 1),
-                                  fs & 255, ft & 255);
-            } else {
-                t = Lanes(texel((fs + 128) >> 8, (ft + 128) >> 8));
+
+    // Filtered texel of the walker's current pixel as four 32-bit lanes; advances the walker.
+    auto sample = [&]() {
+        const int32_t fs = tc.S(), ft = tc.T();
+        tw.Next(tc);
+        if constexpr (Linear) {
+            const int32_t i = fs >> 8, j = ft >> 8;
+            return BilinearLanes(texel(i, j), texel(i + 1, j), texel(i, j + 1), texel(i + 1, j + 1),
+                                 fs & 255, ft & 255);
+        } else {
+            return _mm_unpacklo_epi16(Lanes(texel((fs + 128) >> 8, (ft + 128) >> 8)), _mm_setzero_si128());
+        }
+    };
+    // Shades two pixels side by side in the eight 16-bit lanes: modulate, specular, blend.
+    // `t`: texels (16-bit lanes, pixel x low); `vc`, `sp`: colours and specular likewise.
+    auto shade = [&](__m128i t, __m128i vc, __m128i sp, uint64_t dst) {
+        __m128i c = Div255Lanes(_mm_mullo_epi16(t, _mm_or_si128(vc, vertexAlphaOr)));
+        if constexpr (Specular) {
+            c = _mm_min_epi16(_mm_add_epi16(c, sp), max255);
+        }
+        if constexpr (Blend) {
+            const __m128i d = _mm_unpacklo_epi8(
+                _mm_or_si128(_mm_cvtsi64_si128(int64_t(dst)), dstAlpha), _mm_setzero_si128());
+            const __m128i a = _mm_shufflehi_epi16(_mm_shufflelo_epi16(c, 0xFF), 0xFF);
+            c = Div255Lanes(_mm_add_epi16(_mm_mullo_epi16(c, a),
+                                          _mm_mullo_epi16(d, _mm_sub_epi16(max255, a))));
+        }
+        return c;
+    };
+    auto lanes16 = [](__m128i lo32, __m128i hi32) {
+        return _mm_packs_epi32(_mm_srli_epi32(lo32, 16), _mm_srli_epi32(hi32, 16));
+    };
+
+    int32_t x = x0;
+    for (; x + 1 < x1; x += 2) {
+        const uint32_t za = DepthOf(z), zb = DepthOf(z + dz);
+        const bool passA = zrow == nullptr || za <= zrow[x];
+        const bool passB = zrow == nullptr || zb <= zrow[x + 1];
+        const __m128i color1 = _mm_add_epi32(color, dColor);
+        if (passA || passB) {
+            const __m128i ta = sample();
+            const __m128i tb = sample();
+            const __m128i t = _mm_packs_epi32(ta, tb);
+            __m128i sp = _mm_setzero_si128();
+            if constexpr (Specular) {
+                sp = lanes16(spec, _mm_add_epi32(spec, dSpec));
             }
-            const __m128i vc = _mm_or_si128(
-                _mm_packs_epi32(_mm_srli_epi32(color, 16), _mm_setzero_si128()), vertexAlphaOr);
-            __m128i c = Div255Lanes(_mm_mullo_epi16(t, vc));
+            uint64_t dst;
+            std::memcpy(&dst, row + x, sizeof dst);
+            const __m128i c = shade(t, lanes16(color, color1), sp, dst);
+            const uint32_t caA = uint32_t(_mm_extract_epi16(c, 3));
+            const uint32_t caB = uint32_t(_mm_extract_epi16(c, 7));
+            const bool okA = passA && (!AlphaTest || caA > alphaRef);
+            const bool okB = passB && (!AlphaTest || caB > alphaRef);
+            const uint64_t out = uint64_t(_mm_cvtsi128_si64(_mm_packus_epi16(c, c)));
+            if (okA) {
+                row[x] = uint32_t(out) & keep;
+                if (zWrite) zrow[x] = uint16_t(za);
+            }
+            if (okB) {
+                row[x + 1] = uint32_t(out >> 32) & keep;
+                if (zWrite) zrow[x + 1] = uint16_t(zb);
+            }
+        } else {
+            tw.Next(tc);
+            tw.Next(tc);
+        }
+        color = _mm_add_epi32(color1, dColor);
+        if constexpr (Specular) {
+            spec = _mm_add_epi32(spec, _mm_add_epi32(dSpec, dSpec));
+        }
+        z += 2 * dz;
+    }
+    if (x < x1) {
+        const uint32_t za = DepthOf(z);
+        if (zrow == nullptr || za <= zrow[x]) {
+            const __m128i t = _mm_packs_epi32(sample(), _mm_setzero_si128());
+            __m128i sp = _mm_setzero_si128();
+            if constexpr (Specular) {
+                sp = lanes16(spec, _mm_setzero_si128());
+            }
+            const __m128i c = shade(t, lanes16(color, _mm_setzero_si128()), sp, row[x]);
             const uint32_t ca = uint32_t(_mm_extract_epi16(c, 3));
             if (!AlphaTest || ca > alphaRef) {
-                if constexpr (Specular) {
-                    const __m128i sp = _mm_packs_epi32(_mm_srli_epi32(spec, 16), _mm_setzero_si128());
-                    c = _mm_min_epi16(_mm_add_epi16(c, sp), max255);
-                }
-                if constexpr (Blend) {
-                    const __m128i d = Lanes(row[x] | dstAlphaOr);
-                    const __m128i a = _mm_set1_epi16(short(ca));
-                    const __m128i ia = _mm_set1_epi16(short(255 - ca));
-                    c = Div255Lanes(_mm_add_epi16(_mm_mullo_epi16(c, a), _mm_mullo_epi16(d, ia)));
-                }
                 row[x] = uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(c, c))) & keep;
-                if (zWrite) {
-                    zrow[x] = uint16_t(z16);
-                }
+                if (zWrite) zrow[x] = uint16_t(za);
             }
         }
-        color = _mm_add_epi32(color, dColor);
-        if constexpr (Specular) {
-            spec = _mm_add_epi32(spec, dSpec);
-        }
-        z += dz;
-        tw.Next();
     }
 #else
     for (int32_t x = x0; x < x1; ++x) {
         const uint32_t z16 = DepthOf(s.z);
         if (zrow == nullptr || z16 <= zrow[x]) {
-            const int32_t fs = tw.S(), ft = tw.T();
+            const int32_t fs = tc.S(), ft = tc.T();
             uint32_t t;
             if constexpr (Linear) {
                 const int32_t i = fs >> 8, j = ft >> 8;
@@ -199,7 +254,7 @@ void TexturedSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x
             }
         }
         StepColors(s);
-        tw.Next();
+        tw.Next(tc);
     }
 #endif
 }

@@ -78,18 +78,26 @@ inline int64_t TexelFixed24(float coord, int32_t size)
     return int64_t(t * 16777216.0f);  // exact power-of-two scaling, |t| <= 2^22
 }
 
-// Texel coordinates along a span, in 24.8 fixed point. Exact (perspective-divided when on) every
-// kSegment pixels and at the span's end, stepped linearly in between.
+// Position along a span's texture coordinates (kept in locals, so it lives in registers).
+struct TexCursor {
+    int64_t s, t;    // texel coordinates, 24 fraction bits
+    int64_t ds, dt;  // per pixel
+    int32_t k;       // pixel index in the span
+    int32_t end;     // index where the current segment ends
+
+    int32_t S() const { return int32_t(s >> 16); }  // 24.8
+    int32_t T() const { return int32_t(t >> 16); }
+};
+
+// Texel coordinates along a span: exact (perspective-divided when on) every kSegment pixels and
+// at the span's end, stepped linearly in between.
 struct TexWalker {
     static constexpr int32_t kSegment = 8;
 
     float u0 = 0, v0 = 0, w0 = 1, du = 0, dv = 0, dw = 0;
     bool perspective = false;
     int32_t width = 1, height = 1;
-    int32_t n = 0;         // pixels in the span
-    int32_t k = 0;         // current pixel index
-    int32_t segEnd = 0;    // index where the current segment ends
-    int64_t s = 0, t = 0, ds = 0, dt = 0;
+    int32_t n = 0;  // pixels in the span
 
     void Exact(int32_t i, int64_t& os, int64_t& ot) const
     {
@@ -107,26 +115,31 @@ struct TexWalker {
         ot = TexelFixed24(v, height);
     }
 
-    void StartSegment()
+    // The segment starting at pixel k.
+    [[gnu::noinline]] TexCursor Segment(int32_t k) const
     {
-        segEnd = std::min(k + kSegment, n - 1);
-        if (segEnd <= k) {
-            ds = dt = 0;
-            return;
+        TexCursor c{};
+        c.k = k;
+        Exact(k, c.s, c.t);
+        c.end = std::min(k + kSegment, n - 1);
+        if (c.end <= k) {
+            c.end = n;
+            return c;
         }
         int64_t s1, t1;
-        Exact(segEnd, s1, t1);
-        const int32_t len = segEnd - k;
+        Exact(c.end, s1, t1);
+        const int32_t len = c.end - k;
         if (len == kSegment) {
-            ds = (s1 - s) / kSegment;  // constant divisor: a multiply
-            dt = (t1 - t) / kSegment;
+            c.ds = (s1 - c.s) / kSegment;  // constant divisor: a multiply
+            c.dt = (t1 - c.t) / kSegment;
         } else {
-            ds = (s1 - s) / len;
-            dt = (t1 - t) / len;
+            c.ds = (s1 - c.s) / len;
+            c.dt = (t1 - c.t) / len;
         }
+        return c;
     }
 
-    void Init(const Planes& p, const PixelContext& ctx, int32_t y, int32_t x0, int32_t x1)
+    TexCursor Begin(const Planes& p, const PixelContext& ctx, int32_t y, int32_t x0, int32_t x1)
     {
         const float fy = float(y), fx = float(x0);
         u0 = p.At(kU, fx, fy);
@@ -139,26 +152,18 @@ struct TexWalker {
         width = ctx.texWidth;
         height = ctx.texHeight;
         n = x1 - x0;
-        k = 0;
-        Exact(0, s, t);
-        StartSegment();
+        return Segment(0);
     }
 
-    int32_t S() const { return int32_t(s >> 16); }
-    int32_t T() const { return int32_t(t >> 16); }
-
-    void Next()
+    void Next(TexCursor& c) const
     {
-        ++k;
-        if (k >= segEnd) {
-            if (k < n) {
-                Exact(k, s, t);  // re-anchor exactly: no drift across segments
-                StartSegment();
-            }
-            return;
+        ++c.k;
+        if (c.k < c.end) {
+            c.s += c.ds;
+            c.t += c.dt;
+        } else if (c.k < n) {
+            c = Segment(c.k);  // re-anchored exactly: no drift across segments
         }
-        s += ds;
-        t += dt;
     }
 };
 

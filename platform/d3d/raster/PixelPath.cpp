@@ -193,9 +193,10 @@ void GenericSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x0
     InitSpan(p, y, x0, x1, s);
     const bool textured = ctx.texels != nullptr;
     TexWalker tw;
+    TexCursor tc{};
     bool linear = ctx.magLinear;
     if (textured) {
-        tw.Init(p, ctx, y, x0, x1);
+        tc = tw.Begin(p, ctx, y, x0, x1);
         if (ctx.magLinear != ctx.minLinear) {
             linear = SpanMinified(ctx, p, y, x0) ? ctx.minLinear : ctx.magLinear;
         }
@@ -203,10 +204,10 @@ void GenericSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x0
     for (int32_t x = x0; x < x1; ++x) {
         uint32_t col[7];
         for (int k = 0; k < 7; ++k) col[k] = uint32_t(s.c[k]) >> 16;
-        Fragment(ctx, x, y, DepthOf(s.z), col, textured ? tw.S() : 0, textured ? tw.T() : 0, linear);
+        Fragment(ctx, x, y, DepthOf(s.z), col, tc.S(), tc.T(), linear);
         StepColors(s);
         if (textured) {
-            tw.Next();
+            tw.Next(tc);
         }
     }
 }
