@@ -263,14 +263,26 @@ TEST(TextureBlend, EachModeCombinesTextureAndVertexColourAsDocumented)
 
 namespace {
 
+struct SceneVariant {
+    bool textureAlpha = true;
+    bool blend = true;
+    bool alphaTest = true;
+    bool specular = true;
+    bool zWrite = true;
+    bool zEnable = true;
+    bool targetAlpha = false;
+};
+
 // A scene touching the specialised paths: Gouraud + depth, then textured translucent squares.
-std::vector<uint8_t> RenderScene(bool generic, bool linear, bool perspective)
+std::vector<uint8_t> RenderScene(bool generic, bool linear, bool perspective, SceneVariant sv = {})
 {
-    Canvas c(48, 40);
+    Canvas c(48, 40, sv.targetAlpha ? PixelLayout{32, 0xFF0000u, 0xFF00u, 0xFFu, 0xFF000000u}
+                                    : PixelLayout{});
     c.scratch.forceGenericPath = generic;
     States st;
     st.cullMode = kCullNone;
     st.zEnable = true;
+    st.specularEnable = sv.specular;
     std::vector<LVertex> strip;
     for (int i = 0; i < 12; ++i) {
         strip.push_back(AtPixel(2.0f + 3.7f * float(i / 2), (i % 2) ? 30.3f : 3.1f, 48, 40,
@@ -282,11 +294,14 @@ std::vector<uint8_t> RenderScene(bool generic, bool linear, bool perspective)
     for (int i = 0; i < 256; ++i) {
         texels[size_t(i)] = (uint32_t((i * 37) & 255) << 24) | uint32_t(i * 2654435761u & 0xFFFFFF);
     }
-    Texture tex(16, 16, texels);
+    Texture tex(16, 16, texels, sv.textureAlpha);
     st.texture = &tex.image;
-    st.alphaTestEnable = true;
+    st.zEnable = sv.zEnable;
+    st.zWriteEnable = sv.zWrite;
+    st.alphaTestEnable = sv.alphaTest;
     st.alphaFunc = kCmpGreater;
-    st.alphaBlendEnable = true;
+    st.alphaRef = 40;
+    st.alphaBlendEnable = sv.blend;
     st.srcBlend = kBlendSrcAlpha;
     st.destBlend = kBlendInvSrcAlpha;
     st.textureMag = st.textureMin = linear ? kFilterLinear : kFilterNearest;
@@ -295,11 +310,20 @@ std::vector<uint8_t> RenderScene(bool generic, bool linear, bool perspective)
     // Perspective: w grows across the square.
     m[3] = 0.4f;
     m[15] = 1.5f;
-    std::vector<LVertex> sq{AtPixel(1, 1, 48, 40, 0xFFFFFFFFu, 0.4f, -0.3f, 1.7f),
-                            AtPixel(47, 2, 48, 40, 0xC0A0FFFFu, 0.1f, 2.2f, 1.6f),
-                            AtPixel(45, 39, 48, 40, 0xFF80FF80u, 0.6f, 2.1f, -0.4f),
-                            AtPixel(3, 37, 48, 40, 0x80FFFFFFu, 0.2f, -0.2f, -0.5f)};
+    std::vector<LVertex> sq{AtPixel(1, 1, 48, 40, 0xFFFFFFFFu, 0.4f, -0.3f, 1.7f, 0x00302010u),
+                            AtPixel(47, 2, 48, 40, 0xC0A0FFFFu, 0.1f, 2.2f, 1.6f, 0x00000000u),
+                            AtPixel(45, 39, 48, 40, 0xFF80FF80u, 0.6f, 2.1f, -0.4f, 0x00C08040u),
+                            AtPixel(3, 37, 48, 40, 0x80FFFFFFu, 0.2f, -0.2f, -0.5f, 0x00102030u)};
     c.Draw(st, kPrimTriangleFan, sq, m);
+    // A second, overlapping square in front: depth test and depth writes decide what shows.
+    for (LVertex& v : sq) {
+        v.x *= 0.6f;
+        v.y *= 0.7f;
+        v.z *= 0.8f;
+    }
+    c.Draw(st, kPrimTriangleFan, sq, m);
+    c.storage.insert(c.storage.end(), reinterpret_cast<const uint8_t*>(c.depth.data()),
+                     reinterpret_cast<const uint8_t*>(c.depth.data() + c.depth.size()));
     return c.storage;
 }
 
@@ -312,6 +336,23 @@ TEST(SpecialisedPaths, GiveTheSamePixelsAsTheGenericPath)
             EXPECT_EQ(RenderScene(false, linear, perspective), RenderScene(true, linear, perspective))
                 << "linear " << linear << " perspective " << perspective;
         }
+    }
+}
+
+TEST(SpecialisedPaths, AgreeWithTheGenericPathForEveryStateTheyHandle)
+{
+    for (int bits = 0; bits < 128; ++bits) {
+        SceneVariant sv;
+        sv.textureAlpha = bits & 1;
+        sv.blend = bits & 2;
+        sv.alphaTest = bits & 4;
+        sv.specular = bits & 8;
+        sv.zWrite = bits & 16;
+        sv.zEnable = bits & 32;
+        sv.targetAlpha = bits & 64;
+        const bool linear = (bits % 3) != 0;
+        EXPECT_EQ(RenderScene(false, linear, true, sv), RenderScene(true, linear, true, sv))
+            << "variant " << bits;
     }
 }
 

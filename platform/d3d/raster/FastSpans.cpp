@@ -140,21 +140,21 @@ void TexturedSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x
             return _mm_unpacklo_epi16(Lanes(texel((fs + 128) >> 8, (ft + 128) >> 8)), _mm_setzero_si128());
         }
     };
-    // Shades two pixels side by side in the eight 16-bit lanes: modulate, specular, blend.
-    // `t`: texels (16-bit lanes, pixel x low); `vc`, `sp`: colours and specular likewise.
-    auto shade = [&](__m128i t, __m128i vc, __m128i sp, uint64_t dst) {
+    // Two pixels side by side in the eight 16-bit lanes (pixel x low): modulate and specular.
+    auto shade = [&](__m128i t, __m128i vc, __m128i sp) {
         __m128i c = Div255Lanes(_mm_mullo_epi16(t, _mm_or_si128(vc, vertexAlphaOr)));
         if constexpr (Specular) {
             c = _mm_min_epi16(_mm_add_epi16(c, sp), max255);
         }
-        if constexpr (Blend) {
-            const __m128i d = _mm_unpacklo_epi8(
-                _mm_or_si128(_mm_cvtsi64_si128(int64_t(dst)), dstAlpha), _mm_setzero_si128());
-            const __m128i a = _mm_shufflehi_epi16(_mm_shufflelo_epi16(c, 0xFF), 0xFF);
-            c = Div255Lanes(_mm_add_epi16(_mm_mullo_epi16(c, a),
-                                          _mm_mullo_epi16(d, _mm_sub_epi16(max255, a))));
-        }
         return c;
+    };
+    // Source over destination by the source alpha (after the alpha test has read it).
+    auto blend = [&](__m128i c, uint64_t dst) {
+        const __m128i d = _mm_unpacklo_epi8(
+            _mm_or_si128(_mm_cvtsi64_si128(int64_t(dst)), dstAlpha), _mm_setzero_si128());
+        const __m128i a = _mm_shufflehi_epi16(_mm_shufflelo_epi16(c, 0xFF), 0xFF);
+        return Div255Lanes(_mm_add_epi16(_mm_mullo_epi16(c, a),
+                                         _mm_mullo_epi16(d, _mm_sub_epi16(max255, a))));
     };
     auto lanes16 = [](__m128i lo32, __m128i hi32) {
         return _mm_packs_epi32(_mm_srli_epi32(lo32, 16), _mm_srli_epi32(hi32, 16));
@@ -174,13 +174,16 @@ void TexturedSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x
             if constexpr (Specular) {
                 sp = lanes16(spec, _mm_add_epi32(spec, dSpec));
             }
-            uint64_t dst;
-            std::memcpy(&dst, row + x, sizeof dst);
-            const __m128i c = shade(t, lanes16(color, color1), sp, dst);
+            __m128i c = shade(t, lanes16(color, color1), sp);
             const uint32_t caA = uint32_t(_mm_extract_epi16(c, 3));
             const uint32_t caB = uint32_t(_mm_extract_epi16(c, 7));
             const bool okA = passA && (!AlphaTest || caA > alphaRef);
             const bool okB = passB && (!AlphaTest || caB > alphaRef);
+            if constexpr (Blend) {
+                uint64_t dst;
+                std::memcpy(&dst, row + x, sizeof dst);
+                c = blend(c, dst);
+            }
             const uint64_t out = uint64_t(_mm_cvtsi128_si64(_mm_packus_epi16(c, c)));
             if (okA) {
                 row[x] = uint32_t(out) & keep;
@@ -208,9 +211,12 @@ void TexturedSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x
             if constexpr (Specular) {
                 sp = lanes16(spec, _mm_setzero_si128());
             }
-            const __m128i c = shade(t, lanes16(color, _mm_setzero_si128()), sp, row[x]);
+            __m128i c = shade(t, lanes16(color, _mm_setzero_si128()), sp);
             const uint32_t ca = uint32_t(_mm_extract_epi16(c, 3));
             if (!AlphaTest || ca > alphaRef) {
+                if constexpr (Blend) {
+                    c = blend(c, row[x]);
+                }
                 row[x] = uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(c, c))) & keep;
                 if (zWrite) zrow[x] = uint16_t(za);
             }
