@@ -322,6 +322,7 @@ bool CRenderContext::End() {
 }
 
 void CRenderContext::LightVertex(D3DLVERTEX* v) const {
+    if (v == nullptr) return;
     if (m_lightModel != RC_LIGHTING) {
         // The alternative lighting mode has no colour computation: the vertex keeps the
         // current colour, so nothing of the pool's old contents reaches the device.

@@ -298,6 +298,8 @@ bool CRenderContext::PictureRect(RECT* screen, int32_t* pictureWidth, int32_t* p
 
 bool CRenderContext::BeginFrame(int32_t r, int32_t g, int32_t b) {
     if (!IsOpen()) return false;
+    // A frame begun again without its EndFrame closes the open scene first.
+    if (m_inScene != 0) m_device->EndScene();
     m_inScene = 0;
 
     DDBLTFX fx{};

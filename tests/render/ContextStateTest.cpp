@@ -164,14 +164,6 @@ TEST(Capabilities, EitherLightingNumberSwitchesLightingOff) {
     EXPECT_EQ(rc.m_lightingMode, RC_UNLIT);
 }
 
-TEST(Capabilities, SpareFlagFollowsItsSwitch) {
-    CRenderContext rc;
-    rc.Disable(RC_SPARE_FLAG);
-    EXPECT_EQ(rc.m_spareFlag, 0);
-    rc.Enable(RC_SPARE_FLAG);
-    EXPECT_EQ(rc.m_spareFlag, 1);
-}
-
 // --- lighting ---------------------------------------------------------------------------
 
 struct LitContext : ::testing::Test {

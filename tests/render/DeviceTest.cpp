@@ -353,6 +353,18 @@ TEST(Presentation, FrameSendsItsStepsInOrder) {
     EXPECT_EQ(end[2].rfind("Blt(copy,", 0), 0u);
 }
 
+TEST(Presentation, BeginningAFrameTwiceClosesTheFirstScene) {
+    OpenContext c;
+    ASSERT_TRUE(c.opened);
+    ScopedCallTrace trace;
+    EXPECT_TRUE(c.rc.BeginFrame(255, 255, 255));
+    EXPECT_TRUE(c.rc.BeginFrame(0, 0, 0));
+    EXPECT_TRUE(c.rc.EndFrame());
+    EXPECT_EQ(Trace({TraceKind::BeginScene, TraceKind::EndScene}),
+              (Strings{"BeginScene()", "EndScene()", "BeginScene()", "EndScene()"}));
+    EXPECT_FALSE(c.rc.EndFrame());  // no scene is open any more
+}
+
 TEST(Presentation, WhiteFillReachesTheWindowExceptTheLastColumnAndRow) {
     Machine m = Machine::Default();
     OpenContext c(m, 640, 480);

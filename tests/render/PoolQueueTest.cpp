@@ -78,32 +78,6 @@ std::vector<int32_t> Drain(CDepthQueue& queue) {
     return tags;
 }
 
-TEST(DepthQueue, FarPrimitivesComeOutFirst) {
-    CBytePool pool(1 << 16);
-    CDepthQueue queue;
-    ASSERT_TRUE(queue.Setup(&pool, 4096));
-    QueuedPrimitive nearOne = Record(1);
-    QueuedPrimitive farOne = Record(2);
-    QueuedPrimitive middle = Record(3);
-    EXPECT_TRUE(queue.InsertAtDepth(&pool, 0.1f, &nearOne));
-    EXPECT_TRUE(queue.InsertAtDepth(&pool, 0.9f, &farOne));
-    EXPECT_TRUE(queue.InsertAtDepth(&pool, 0.5f, &middle));
-    EXPECT_EQ(Drain(queue), (std::vector<int32_t>{2, 3, 1}));
-}
-
-TEST(DepthQueue, SameBucketDrawsLastFiledFirst) {
-    CBytePool pool(1 << 16);
-    CDepthQueue queue;
-    ASSERT_TRUE(queue.Setup(&pool, 4096));
-    QueuedPrimitive a = Record(1);
-    QueuedPrimitive b = Record(2);
-    QueuedPrimitive c = Record(3);
-    queue.Insert(&pool, 7, &a);
-    queue.Insert(&pool, 7, &b);
-    queue.Insert(&pool, 7, &c);
-    EXPECT_EQ(Drain(queue), (std::vector<int32_t>{3, 2, 1}));
-}
-
 TEST(DepthQueue, DepthsOutsideTheVolumeLandInTheEndBuckets) {
     CBytePool pool(1 << 16);
     CDepthQueue queue;
