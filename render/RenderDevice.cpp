@@ -246,10 +246,13 @@ void CRenderContext::ReleaseDevice() {
     m_inScene = 0;
 
     if (m_device != nullptr) {
-        if (m_viewport != nullptr) m_device->DeleteViewport(m_viewport);
+        if (m_viewport != nullptr) {
+            m_device->DeleteViewport(m_viewport);
+            ReleaseField(m_viewport);
+        }
         ReleaseField(m_device);
     }
-    ReleaseField(m_viewport);
+    ReleaseField(m_viewport);  // only when the device is already gone
     ReleaseField(m_d3d);
     ReleaseField(m_clipper);
     if (m_backBuffer != nullptr && m_zBuffer != nullptr) m_backBuffer->DeleteAttachedSurface(0, m_zBuffer);

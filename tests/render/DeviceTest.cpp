@@ -182,6 +182,20 @@ TEST(OpenDevice, SecondOpenIsRefusedAndKeepsTheFirst) {
     EXPECT_EQ(PlatformLiveObjectCount(), live);
 }
 
+TEST(OpenDevice, ReleaseGoesFromTheViewportToTheDirectDrawObject) {
+    OpenContext c;
+    ASSERT_TRUE(c.opened);
+    ScopedCallTrace trace;
+    c.rc.ReleaseDevice();
+    Strings kinds;
+    for (const std::string& s : Trace({TraceKind::DeleteViewport, TraceKind::Release})) {
+        kinds.push_back(s.substr(0, s.find(',')));
+    }
+    EXPECT_EQ(kinds, (Strings{"DeleteViewport()", "Release(Viewport", "Release(Device", "Release(DirectDraw",
+                              "Release(Clipper", "Release(Surface", "Release(Surface", "Release(Surface",
+                              "Release(DirectDraw"}));
+}
+
 TEST(OpenDevice, ReleaseGivesBackEveryObjectOfAnOpenContext) {
     OpenAndRelease(Machine::Default(), true, kEverything);
 }
