@@ -234,43 +234,72 @@ bool CTextureSlot::Upload(IDirect3DDevice2* device, IDirectDraw2* ddraw, int32_t
     return true;
 }
 
+namespace {
+
+// One destination layout per instantiation, so the per-pixel loop carries no format switch.
+// Bytes: 4 and 3 take the channel bytes unscaled; 2 rescales each channel to its bit width.
+template <int Bytes, bool Alpha>
+void ConvertRow(uint8_t* dst, const uint8_t* const* sources, int32_t tw, const ChannelMask* c) {
+    for (int32_t j = 0; j < tw; ++j) {
+        const uint8_t* src = sources[j];
+        const uint32_t r = src[0];
+        const uint32_t g = src[1];
+        const uint32_t b = src[2];
+        if constexpr (Bytes == 2) {
+            uint32_t value = (((r * c[0].maxValue / 255) << c[0].shift) & c[0].mask) |
+                             (((g * c[1].maxValue / 255) << c[1].shift) & c[1].mask) |
+                             (((b * c[2].maxValue / 255) << c[2].shift) & c[2].mask);
+            if constexpr (Alpha) value |= ((src[3] * c[3].maxValue / 255) << c[3].shift) & c[3].mask;
+            const auto word = static_cast<uint16_t>(value);
+            std::memcpy(dst + static_cast<ptrdiff_t>(j) * 2, &word, 2);
+        } else {
+            uint32_t value = ((r << c[0].shift) & c[0].mask) | ((g << c[1].shift) & c[1].mask) |
+                             ((b << c[2].shift) & c[2].mask);
+            if constexpr (Alpha) value |= (static_cast<uint32_t>(src[3]) << c[3].shift) & c[3].mask;
+            if constexpr (Bytes == 4) {
+                std::memcpy(dst + static_cast<ptrdiff_t>(j) * 4, &value, 4);
+            } else {
+                uint8_t* p = dst + static_cast<ptrdiff_t>(j) * 3;
+                p[0] = static_cast<uint8_t>(value);
+                p[1] = static_cast<uint8_t>(value >> 8);
+                p[2] = static_cast<uint8_t>(value >> 16);
+            }
+        }
+    }
+}
+
+}  // namespace
+
 void CTextureSlot::ConvertPixels(uint8_t* surface, int32_t pitch, int32_t bitsPerPixel, int32_t tw, int32_t th) const {
     const int32_t sourceBytes = SourceBytes(m_format);
-    const bool writeAlpha = m_format == RC_PIXELS_RGBA;
-    const ChannelMask& cr = m_channels[0];
-    const ChannelMask& cg = m_channels[1];
-    const ChannelMask& cb = m_channels[2];
-    const ChannelMask& ca = m_channels[3];
+    const bool alpha = m_format == RC_PIXELS_RGBA;
+    // A 4-byte source has no 24-bit layout; the format choice never picks one.
+    if (bitsPerPixel == 24 && alpha) return;
+    // The source pixel of each texture column, resampled to the nearest image pixel; indexed
+    // sources point into the palette.
+    const uint8_t* sources[RC_MAX_IMAGE_SIDE];
     for (int32_t i = 0; i < th; ++i) {
         const int64_t row = static_cast<int64_t>(i) * m_height / th;
-        uint8_t* dst = surface + static_cast<ptrdiff_t>(i) * pitch;
+        const uint8_t* rowStart = m_pixels + row * m_width * sourceBytes;
         for (int32_t j = 0; j < tw; ++j) {
-            const int64_t column = static_cast<int64_t>(j) * m_width / tw;
-            const uint8_t* src = m_pixels + (row * m_width + column) * sourceBytes;
-            if (m_format == RC_PIXELS_INDEXED) src = m_palette + static_cast<size_t>(src[0]) * 3;
-            const uint32_t r = src[0];
-            const uint32_t g = src[1];
-            const uint32_t b = src[2];
-            const uint32_t a = writeAlpha ? src[3] : 0;
-            if (bitsPerPixel == 32 || bitsPerPixel == 24) {
-                uint32_t value = ((r << cr.shift) & cr.mask) | ((g << cg.shift) & cg.mask) | ((b << cb.shift) & cb.mask);
-                if (writeAlpha) value |= (a << ca.shift) & ca.mask;
-                if (bitsPerPixel == 32) {
-                    std::memcpy(dst + static_cast<ptrdiff_t>(j) * 4, &value, 4);
-                } else if (!writeAlpha) {
-                    uint8_t* p = dst + static_cast<ptrdiff_t>(j) * 3;
-                    p[0] = static_cast<uint8_t>(value);
-                    p[1] = static_cast<uint8_t>(value >> 8);
-                    p[2] = static_cast<uint8_t>(value >> 16);
-                }
-            } else if (bitsPerPixel == 16) {
-                uint32_t value = (((r * cr.maxValue / 255) << cr.shift) & cr.mask) |
-                                 (((g * cg.maxValue / 255) << cg.shift) & cg.mask) |
-                                 (((b * cb.maxValue / 255) << cb.shift) & cb.mask);
-                if (writeAlpha) value |= ((a * ca.maxValue / 255) << ca.shift) & ca.mask;
-                const auto word = static_cast<uint16_t>(value);
-                std::memcpy(dst + static_cast<ptrdiff_t>(j) * 2, &word, 2);
-            }
+            const uint8_t* src = rowStart + static_cast<int64_t>(j) * m_width / tw * sourceBytes;
+            sources[j] = m_format == RC_PIXELS_INDEXED ? m_palette + static_cast<size_t>(src[0]) * 3 : src;
+        }
+        uint8_t* dst = surface + static_cast<ptrdiff_t>(i) * pitch;
+        switch (bitsPerPixel) {
+        case 32:
+            if (alpha) ConvertRow<4, true>(dst, sources, tw, m_channels);
+            else ConvertRow<4, false>(dst, sources, tw, m_channels);
+            break;
+        case 24:
+            ConvertRow<3, false>(dst, sources, tw, m_channels);
+            break;
+        case 16:
+            if (alpha) ConvertRow<2, true>(dst, sources, tw, m_channels);
+            else ConvertRow<2, false>(dst, sources, tw, m_channels);
+            break;
+        default:
+            return;  // no layout to write
         }
     }
 }

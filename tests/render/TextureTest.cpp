@@ -312,6 +312,20 @@ TEST(TextureLoad, SixteenBitChannelsAreRescaled) {
     EXPECT_EQ(Texel(c.rc.m_slots[2], 1, 1) >> 12, 0u);
 }
 
+TEST(TextureLoad, TwentyFourBitFormatTakesOpaqueImagesOnly) {
+    OpenContext c(WithTextureFormats({RgbFormat(24, 0xFF0000, 0x00FF00, 0x0000FF), RgbFormat(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000)}));
+    ASSERT_TRUE(c.opened);
+    const std::vector<uint8_t> rgb = {0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0x99, 0xAA, 0xBB, 0xCC};
+    c.rc.BindTexture(1);
+    ASSERT_TRUE(c.rc.TexImage(2, 0, RC_PIXELS_RGB, rgb.data(), nullptr));
+    EXPECT_EQ(LockedFormat(c.rc.m_slots[1]).dwRGBBitCount, 24u);
+    EXPECT_EQ(Texel(c.rc.m_slots[1], 1, 0), 0x445566u);
+    EXPECT_EQ(Texel(c.rc.m_slots[1], 0, 1), 0x778899u);
+    // An image with alpha passes the 24-bit format over for the 32-bit one.
+    ASSERT_TRUE(rendertest::LoadAlphaTexture(c.rc, 2));
+    EXPECT_EQ(LockedFormat(c.rc.m_slots[2]).dwRGBBitCount, 32u);
+}
+
 TEST(TextureLoad, LargeImageIsResampledToTheLimit) {
     OpenContext c;
     ASSERT_TRUE(c.opened);
