@@ -341,6 +341,7 @@ CCmdUI CFrameWnd::QueryCommandUI(UINT id) {
 }
 
 void CFrameWnd::UpdateControlBars() {
+    if (m_native) m_native->StateChanged();  // menu item states
     for (CWnd* child : m_children) {
         if (auto* toolbar = dynamic_cast<CToolBar*>(child)) {
             bool changed = false;

@@ -545,7 +545,11 @@ BOOL CWnd::ShowWindow(int nCmdShow) {
         m_style &= ~WS_VISIBLE;
     }
     m_native->SetVisible(show);
-    if (show && !wasVisible) Invalidate(TRUE);
+    if (show && !wasVisible) {
+        Invalidate(TRUE);
+        // Showing a top-level window activates it, and activation gives it the focus.
+        if (!(m_style & WS_CHILD) && nCmdShow != SW_HIDE) SetFocus();
+    }
     return wasVisible ? TRUE : FALSE;
 }
 

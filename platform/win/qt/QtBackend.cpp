@@ -118,8 +118,13 @@ void QtBackend::PumpMessages() {
 }
 
 int QtBackend::RunMessageLoop() {
-    if (m_quit) return m_exitCode;
+    if (m_quit) {
+        m_quit = false;
+        return m_exitCode;
+    }
+    m_inLoop = true;
     const int code = QApplication::exec();
+    m_inLoop = false;
     m_quit = false;
     return code;
 }
@@ -127,7 +132,9 @@ int QtBackend::RunMessageLoop() {
 void QtBackend::PostQuit(int exitCode) {
     m_quit = true;
     m_exitCode = exitCode;
-    QCoreApplication::exit(exitCode);
+    // Only a running loop is told: outside one, Qt would keep the request and end every
+    // later event loop (modal dialogs too) at once.
+    if (m_inLoop) QCoreApplication::exit(exitCode);
 }
 
 int QtBackend::RunModal(CDialog& dialog) {

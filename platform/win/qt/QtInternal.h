@@ -207,6 +207,7 @@ private:
     std::vector<Posted> m_posted;
     bool m_deliveryScheduled = false;
     bool m_quit = false;
+    bool m_inLoop = false;
     int m_exitCode = 0;
     std::function<void()> m_onFirstViewPaint;
     std::string m_screenshotPath;

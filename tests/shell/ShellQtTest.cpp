@@ -1,0 +1,258 @@
+// The viewer's shell on the Qt backend (offscreen): real widgets, real events.
+#include "app/shell/MainFrame.h"
+#include "app/shell/ViewerApp.h"
+#include "platform/win/qt/QtBackend.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+int g_argc = 1;
+char g_arg0[] = "shell_qt_tests";
+char* g_argv[] = {g_arg0, nullptr};
+
+class ShellQtTest : public ::testing::Test {
+protected:
+    static std::unique_ptr<WindowBackend> backend;
+    CMainFrame* frame = nullptr;
+    QMainWindow* window = nullptr;
+
+    static void SetUpTestSuite() { backend = CreateQtBackend(g_argc, g_argv); }
+    static void TearDownTestSuite() {
+        AfxSetBackend(nullptr);
+        backend.reset();
+    }
+
+    void SetUp() override {
+        AfxSetBackend(backend.get());
+        InstallViewerResources();
+        ASSERT_TRUE(theApp.InitInstance());
+        frame = dynamic_cast<CMainFrame*>(theApp.m_pMainWnd);
+        ASSERT_NE(frame, nullptr);
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* mw = qobject_cast<QMainWindow*>(w); mw && mw->isVisible()) window = mw;
+        }
+        ASSERT_NE(window, nullptr);
+        Pump();
+    }
+    void TearDown() override {
+        if (theApp.m_pMainWnd) theApp.m_pMainWnd->DestroyWindow();
+        Pump();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    static void Pump() {
+        for (int i = 0; i < 3; ++i) AfxPumpMessages();
+    }
+    QToolBar* ToolBar() const { return window->findChild<QToolBar*>(); }
+    std::vector<QAction*> ToolActions() const {
+        std::vector<QAction*> out;
+        for (QAction* a : ToolBar()->actions()) {
+            if (!a->isSeparator()) out.push_back(a);
+        }
+        return out;
+    }
+    QAction* MenuAction(int popup, int item) const {
+        QMenu* menu = window->menuBar()->actions()[popup]->menu();
+        return menu->actions()[item];
+    }
+    QWidget* View() const { return window->centralWidget(); }
+    QString MessagePane() const {
+        const auto labels = window->statusBar()->findChildren<QLabel*>(Qt::FindDirectChildrenOnly);
+        return labels.empty() ? QString() : labels.front()->text();
+    }
+    // Runs `open`, answers the modal dialog that appears with `answer`, and returns its title.
+    QString AnswerModal(const std::function<void()>& open, const std::function<void(QDialog*)>& answer) {
+        QString title;
+        bool answered = false;
+        QTimer poll;
+        poll.setInterval(5);
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (!dialog || answered) return;
+            title = dialog->windowTitle();
+            answered = true;
+            poll.stop();
+            answer(dialog);
+        });
+        poll.start();
+        open();
+        Pump();
+        poll.stop();
+        EXPECT_TRUE(answered);
+        return title;
+    }
+};
+
+std::unique_ptr<WindowBackend> ShellQtTest::backend;
+
+TEST_F(ShellQtTest, WindowTitleIsQuillmote) { EXPECT_EQ(window->windowTitle(), QString("quillmote")); }
+
+TEST_F(ShellQtTest, MenusShowEveryTextAndAcceleratorAsWritten) {
+    QStringList popups;
+    for (QAction* a : window->menuBar()->actions()) popups << a->text();
+    EXPECT_EQ(popups, (QStringList{"ﾌｧｲﾙ(&F)", "編集(&E)", "表示(&V)", "ﾍﾙﾌﾟ(&H)"}));
+    QStringList edit;
+    for (QAction* a : window->menuBar()->actions()[1]->menu()->actions()) edit << (a->isSeparator() ? "-" : a->text());
+    EXPECT_EQ(edit, (QStringList{"元に戻す(&U)\tCtrl+Z", "-", "切り取り(&T)\tCtrl+X", "ｺﾋﾟｰ(&C)\tCtrl+C",
+                                 "貼り付け(&P)\tCtrl+V"}));
+    EXPECT_EQ(MenuAction(0, 0)->text(), QString("ｱﾌﾟﾘｹｰｼｮﾝの終了(&X)"));
+    EXPECT_EQ(MenuAction(2, 0)->text(), QString("ﾂｰﾙ ﾊﾞｰ(&T)"));
+    EXPECT_EQ(MenuAction(2, 1)->text(), QString("ｽﾃｰﾀｽ ﾊﾞｰ(&S)"));
+    EXPECT_EQ(MenuAction(3, 0)->text(), QString("quillmote のﾊﾞｰｼﾞｮﾝ情報(&A)..."));
+}
+
+TEST_F(ShellQtTest, EditItemsAreDisabledViewItemsCheckedAndTheRestEnabled) {
+    for (int i : {0, 2, 3, 4}) EXPECT_FALSE(MenuAction(1, i)->isEnabled()) << i;
+    EXPECT_TRUE(MenuAction(0, 0)->isEnabled());
+    EXPECT_TRUE(MenuAction(3, 0)->isEnabled());
+    EXPECT_TRUE(MenuAction(2, 0)->isChecked());
+    EXPECT_TRUE(MenuAction(2, 1)->isChecked());
+}
+
+TEST_F(ShellQtTest, ToolbarButtonsCarryTheirTooltipsAndOnlyAboutIsEnabled) {
+    const auto actions = ToolActions();
+    ASSERT_EQ(actions.size(), 5u);
+    QStringList tips;
+    for (QAction* a : actions) tips << a->toolTip();
+    EXPECT_EQ(tips, (QStringList{"切り取り", "ｺﾋﾟｰ", "貼り付け", "", "ﾊﾞｰｼﾞｮﾝ情報"}));
+    for (size_t i = 0; i < 4; ++i) EXPECT_FALSE(actions[i]->isEnabled()) << i;
+    EXPECT_TRUE(actions[4]->isEnabled());
+    EXPECT_EQ(ToolBar()->actions().size(), 7);  // two separators
+    EXPECT_TRUE(ToolBar()->isMovable());
+    EXPECT_TRUE(ToolBar()->isFloatable());
+    EXPECT_EQ(ToolBar()->allowedAreas(), Qt::AllToolBarAreas);
+    EXPECT_EQ(window->toolBarArea(ToolBar()), Qt::TopToolBarArea);
+}
+
+TEST_F(ShellQtTest, HoveringAButtonOrMenuItemShowsItsPromptAndLeavingShowsIdle) {
+    EXPECT_EQ(MessagePane(), QString("ﾚﾃﾞｨ"));
+    ToolActions()[4]->hover();
+    EXPECT_EQ(MessagePane(), QString("ﾌﾟﾛｸﾞﾗﾑの情報、ﾊﾞｰｼﾞｮﾝそして著作権を表示"));
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(ToolBar(), &leave);
+    EXPECT_EQ(MessagePane(), QString("ﾚﾃﾞｨ"));
+    MenuAction(0, 0)->hover();
+    EXPECT_EQ(MessagePane(), QString("ｱﾌﾟﾘｹｰｼｮﾝを終了し、ﾌｧｲﾙの保存を指示"));
+}
+
+TEST_F(ShellQtTest, EditAndPaneAcceleratorsDoNothing) {
+    const float frameBefore = frame->m_wndView.m_frame;
+    View()->setFocus();
+    QTest::keyClick(View(), Qt::Key_C, Qt::ControlModifier);
+    QTest::keyClick(View(), Qt::Key_V, Qt::ControlModifier);
+    QTest::keyClick(View(), Qt::Key_X, Qt::ControlModifier);
+    QTest::keyClick(View(), Qt::Key_Z, Qt::ControlModifier);
+    QTest::keyClick(View(), Qt::Key_F6);
+    QTest::keyClick(View(), Qt::Key_F6, Qt::ShiftModifier);
+    Pump();
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_EQ(theApp.m_pMainWnd, frame);
+    EXPECT_EQ(frame->m_wndView.m_frame, frameBefore);
+}
+
+TEST_F(ShellQtTest, ViewTogglesHideAndShowTheBarsAndTheViewFillsTheClientArea) {
+    MenuAction(2, 0)->trigger();
+    Pump();
+    MenuAction(2, 1)->trigger();
+    Pump();
+    EXPECT_FALSE(ToolBar()->isVisible());
+    EXPECT_FALSE(window->statusBar()->isVisible());
+    EXPECT_FALSE(MenuAction(2, 0)->isChecked());
+    const QRect client(0, window->menuBar()->height(), window->width(), window->height() - window->menuBar()->height());
+    EXPECT_EQ(View()->geometry(), client);
+    const SIZE viewClient = frame->m_wndView.GetSafeHwnd()->ClientSize();
+    EXPECT_EQ(viewClient.cx, client.width() - 4);
+    EXPECT_EQ(viewClient.cy, client.height() - 4);
+    MenuAction(2, 0)->trigger();
+    Pump();
+    EXPECT_TRUE(ToolBar()->isVisible());
+    EXPECT_TRUE(MenuAction(2, 0)->isChecked());
+    EXPECT_LT(View()->height(), client.height());
+}
+
+TEST_F(ShellQtTest, PictureIsCentredInALargerViewAndTheRestShowsTheBackground) {
+    MenuAction(2, 0)->trigger();
+    MenuAction(2, 1)->trigger();
+    window->resize(900, 700);
+    Pump();
+    frame->m_wndView.Invalidate(FALSE);
+    const QImage shot = View()->grab().toImage();
+    const SIZE c = frame->m_wndView.GetSafeHwnd()->ClientSize();
+    ASSERT_GT(c.cx, 640);
+    ASSERT_GT(c.cy, 480);
+    const int left = 2 + (c.cx - 640) / 2;
+    const int top = 2 + (c.cy - 480) / 2;
+    // Left of the picture: white background; the floor is drawn across the lower half.
+    EXPECT_EQ(shot.pixel(left - 2, top + 400) & 0xFFFFFF, 0xFFFFFFu);
+    EXPECT_NE(shot.pixel(left + 20, top + 400) & 0xFFFFFF, 0xFFFFFFu);
+    EXPECT_NE(shot.pixel(left + 620, top + 400) & 0xFFFFFF, 0xFFFFFFu);
+    EXPECT_EQ(shot.pixel(left + 660, top + 400) & 0xFFFFFF, 0xFFFFFFu);
+    // The sunken edge is drawn around the client area.
+    EXPECT_NE(shot.pixel(0, 100) & 0xFFFFFF, 0xFFFFFFu);
+}
+
+TEST_F(ShellQtTest, AboutBoxOpensFromTheHelpMenuAndClosesWithOk) {
+    const QString title = AnswerModal([&] { MenuAction(3, 0)->trigger(); Pump(); }, [](QDialog* d) {
+        QPushButton* ok = nullptr;
+        for (QPushButton* b : d->findChildren<QPushButton*>()) {
+            if (b->text() == "OK") ok = b;
+        }
+        ASSERT_NE(ok, nullptr);
+        EXPECT_TRUE(ok->isDefault());
+        QStringList texts;
+        for (QLabel* l : d->findChildren<QLabel*>()) texts << l->text();
+        EXPECT_TRUE(texts.contains("quillmote Version 1.0"));
+        QTest::mouseClick(ok, Qt::LeftButton);
+    });
+    EXPECT_EQ(title, QString("quillmoteのﾊﾞｰｼﾞｮﾝ情報"));
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+TEST_F(ShellQtTest, AboutBoxOpensFromTheLastToolbarButtonAndClosesWithEscape) {
+    const QString title = AnswerModal([&] { ToolActions().back()->trigger(); Pump(); },
+                                      [](QDialog* d) { QTest::keyClick(d, Qt::Key_Escape); });
+    EXPECT_EQ(title, QString("quillmoteのﾊﾞｰｼﾞｮﾝ情報"));
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+TEST_F(ShellQtTest, MouseMovesWithNoButtonReachTheViewInClientCoordinatesAndRepaint) {
+    CViewerView& view = frame->m_wndView;
+    const float before = view.m_frame;
+    QMouseEvent move(QEvent::MouseMove, QPointF(52, 42), View()->mapToGlobal(QPointF(52, 42)), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(View(), &move);
+    EXPECT_EQ(view.m_frame, before + 1.0f);
+    EXPECT_EQ(view.m_lastMouse.x, 50);  // the 2-pixel edge is outside the client area
+    EXPECT_EQ(view.m_lastMouse.y, 40);
+    EXPECT_EQ(view.m_angleX, 0.0f);
+    EXPECT_EQ(view.m_angleY, 0.0f);
+    EXPECT_TRUE(View()->hasMouseTracking());
+    EXPECT_TRUE(view.IsPaintPending());
+}
+
+TEST_F(ShellQtTest, ExitClosesTheWindow) {
+    MenuAction(0, 0)->trigger();
+    Pump();
+    EXPECT_EQ(theApp.m_pMainWnd, nullptr);
+    EXPECT_FALSE(window->isVisible());
+}
+
+}  // namespace
