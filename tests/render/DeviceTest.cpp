@@ -212,6 +212,12 @@ TEST(OpenDeviceFailure, NoDriverAtAllLeavesNothing) {
     OpenAndRelease(m, false, kNothing);
 }
 
+TEST(OpenDeviceFailure, FailedEnumerationFallsBackToTheActiveDisplayDriver) {
+    OpenContext c(WithFault("DirectDrawEnumerateA"));
+    EXPECT_TRUE(c.opened);
+    EXPECT_EQ(CallCount("DirectDrawCreate"), 1);
+}
+
 TEST(OpenDeviceFailure, NoDirectDraw2LeavesNothing) {
     OpenAndRelease(WithFault("QueryInterface:IDirectDraw2"), false, kNothing);
 }
