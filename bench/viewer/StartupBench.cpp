@@ -1,0 +1,86 @@
+// Start-up of the viewer: time from process start to the first painted frame under the
+// offscreen platform, and the peak resident memory of the running viewer. Runs the real
+// executable several times and reports the median and the worst.
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Run {
+    double firstPaintMs = -1.0;
+    long maxRssKb = 0;
+    int status = -1;
+};
+
+Run RunOnce(const char* viewer) {
+    Run run;
+    const auto start = std::chrono::steady_clock::now();
+    int pipeFd[2];
+    if (pipe(pipeFd) != 0) return run;
+    const pid_t pid = fork();
+    if (pid < 0) return run;
+    if (pid == 0) {
+        dup2(pipeFd[1], STDOUT_FILENO);
+        close(pipeFd[0]);
+        close(pipeFd[1]);
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        setenv("QUILLMOTE_EXIT_AFTER_FIRST_PAINT", "1", 1);
+        execl(viewer, viewer, static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(pipeFd[1]);
+    std::string out;
+    char buffer[256];
+    ssize_t n;
+    // The viewer prints its line right after the first paint: that moment, seen from here,
+    // ends the measured interval (fork, exec, loading, start-up and the first frame).
+    while ((n = read(pipeFd[0], buffer, sizeof buffer)) > 0) {
+        out.append(buffer, static_cast<size_t>(n));
+        if (run.firstPaintMs < 0 && out.find('\n') != std::string::npos && out.find("first_paint_ms ") != std::string::npos) {
+            run.firstPaintMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+        }
+    }
+    close(pipeFd[0]);
+    int status = 0;
+    rusage usage{};
+    if (wait4(pid, &status, 0, &usage) != pid) return run;
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.maxRssKb = usage.ru_maxrss;
+    return run;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const char* viewer = argc > 1 ? argv[1] : "bin/quillmote";
+    const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 10;
+    if (access(viewer, X_OK) != 0) {
+        std::fprintf(stderr, "startup bench: no viewer at %s (give its path as the first argument)\n", viewer);
+        return 1;
+    }
+    RunOnce(viewer);  // warm the file cache
+    std::vector<double> times;
+    long worstRss = 0;
+    for (int i = 0; i < runs; ++i) {
+        const Run r = RunOnce(viewer);
+        if (r.status != 0 || r.firstPaintMs < 0) {
+            std::fprintf(stderr, "startup bench: run %d failed (status %d)\n", i, r.status);
+            return 1;
+        }
+        times.push_back(r.firstPaintMs);
+        worstRss = std::max(worstRss, r.maxRssKb);
+    }
+    std::sort(times.begin(), times.end());
+    std::printf("runs %d first_paint_median_ms %.1f first_paint_max_ms %.1f peak_rss_mb %.1f\n", runs,
+                times[times.size() / 2], times.back(), static_cast<double>(worstRss) / 1024.0);
+    return 0;
+}
