@@ -1,0 +1,87 @@
+// Runs a program of the build with arguments and collects its exit status and output.
+#pragma once
+
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace tooltest {
+
+struct RunResult {
+    int status = -1;  // exit status; -1 when it did not exit normally (a crash)
+    std::string out;
+    std::string err;
+};
+
+inline std::string ReadText(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+inline std::vector<uint8_t> ReadBytes(const std::filesystem::path& path) {
+    const std::string s = ReadText(path);
+    return std::vector<uint8_t>(s.begin(), s.end());
+}
+
+inline void WriteBytes(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+// A fresh, empty directory for one test under the system's temporary directory.
+inline std::filesystem::path ScratchDir(const std::string& name) {
+    const auto dir = std::filesystem::temp_directory_path() / ("quillmote-tools-" + std::to_string(getpid())) / name;
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    return dir;
+}
+
+inline RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
+                     const std::filesystem::path& dir) {
+    const auto outPath = dir / "stdout.txt";
+    const auto errPath = dir / "stderr.txt";
+    std::vector<std::string> argvText;
+    argvText.push_back(program);
+    argvText.insert(argvText.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : argvText) argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    RunResult result;
+    std::fflush(stdout);  // or the child would repeat what is still buffered
+    std::fflush(stderr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (!std::freopen(outPath.c_str(), "wb", stdout) || !std::freopen(errPath.c_str(), "wb", stderr)) _exit(127);
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status)) result.status = WEXITSTATUS(status);
+    result.out = ReadText(outPath);
+    result.err = ReadText(errPath);
+    std::filesystem::remove(outPath);
+    std::filesystem::remove(errPath);
+    return result;
+}
+
+// Lines of a text, without their line ends.
+inline std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::stringstream s(text);
+    std::string line;
+    while (std::getline(s, line)) lines.push_back(line);
+    return lines;
+}
+
+}  // namespace tooltest
