@@ -60,10 +60,12 @@ struct Raster {
         if (std::fabs(area) < 1e-12) return;
         const double minX = std::fmin(a.x, std::fmin(b.x, c.x)), maxX = std::fmax(a.x, std::fmax(b.x, c.x));
         const double minY = std::fmin(a.y, std::fmin(b.y, c.y)), maxY = std::fmax(a.y, std::fmax(b.y, c.y));
-        const int x0 = static_cast<int>(std::fmax(0.0, std::floor(minX)));
-        const int x1 = static_cast<int>(std::fmin(image.width - 1.0, std::ceil(maxX)));
-        const int y0 = static_cast<int>(std::fmax(0.0, std::floor(minY)));
-        const int y1 = static_cast<int>(std::fmin(image.height - 1.0, std::ceil(maxY)));
+        // Clamp in floating point first: only in-range values are converted to int.
+        const double fx0 = std::fmax(0.0, std::floor(minX)), fx1 = std::fmin(image.width - 1.0, std::ceil(maxX));
+        const double fy0 = std::fmax(0.0, std::floor(minY)), fy1 = std::fmin(image.height - 1.0, std::ceil(maxY));
+        if (!(fx0 <= fx1 && fy0 <= fy1)) return;
+        const int x0 = static_cast<int>(fx0), x1 = static_cast<int>(fx1);
+        const int y0 = static_cast<int>(fy0), y1 = static_cast<int>(fy1);
         for (int y = y0; y <= y1; ++y) {
             for (int x = x0; x <= x1; ++x) {
                 const double px = x + 0.5, py = y + 0.5;

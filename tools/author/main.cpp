@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <string>
 
 namespace {
@@ -76,7 +77,7 @@ Image Showable(const Picture& p, int zoom) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+static int Run(int argc, char** argv) {
     std::string outDir, preview, framePng, showDir, sheet;
     std::vector<std::string> sheetInputs;
     int sheetColumns = 4;
@@ -149,4 +150,14 @@ int main(int argc, char** argv) {
             return 1;
     }
     return 0;
+}
+
+int main(int argc, char** argv) {
+    try {
+        return Run(argc, argv);
+    } catch (const std::exception& e) {
+        // The chunk writer refuses records it cannot lay out; say why instead of aborting.
+        std::fprintf(stderr, "quillmote-author: %s\n", e.what());
+        return 1;
+    }
 }
