@@ -23,19 +23,24 @@ V3 NodeAngles(const std::string& name, double t) {
     if (name == "hips") return {-0.05 * Sin(t), 0.22 * s, 0.0};
     if (name == "chest") return {0.10 * Sin(beat + 0.5), 0.08 * Sin(beat + 0.3), -0.08 * hop};
     if (name == "neck") return {0.08 * Sin(beat + 1.0), -0.10 * s, 0.06 * Sin(2.0 * beat)};
-    if (name == "head") return {0.16 * Sin(beat + 1.6), 0.18 * Sin(t), 0.08 * Sin(2.0 * beat + 0.6)};
+    // The head looks up a little while both arms are raised.
+    if (name == "head") return {0.16 * Sin(beat + 1.6), 0.18 * Sin(t), 0.08 * Sin(2.0 * beat + 0.6) + 0.12 * (0.5 - 0.5 * Cos(t))};
     if (name == "crest") return {0.10 * Sin(beat + 2.2), 0.0, -0.12 * Sin(2.0 * beat + 1.2)};
     if (name == "back_quills") return {0.07 * Sin(beat + 2.0), 0.0, -0.08 * Sin(2.0 * beat + 1.5)};
     if (name == "ear_l") return {0.30 * Sin(2.0 * beat + 1.0), 0.0, 0.1 * Sin(beat)};
     if (name == "ear_r") return {-0.30 * Sin(2.0 * beat + 1.3), 0.0, 0.1 * Sin(beat)};
     // Arms: raise sideways (about x, outward is + for the left arm at -z) and swing forward
-    // (about z); forearms bend at the elbow and wave.
-    const double left = 0.5 + 0.5 * s;    // left arm high on odd beats
-    const double right = 0.5 - 0.5 * s;
-    if (name == "upper_arm_l") return {0.3 + 1.9 * left, 0.0, 0.35 + 0.45 * left};
-    if (name == "upper_arm_r") return {-(0.3 + 1.9 * right), 0.0, 0.35 + 0.45 * right};
-    if (name == "forearm_l") return {0.0, 0.0, 0.35 + 0.55 * left + 0.25 * Sin(2.0 * beat)};
-    if (name == "forearm_r") return {0.0, 0.0, 0.35 + 0.55 * right + 0.25 * Sin(2.0 * beat + 0.8)};
+    // (about z); forearms bend at the elbow and wave. At the loop's ends the arms pump in turn;
+    // in its middle both go up and wave together.
+    const double alternate = 0.5 + 0.5 * Cos(t);
+    const double together = 1.0 - alternate;
+    const double pump = 0.5 + 0.5 * Sin(2.0 * beat);
+    const double left = alternate * (0.5 + 0.5 * s) + together * (0.7 + 0.3 * pump);
+    const double right = alternate * (0.5 - 0.5 * s) + together * (0.7 + 0.3 * pump);
+    if (name == "upper_arm_l") return {0.3 + 1.9 * left, 0.0, 0.3 + 0.4 * left};
+    if (name == "upper_arm_r") return {-(0.3 + 1.9 * right), 0.0, 0.3 + 0.4 * right};
+    if (name == "forearm_l") return {0.0, 0.0, 0.35 + 0.5 * left + 0.25 * Sin(2.0 * beat)};
+    if (name == "forearm_r") return {0.0, 0.0, 0.35 + 0.5 * right + 0.25 * Sin(2.0 * beat + 0.8)};
     // Legs: tuck one foot on each hop, left and right in turn.
     if (name == "thigh_l") return {0.05 * s, 0.0, 0.55 * Max0(s)};
     if (name == "thigh_r") return {0.05 * s, 0.0, 0.55 * Max0(-s)};
