@@ -91,6 +91,9 @@ uint64_t CallsMatching(const std::string& name) {
 }
 
 MachineState::MachineState(Machine description) : machine(std::move(description)) {
+    if (machine.displayWidth < 1 || machine.displayHeight < 1 || machine.displayWidth > 16384 || machine.displayHeight > 16384) {
+        throw std::invalid_argument("display size must be 1 to 16384 pixels each way");
+    }
     for (const Fault& fault : machine.faults) {
         CompiledFault compiled;
         compiled.calls = CallsMatching(fault.operation);

@@ -639,7 +639,7 @@ HRESULT Surface::BltToWindow(const RECT& dst, Surface* src, const RECT& srcRect,
     const POINT origin = window.ClientOriginOnScreen();
     uint32_t* pixels = window.ClientPixels();
     const int32_t pitch = window.ClientPitchBytes();
-    if (pixels == nullptr || client.cx <= 0 || client.cy <= 0 || pitch < client.cx * 4) {
+    if (pixels == nullptr || client.cx <= 0 || client.cy <= 0 || int64_t{pitch} < int64_t{client.cx} * 4) {
         return DD_OK;
     }
     // Destination in client coordinates (64-bit: screen rectangles can be anywhere).

@@ -227,13 +227,16 @@ TEST_F(FaultPlan, DeviceCreationFaultsNameTheDeviceKind) {
     dd->Release();
 }
 
-TEST_F(FaultPlan, UnknownOperationOrSucceedingResultIsRefusedWithAClearError) {
+TEST_F(FaultPlan, MalformedMachineIsRefusedWithAClearError) {
     Machine machine = Machine::Default();
     machine.faults = {{"CreateSurfaces", 1, DDERR_GENERIC, 1}};
     EXPECT_THROW(ScopedMachine scoped(machine), std::invalid_argument);
     machine.faults = {{"Blt", 1, DD_OK, 1}};
     EXPECT_THROW(ScopedMachine scoped(machine), std::invalid_argument);
     machine.faults = {{"Blt", 0, DDERR_GENERIC, 1}};
+    EXPECT_THROW(ScopedMachine scoped(machine), std::invalid_argument);
+    machine.faults.clear();
+    machine.displayWidth = 0;
     EXPECT_THROW(ScopedMachine scoped(machine), std::invalid_argument);
 }
 
