@@ -248,6 +248,23 @@ TEST_F(ShellQtTest, MouseMovesWithNoButtonReachTheViewInClientCoordinatesAndRepa
     EXPECT_TRUE(view.IsPaintPending());
 }
 
+TEST_F(ShellQtTest, DragsTurnTheSceneAndMovesOutsideTheClientAreaDoNotReachTheView) {
+    CViewerView& view = frame->m_wndView;
+    auto send = [&](QEvent::Type type, QPointF at, Qt::MouseButton button, Qt::MouseButtons buttons) {
+        QMouseEvent e(type, at, View()->mapToGlobal(at), button, buttons, Qt::NoModifier);
+        QApplication::sendEvent(View(), &e);
+    };
+    send(QEvent::MouseButtonPress, QPointF(12, 12), Qt::LeftButton, Qt::LeftButton);
+    EXPECT_EQ(view.m_lastMouse.x, 10);
+    for (int x = 22; x <= 112; x += 10) send(QEvent::MouseMove, QPointF(x, 12), Qt::NoButton, Qt::LeftButton);
+    EXPECT_NEAR(view.m_angleY, 1.0f, 1e-5f);
+    const float frameBefore = view.m_frame;
+    send(QEvent::MouseMove, QPointF(-30, 12), Qt::NoButton, Qt::LeftButton);  // left the view
+    EXPECT_EQ(view.m_frame, frameBefore);
+    EXPECT_NEAR(view.m_angleY, 1.0f, 1e-5f);
+    send(QEvent::MouseButtonRelease, QPointF(-30, 12), Qt::LeftButton, Qt::NoButton);
+}
+
 TEST_F(ShellQtTest, ExitClosesTheWindow) {
     MenuAction(0, 0)->trigger();
     Pump();

@@ -155,6 +155,15 @@ void QtClientWidget::mouseReleaseEvent(QMouseEvent* e) {
     }
 }
 
+void QtClientWidget::mouseDoubleClickEvent(QMouseEvent* e) {
+    if (!m_native || e->button() != Qt::LeftButton) return;
+    // The second press of a double click is a double-click message only for classes that
+    // ask for them.
+    const WindowClassInfo* cls = m_native->Owner().GetWndClass();
+    const UINT message = cls && (cls->style & CS_DBLCLKS) ? WM_LBUTTONDBLCLK : WM_LBUTTONDOWN;
+    m_native->Mouse(message, e->position().toPoint(), e->buttons(), e->modifiers());
+}
+
 void QtClientWidget::focusInEvent(QFocusEvent*) {
     if (m_native) m_native->FocusIn();
 }
@@ -253,7 +262,12 @@ void QtPlainWindow::Mouse(UINT message, const QPoint& position, Qt::MouseButtons
     if (buttons & Qt::MiddleButton) flags |= MK_MBUTTON;
     if (modifiers & Qt::ShiftModifier) flags |= MK_SHIFT;
     if (modifiers & Qt::ControlModifier) flags |= MK_CONTROL;
-    m_owner.SendMessage(message, flags, MAKELPARAM(position.x() - m_edge, position.y() - m_edge));
+    const int x = position.x() - m_edge;
+    const int y = position.y() - m_edge;
+    // Windows take no mouse capture: moves outside the client area (Qt keeps sending them
+    // while a button is held) belong to other windows.
+    if (message == WM_MOUSEMOVE && (x < 0 || y < 0 || x >= m_width || y >= m_height)) return;
+    m_owner.SendMessage(message, flags, MAKELPARAM(x, y));
 }
 
 void QtPlainWindow::FocusIn() { m_owner.NotifyFocusGained(); }
