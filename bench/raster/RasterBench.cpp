@@ -77,8 +77,12 @@ struct StripScene {
     {
         vp.width = kWidth;
         vp.height = kHeight;
+        // The program's device states: culling off, alpha test GREATER 0 left on for the model.
         st.cullMode = raster::kCullNone;
         st.zEnable = true;
+        st.alphaTestEnable = true;
+        st.alphaFunc = raster::kCmpGreater;
+        st.alphaRef = 0;
         const float cell = 5.9f;
         for (int s = 0; s < 100; ++s) {
             const float x0 = 20.0f + float(s % 10) * 60.0f + float((s * 7) % 5);

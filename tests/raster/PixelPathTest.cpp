@@ -285,11 +285,22 @@ std::vector<uint8_t> RenderScene(bool generic, bool linear, bool perspective, Sc
     st.specularEnable = sv.specular;
     std::vector<LVertex> strip;
     for (int i = 0; i < 12; ++i) {
+        const uint32_t alpha = sv.alphaTest || sv.blend ? uint32_t(i * 23) : 255u;
         strip.push_back(AtPixel(2.0f + 3.7f * float(i / 2), (i % 2) ? 30.3f : 3.1f, 48, 40,
-                                0xFF000000u | uint32_t(i * 20) << 16 | uint32_t(255 - i * 20),
+                                alpha << 24 | uint32_t(i * 20) << 16 | uint32_t(255 - i * 20),
                                 0.3f + 0.02f * float(i), 0, 0, 0x00100800u * uint32_t(i % 3)));
     }
+    // Untextured first, under the variant's alpha test, blend and depth states.
+    st.zEnable = sv.zEnable;
+    st.zWriteEnable = sv.zWrite;
+    st.alphaTestEnable = sv.alphaTest;
+    st.alphaFunc = kCmpGreater;
+    st.alphaRef = 40;
+    st.alphaBlendEnable = sv.blend;
+    st.srcBlend = kBlendSrcAlpha;
+    st.destBlend = kBlendInvSrcAlpha;
     c.Draw(st, kPrimTriangleStrip, strip);
+    c.Draw(st, kPrimTriangleStrip, strip);  // again: equal depths, blended twice
     std::vector<uint32_t> texels(16 * 16);
     for (int i = 0; i < 256; ++i) {
         texels[size_t(i)] = (uint32_t((i * 37) & 255) << 24) | uint32_t(i * 2654435761u & 0xFFFFFF);

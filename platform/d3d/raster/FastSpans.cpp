@@ -20,8 +20,9 @@ bool IsTarget8888(const PixelLayout& l)
 
 bool IsPowerOfTwo(int32_t v) { return v > 0 && (v & (v - 1)) == 0; }
 
-// Untextured Gouraud (or flat), depth test LESSEQUAL with writes, no alpha test, no blend.
-template <bool Specular>
+// Untextured Gouraud (or flat) with depth test LESSEQUAL, optional alpha test GREATER on the
+// vertex alpha, optional SRCALPHA / INVSRCALPHA blend, 8888 target.
+template <bool Specular, bool AlphaTest, bool Blend>
 void GouraudDepthSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x0, int32_t x1)
 {
     SpanInterp s;
@@ -29,6 +30,9 @@ void GouraudDepthSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32
     uint32_t* row = reinterpret_cast<uint32_t*>(ctx.colorBase + ptrdiff_t(y) * ctx.colorPitch);
     uint16_t* zrow = reinterpret_cast<uint16_t*>(ctx.depthBase + ptrdiff_t(y) * ctx.depthPitch);
     const uint32_t alphaMask = ctx.colorLayout.aMask;
+    const uint32_t dstAlphaOr = alphaMask == 0 ? 0xFF000000u : 0u;
+    const uint32_t alphaRef = ctx.alphaRef;
+    const bool zWrite = ctx.zWrite;
     int32_t r = s.c[0], g = s.c[1], b = s.c[2], a = s.c[3];
     const int32_t dr = s.dc[0], dg = s.dc[1], db = s.dc[2], da = s.dc[3];
     int32_t sr = s.c[4], sg = s.c[5], sb = s.c[6];
@@ -37,15 +41,25 @@ void GouraudDepthSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32
     const int64_t dz = s.dz;
     for (int32_t x = x0; x < x1; ++x) {
         const uint32_t z16 = DepthOf(z);
-        if (z16 <= zrow[x]) {
-            zrow[x] = uint16_t(z16);
+        const uint32_t ca = uint32_t(a) >> 16;
+        if (z16 <= zrow[x] && (!AlphaTest || ca > alphaRef)) {
             uint32_t cr = uint32_t(r) >> 16, cg = uint32_t(g) >> 16, cb = uint32_t(b) >> 16;
             if constexpr (Specular) {
                 cr = std::min(255u, cr + (uint32_t(sr) >> 16));
                 cg = std::min(255u, cg + (uint32_t(sg) >> 16));
                 cb = std::min(255u, cb + (uint32_t(sb) >> 16));
             }
-            row[x] = (((uint32_t(a) >> 16) << 24) & alphaMask) | (cr << 16) | (cg << 8) | cb;
+            uint32_t out = (ca << 24) | (cr << 16) | (cg << 8) | cb;
+            if constexpr (Blend) {
+                uint64_t sum = Spread(out) * ca + Spread(row[x] | dstAlphaOr) * (255u - ca) +
+                               0x0080008000800080ull;
+                sum = (sum + ((sum >> 8) & 0x00FF00FF00FF00FFull)) >> 8;
+                out = Gather(sum);
+            }
+            row[x] = out & (0x00FFFFFFu | alphaMask);
+            if (zWrite) {
+                zrow[x] = uint16_t(z16);
+            }
         }
         r += dr; g += dg; b += db; a += da;
         if constexpr (Specular) {
@@ -273,12 +287,19 @@ SpanFn SelectFastSpan(const PixelContext& ctx)
         return nullptr;
     }
     if (ctx.texels == nullptr) {
-        if (ctx.zTest && ctx.zWrite && ctx.zFunc == kCmpLessEqual &&
-            (!ctx.alphaTest || ctx.alphaFunc == kCmpAlways) &&
-            (!ctx.blend || (ctx.srcBlend == kBlendOne && ctx.destBlend == kBlendZero))) {
-            return ctx.specular ? &GouraudDepthSpan<true> : &GouraudDepthSpan<false>;
+        const bool alphaTest = ctx.alphaTest && ctx.alphaFunc != kCmpAlways;
+        const bool blend = ctx.blend && !(ctx.srcBlend == kBlendOne && ctx.destBlend == kBlendZero);
+        if (!ctx.zTest || ctx.zFunc != kCmpLessEqual || (alphaTest && ctx.alphaFunc != kCmpGreater) ||
+            (blend && !(ctx.srcBlend == kBlendSrcAlpha && ctx.destBlend == kBlendInvSrcAlpha))) {
+            return nullptr;
         }
-        return nullptr;
+        static constexpr SpanFn kGouraud[8] = {
+            &GouraudDepthSpan<false, false, false>, &GouraudDepthSpan<false, false, true>,
+            &GouraudDepthSpan<false, true, false>,  &GouraudDepthSpan<false, true, true>,
+            &GouraudDepthSpan<true, false, false>,  &GouraudDepthSpan<true, false, true>,
+            &GouraudDepthSpan<true, true, false>,   &GouraudDepthSpan<true, true, true>,
+        };
+        return kGouraud[(ctx.specular ? 4 : 0) | (alphaTest ? 2 : 0) | (blend ? 1 : 0)];
     }
     const bool texOk = ctx.texIsArgb8888 && IsPowerOfTwo(ctx.texWidth) &&
                        IsPowerOfTwo(ctx.texHeight) && ctx.texPitch % 4 == 0 &&
