@@ -71,6 +71,7 @@ CRenderContext::CRenderContext()
       m_slotCount(0),
       m_slots(nullptr),
       m_stateBlock(nullptr),
+      m_stateBlockSlot(-1),
       m_vertexPool(nullptr),
       m_statePool(nullptr),
       m_activeQueue(nullptr),
@@ -181,6 +182,7 @@ bool CRenderContext::Begin(int32_t type) {
                 if (block != nullptr) {
                     slot.CopyState(block);
                     m_stateBlock = block;
+                    m_stateBlockSlot = m_textureIndex;
                 }
             } else {
                 slot.ApplyOwnState();
@@ -292,7 +294,7 @@ void CRenderContext::FileOrDraw(D3DPRIMITIVETYPE type, D3DLVERTEX* first, int32_
     if (record == nullptr) return;  // no room for the record: the primitive is dropped
     record->primitiveType = type;
     record->textureIndex = CurrentTextureIndex();
-    record->textureState = m_stateBlock;
+    record->textureState = record->textureIndex != -1 && record->textureIndex == m_stateBlockSlot ? m_stateBlock : nullptr;
     record->vertexCount = count;
     record->reserved = 0;
     record->vertices = first;

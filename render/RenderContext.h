@@ -143,6 +143,9 @@ public:
     int32_t m_slotCount;
     CTextureSlot* m_slots;
     const TextureStateBlock* m_stateBlock;
+    // The slot m_stateBlock was recorded for (-1 when none): a block is only filed with
+    // primitives of its own slot.
+    int32_t m_stateBlockSlot;
     CBytePool* m_vertexPool;
     CBytePool* m_statePool;
     CDepthQueue m_queue;

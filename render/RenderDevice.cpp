@@ -241,6 +241,7 @@ void CRenderContext::ReleaseDevice() {
     m_queue.Setup(nullptr, 0);
     m_activeQueue = nullptr;
     m_stateBlock = nullptr;
+    m_stateBlockSlot = -1;
     m_firstVertex = nullptr;
     m_vertexCount = 0;
     m_inScene = 0;
@@ -314,6 +315,7 @@ bool CRenderContext::BeginFrame(int32_t r, int32_t g, int32_t b) {
     m_statePool->Reset();
     // Blocks recorded last frame lived in the emptied pool.
     m_stateBlock = nullptr;
+    m_stateBlockSlot = -1;
     m_firstVertex = nullptr;
     m_vertexCount = 0;
     m_queue.Setup(m_vertexPool, m_bucketCount);

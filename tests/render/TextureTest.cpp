@@ -194,6 +194,41 @@ TEST(TextureBinding, QueuedPrimitiveNeverUsesABlockFromAnEarlierFrame) {
     EXPECT_EQ(states[6], "SetRenderState(45,1)");
 }
 
+TEST(TextureBinding, QueuedPrimitiveNeverUsesAnotherSlotsBlock) {
+    OpenContext c;
+    ASSERT_TRUE(c.opened);
+    ASSERT_TRUE(rendertest::LoadAlphaTexture(c.rc, 1));
+    ASSERT_TRUE(rendertest::LoadAlphaTexture(c.rc, 2));
+    rendertest::SetPerspective(c.rc);
+    auto fan = [&]() {
+        c.rc.Begin(RC_TRIANGLE_FAN);
+        for (int32_t i = 0; i < 4; ++i) c.rc.Vertex(static_cast<float>(i % 2), static_cast<float>(i / 2), -4);
+        c.rc.End();
+    };
+    c.rc.BeginFrame(255, 255, 255);
+    // Slot 1, deferred, point filtered: its Begin records a block.
+    c.rc.Enable(RC_BLEND);
+    c.rc.BindTexture(1);
+    c.rc.TexParameter(RC_TEXTURE_2D, RC_TEXTURE_MIN_FILTER, D3DFILTER_NEAREST);
+    fan();
+    // Slot 2 bound and applied directly, then drawn deferred without a block of its own.
+    c.rc.Disable(RC_BLEND);
+    c.rc.BindTexture(2);
+    c.rc.Begin(RC_POINTS);
+    c.rc.End();
+    c.rc.Enable(RC_BLEND);
+    fan();
+    ScopedCallTrace trace;
+    c.rc.EndFrame();
+    const Strings states = Trace({TraceKind::SetRenderState});
+    ASSERT_EQ(states.size(), 16u);
+    // Later-filed first: slot 2 with its own linear filter, then slot 1 with its block.
+    EXPECT_EQ(states[2], "SetRenderState(18,2)");
+    EXPECT_EQ(states[7], "SetRenderState(1," + std::to_string(c.rc.m_slots[2].m_handle) + ")");
+    EXPECT_EQ(states[10], "SetRenderState(18,1)");
+    EXPECT_EQ(states[15], "SetRenderState(1," + std::to_string(c.rc.m_slots[1].m_handle) + ")");
+}
+
 // --- texture parameters -----------------------------------------------------------------
 
 TEST(TextureParameters, EachNameSetsOnlyItsOwnValue) {
