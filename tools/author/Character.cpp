@@ -514,6 +514,15 @@ Character BuildCharacter() {
         b.Cap(fg.rings.back(), kFoot);
     }
 
+    // A short stub of a tail low on the back.
+    {
+        const V3 at = c.nodes[static_cast<size_t>(c.NodeIndex("tail"))].joint;
+        const Lathe t = Ellipsoid(at + V3{-0.02, -0.01, 0}, {-1.0, -0.5, 0}, {0, 1, 0}, 0.05, 0.035, 0.035);
+        const Grid g = b.AddLathe(t, 8, 4, 0.2, 0.9, [&](V3, double) { return hips; });
+        b.StripGrid(g, [](double, double, V3) { return kFur; });
+        b.Cap(g.rings.back(), kFur);
+    }
+
     // Quills: a spiky hood over the top, back and sides of the head, framing the face, and a
     // coat down the back. Spread evenly with a golden-angle spiral.
     {
