@@ -83,9 +83,10 @@ enum Attr : int { kZ = 0, kInvW, kU, kV, kR, kG, kB, kA, kSR, kSG, kSB, kAttrCou
 // dy (y - refY), in pixel-centre coordinates. U, V hold u/w, v/w when perspective is on.
 struct Planes {
     float refX = 0.0f, refY = 0.0f;
-    float base[kAttrCount] = {};
-    float dx[kAttrCount] = {};
-    float dy[kAttrCount] = {};
+    // One spare slot so the colours (slots 4..7) and speculars (8..10) load as groups of four.
+    float base[kAttrCount + 1] = {};
+    float dx[kAttrCount + 1] = {};
+    float dy[kAttrCount + 1] = {};
     // Per-pixel x steps of the colours (16.16) and depth (x 65535, 16.16), fixed per triangle.
     int32_t colorStep[7] = {};
     int64_t depthStep = 0;
