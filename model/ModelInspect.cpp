@@ -227,7 +227,7 @@ private:
             } else if (c.type == 0x04) {
                 c.kind = PolygonChunkKind::Cache;
                 c.slot = c.flags;
-                if (cachedSlot >= 0) Problem(offset, "cache chunk inside the list cached for slot " + std::to_string(cachedSlot));
+                // A cache chunk inside a cached list is sound: a replay stops there.
                 m_filled[c.flags] = true;
                 cachedSlot = c.flags;
             } else if (c.type == 0x05) {
