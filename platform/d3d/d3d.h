@@ -123,6 +123,7 @@ struct D3DDEVICEDESC {
     DWORD dwMaxStippleHeight;
 };
 using LPD3DDEVICEDESC = D3DDEVICEDESC*;
+static_assert(sizeof(D3DDEVICEDESC) == 204, "the DX5 device description");
 
 struct D3DFINDDEVICESEARCH {
     DWORD dwSize;  // sizeof(D3DFINDDEVICESEARCH)

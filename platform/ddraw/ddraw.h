@@ -190,6 +190,8 @@ struct DDPIXELFORMAT {
 using LPDDPIXELFORMAT = DDPIXELFORMAT*;
 static_assert(sizeof(DDPIXELFORMAT) == 32);
 
+// 108 bytes on a 32-bit build; the native lpSurface pointer makes it 120 on a 64-bit one.
+// dwSize must be sizeof(DDSURFACEDESC) either way.
 struct DDSURFACEDESC {
     DWORD dwSize;  // sizeof(DDSURFACEDESC)
     DWORD dwFlags;
@@ -312,6 +314,7 @@ struct DDCAPS {
     DWORD dwNLVBRops[8];
 };
 using LPDDCAPS = DDCAPS*;
+static_assert(sizeof(DDCAPS) == 364, "the DX5 capability record");
 
 // ---- Interfaces -----------------------------------------------------------------------------
 
