@@ -115,6 +115,7 @@ void TexturedSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x
     const uint32_t* tex = reinterpret_cast<const uint32_t*>(ctx.texels);
     const ptrdiff_t texStride = ctx.texPitch / 4;
     const int32_t wMask = ctx.texWidth - 1, hMask = ctx.texHeight - 1;
+    // Without texture alpha the filtered alpha lane is forced to 255 (as FetchTexel reads it).
     const uint32_t alphaOr = ctx.texHasAlpha ? 0u : 0xFF000000u;
     const uint32_t alphaMask = ctx.colorLayout.aMask;
     const uint32_t keep = 0x00FFFFFFu | alphaMask;
@@ -126,9 +127,10 @@ void TexturedSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x
     const uint32_t stride = uint32_t(texStride);  // stride x height fits (checked on selection)
     const uint32_t uMask = uint32_t(wMask), vMask = uint32_t(hMask);
     auto texel = [&](int32_t i, int32_t j) {
-        return tex[(uint32_t(j) & vMask) * stride + (uint32_t(i) & uMask)] | alphaOr;
+        return tex[(uint32_t(j) & vMask) * stride + (uint32_t(i) & uMask)];
     };
 #if defined(__SSE2__)
+    const __m128i texAlphaOr = _mm_set_epi32(int(alphaOr >> 24), 0, 0, 0);
     // Vertex colour and specular as 16.16 in 32-bit lanes, B G R A order.
     __m128i color = _mm_set_epi32(s.c[3], s.c[0], s.c[1], s.c[2]);
     const __m128i dColor = _mm_set_epi32(s.dc[3], s.dc[0], s.dc[1], s.dc[2]);
@@ -139,8 +141,11 @@ void TexturedSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x
     const __m128i vertexAlphaOr = texAlpha ? _mm_set_epi16(255, 0, 0, 0, 255, 0, 0, 0) : _mm_setzero_si128();
     const __m128i max255 = _mm_set1_epi16(255);
     const __m128i dstAlpha = _mm_set1_epi32(int(dstAlphaOr));
-    int64_t z = s.z;
-    const int64_t dz = s.dz;
+    // Depth x 65535 in 16.16 stays within 32 bits over the span (InitSpan keeps it in range);
+    // unsigned arithmetic wraps the negative step correctly.
+    uint32_t z = uint32_t(s.z);
+    const uint32_t dz = uint32_t(s.dz);
+    auto depth16 = [](uint32_t v) { return (v + 32768u) >> 16; };
 
     // Filtered texel of the walker's current pixel as four 32-bit lanes; advances the walker.
     auto sample = [&]() {
@@ -148,10 +153,13 @@ void TexturedSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x
         tw.Next(tc);
         if constexpr (Linear) {
             const int32_t i = fs >> 8, j = ft >> 8;
-            return BilinearLanes(texel(i, j), texel(i + 1, j), texel(i, j + 1), texel(i + 1, j + 1),
-                                 fs & 255, ft & 255);
+            return _mm_or_si128(BilinearLanes(texel(i, j), texel(i + 1, j), texel(i, j + 1),
+                                              texel(i + 1, j + 1), fs & 255, ft & 255),
+                                texAlphaOr);
         } else {
-            return _mm_unpacklo_epi16(Lanes(texel((fs + 128) >> 8, (ft + 128) >> 8)), _mm_setzero_si128());
+            return _mm_or_si128(
+                _mm_unpacklo_epi16(Lanes(texel((fs + 128) >> 8, (ft + 128) >> 8)), _mm_setzero_si128()),
+                texAlphaOr);
         }
     };
     // Two pixels side by side in the eight 16-bit lanes (pixel x low): modulate and specular.
@@ -176,7 +184,7 @@ void TexturedSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x
 
     int32_t x = x0;
     for (; x + 1 < x1; x += 2) {
-        const uint32_t za = DepthOf(z), zb = DepthOf(z + dz);
+        const uint32_t za = depth16(z), zb = depth16(z + dz);
         const bool passA = zrow == nullptr || za <= zrow[x];
         const bool passB = zrow == nullptr || zb <= zrow[x + 1];
         const __m128i color1 = _mm_add_epi32(color, dColor);
@@ -218,7 +226,7 @@ void TexturedSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x
         z += 2 * dz;
     }
     if (x < x1) {
-        const uint32_t za = DepthOf(z);
+        const uint32_t za = depth16(z);
         if (zrow == nullptr || za <= zrow[x]) {
             const __m128i t = _mm_packs_epi32(sample(), _mm_setzero_si128());
             __m128i sp = _mm_setzero_si128();
@@ -245,9 +253,9 @@ void TexturedSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x
             if constexpr (Linear) {
                 const int32_t i = fs >> 8, j = ft >> 8;
                 t = Bilinear(texel(i, j), texel(i + 1, j), texel(i, j + 1), texel(i + 1, j + 1),
-                             uint32_t(fs & 255), uint32_t(ft & 255));
+                             uint32_t(fs & 255), uint32_t(ft & 255)) | alphaOr;
             } else {
-                t = texel((fs + 128) >> 8, (ft + 128) >> 8);
+                t = texel((fs + 128) >> 8, (ft + 128) >> 8) | alphaOr;
             }
             const uint32_t ca = texAlpha ? (t >> 24) : (uint32_t(s.c[3]) >> 16);
             if (!AlphaTest || ca > alphaRef) {

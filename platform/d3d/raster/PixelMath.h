@@ -118,7 +118,8 @@ struct TexCursor {
 };
 
 // Texel coordinates along a span: exact (perspective-divided when on) every kSegment pixels and
-// at the span's end, stepped linearly in between.
+// at the span's end, stepped linearly in between (the error inside a segment is far below a
+// texel for the program's surfaces, and nil along rows of constant depth).
 struct TexWalker {
     static constexpr int32_t kSegment = 8;
 
@@ -126,6 +127,9 @@ struct TexWalker {
     bool perspective = false;
     int32_t width = 1, height = 1;
     int32_t n = 0;  // pixels in the span
+    // The exact coordinates at the last segment's end, which is where the next one starts.
+    int32_t cachedK = -1;
+    int64_t cachedS = 0, cachedT = 0;
 
     void Exact(int32_t i, int64_t& os, int64_t& ot) const
     {
@@ -144,11 +148,16 @@ struct TexWalker {
     }
 
     // The segment starting at pixel k.
-    [[gnu::noinline]] TexCursor Segment(int32_t k) const
+    [[gnu::noinline]] TexCursor Segment(int32_t k)
     {
         TexCursor c{};
         c.k = k;
-        Exact(k, c.s, c.t);
+        if (k == cachedK) {
+            c.s = cachedS;
+            c.t = cachedT;
+        } else {
+            Exact(k, c.s, c.t);
+        }
         c.end = std::min(k + kSegment, n - 1);
         if (c.end <= k) {
             c.end = n;
@@ -156,6 +165,9 @@ struct TexWalker {
         }
         int64_t s1, t1;
         Exact(c.end, s1, t1);
+        cachedK = c.end;
+        cachedS = s1;
+        cachedT = t1;
         const int32_t len = c.end - k;
         if (len == kSegment) {
             c.ds = (s1 - c.s) / kSegment;  // constant divisor: a multiply
@@ -180,10 +192,11 @@ struct TexWalker {
         width = ctx.texWidth;
         height = ctx.texHeight;
         n = x1 - x0;
+        cachedK = -1;
         return Segment(0);
     }
 
-    void Next(TexCursor& c) const
+    void Next(TexCursor& c)
     {
         ++c.k;
         if (c.k < c.end) {
