@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMainWindow>
@@ -263,6 +264,17 @@ TEST_F(ShellQtTest, DragsTurnTheSceneAndMovesOutsideTheClientAreaDoNotReachTheVi
     EXPECT_EQ(view.m_frame, frameBefore);
     EXPECT_NEAR(view.m_angleY, 1.0f, 1e-5f);
     send(QEvent::MouseButtonRelease, QPointF(-30, 12), Qt::LeftButton, Qt::NoButton);
+}
+
+TEST_F(ShellQtTest, OnX11TheLockKeysAreReadAndShownAsTheyAre) {
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) GTEST_SKIP() << "needs an X display (xvfb-run)";
+    const int caps = AfxGetBackend().LockKeyState(VK_CAPITAL);
+    const int num = AfxGetBackend().LockKeyState(VK_NUMLOCK);
+    ASSERT_NE(caps, -1);
+    ASSERT_NE(num, -1);
+    Pump();
+    EXPECT_EQ(frame->m_wndStatusBar.GetPaneText(2), caps == 1 ? "CAP" : "");
+    EXPECT_EQ(frame->m_wndStatusBar.GetPaneText(3), num == 1 ? "NUM" : "");
 }
 
 TEST_F(ShellQtTest, ExitClosesTheWindow) {
