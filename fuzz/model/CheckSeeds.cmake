@@ -1,0 +1,23 @@
+# Fails when the committed seeds are not what model_fuzz_seeds makes from the sample models
+# (a change to the samples or the chunk writer then shows up here, not as a stale corpus).
+# cmake -DGENERATOR=<model_fuzz_seeds> -DSEEDS=<committed folder> -DSCRATCH=<folder> -P CheckSeeds.cmake
+file(REMOVE_RECURSE ${SCRATCH})
+file(MAKE_DIRECTORY ${SCRATCH})
+execute_process(COMMAND ${GENERATOR} ${SCRATCH} RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "seed generator failed (${rc})")
+endif()
+file(GLOB made RELATIVE ${SCRATCH} ${SCRATCH}/*)
+file(GLOB committed RELATIVE ${SEEDS} ${SEEDS}/*)
+list(SORT made)
+list(SORT committed)
+if(NOT made STREQUAL committed)
+  message(FATAL_ERROR "seed files differ: made [${made}], committed [${committed}]")
+endif()
+foreach(name IN LISTS made)
+  file(SHA256 ${SCRATCH}/${name} a)
+  file(SHA256 ${SEEDS}/${name} b)
+  if(NOT a STREQUAL b)
+    message(FATAL_ERROR "seed ${name} is out of date: run model_fuzz_seeds fuzz/model/seeds")
+  endif()
+endforeach()
