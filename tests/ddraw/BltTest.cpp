@@ -4,6 +4,8 @@
 
 #include "platform/win/HeadlessWindow.h"
 
+#include <limits>
+
 namespace platform_test {
 namespace {
 
@@ -287,6 +289,57 @@ TEST_F(PrimaryWithoutClipper, BlitHasNoVisibleRegionAndWritesNothing) {
     EXPECT_EQ(primary->Blt(&rect, picture, nullptr, 0, nullptr), DD_OK);
     EXPECT_EQ(picture->Blt(nullptr, primary, nullptr, 0, nullptr), DDERR_UNSUPPORTED);
     picture->Release();
+    primary->Release();
+    dd->Release();
+}
+
+}  // namespace
+}  // namespace platform_test
+
+namespace platform_test {
+namespace {
+
+using HostileRectangles = PlatformTest;
+
+TEST_F(HostileRectangles, ExtremeRectanglesAreRefusedOrClippedWithoutTouchingOtherMemory) {
+    const LONG values[] = {std::numeric_limits<LONG>::min(), -100000, -1, 0, 1, 3, 7, 8, 9, 100000, std::numeric_limits<LONG>::max()};
+    HeadlessWindow window(6, 5, POINT{2, 3}, 0x00123456);
+    IDirectDraw2* dd = OpenDirectDraw();
+    IDirectDrawSurface* primary = MakeSurface(dd, DDSCAPS_PRIMARYSURFACE, 0, 0);
+    IDirectDrawClipper* clipper = nullptr;
+    ASSERT_EQ(dd->CreateClipper(0, &clipper, nullptr), DD_OK);
+    ASSERT_EQ(clipper->SetHWnd(0, &window), DD_OK);
+    ASSERT_EQ(primary->SetClipper(clipper), DD_OK);
+    IDirectDrawSurface* picture = MakeSurface(dd, DDSCAPS_OFFSCREENPLAIN, 8, 8);
+    IDirectDrawSurface* other = MakeSurface(dd, DDSCAPS_OFFSCREENPLAIN, 8, 8);
+    ASSERT_EQ(FillSurface(picture, 0x00FF00), DD_OK);
+    int accepted = 0;
+    for (LONG a : values) {
+        for (LONG b : values) {
+            RECT rect{a, b, b, a};
+            RECT flipped{b, a, a, b};
+            for (RECT* r : {&rect, &flipped}) {
+                if (SUCCEEDED(primary->Blt(r, picture, nullptr, 0, nullptr))) ++accepted;
+                if (SUCCEEDED(primary->Blt(nullptr, picture, r, 0, nullptr))) ++accepted;
+                if (SUCCEEDED(other->Blt(r, picture, nullptr, DDBLT_WAIT, nullptr))) ++accepted;
+                if (SUCCEEDED(FillSurface(other, 0x0000FF, r))) ++accepted;
+                DDSURFACEDESC desc{};
+                desc.dwSize = sizeof(desc);
+                if (SUCCEEDED(other->Lock(r, &desc, DDLOCK_WAIT, nullptr))) {
+                    ++accepted;
+                    other->Unlock(nullptr);
+                }
+            }
+        }
+    }
+    EXPECT_GT(accepted, 0);
+    // Whatever reached the window is the picture's colour; nothing else was written.
+    for (uint32_t v : window.Pixels()) {
+        EXPECT_TRUE(v == 0x00123456u || v == 0x0000FF00u) << std::hex << v;
+    }
+    other->Release();
+    picture->Release();
+    clipper->Release();
     primary->Release();
     dd->Release();
 }
