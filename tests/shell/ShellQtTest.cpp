@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
+#include <QFontInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -104,7 +105,10 @@ protected:
 
 std::unique_ptr<WindowBackend> ShellQtTest::backend;
 
-TEST_F(ShellQtTest, WindowTitleIsQuillmote) { EXPECT_EQ(window->windowTitle(), QString("quillmote")); }
+TEST_F(ShellQtTest, WindowTitleIsQuillmoteAndTheWindowHasTheProgramIcon) {
+    EXPECT_EQ(window->windowTitle(), QString("quillmote"));
+    EXPECT_FALSE(window->windowIcon().isNull());
+}
 
 TEST_F(ShellQtTest, MenusShowEveryTextAndAcceleratorAsWritten) {
     QStringList popups;
@@ -221,6 +225,17 @@ TEST_F(ShellQtTest, AboutBoxOpensFromTheHelpMenuAndClosesWithOk) {
         QStringList texts;
         for (QLabel* l : d->findChildren<QLabel*>()) texts << l->text();
         EXPECT_TRUE(texts.contains("quillmote Version 1.0"));
+        // The program icon, and the dialog font: the Japanese face, else its stand-in.
+        auto* icon = d->findChild<QLabel*>("icon");
+        ASSERT_NE(icon, nullptr);
+        EXPECT_FALSE(icon->pixmap().isNull());
+        const QString family = QFontInfo(d->font()).family();
+        EXPECT_TRUE(family == "ＭＳ Ｐゴシック" || family == "IPAPGothic") << family.toStdString();
+        EXPECT_EQ(d->font().pointSize(), 9);
+        // 235 x 55 dialog units: four horizontal units to a character, eight vertical.
+        EXPECT_GT(d->width(), 235 * 4 / 4);
+        EXPECT_GT(d->height(), 55);
+        EXPECT_GT(d->width(), d->height() * 3);
         QTest::mouseClick(ok, Qt::LeftButton);
     });
     EXPECT_EQ(title, QString("quillmoteのﾊﾞｰｼﾞｮﾝ情報"));
