@@ -147,21 +147,6 @@ void TexturedSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x
     const uint32_t dz = uint32_t(s.dz);
     auto depth16 = [](uint32_t v) { return (v + 32768u) >> 16; };
 
-    // Filtered texel of the walker's current pixel as four 32-bit lanes; advances the walker.
-    auto sample = [&]() {
-        const int32_t fs = tc.S(), ft = tc.T();
-        tw.Next(tc);
-        if constexpr (Linear) {
-            const int32_t i = fs >> 8, j = ft >> 8;
-            return _mm_or_si128(BilinearLanes(texel(i, j), texel(i + 1, j), texel(i, j + 1),
-                                              texel(i + 1, j + 1), fs & 255, ft & 255),
-                                texAlphaOr);
-        } else {
-            return _mm_or_si128(
-                _mm_unpacklo_epi16(Lanes(texel((fs + 128) >> 8, (ft + 128) >> 8)), _mm_setzero_si128()),
-                texAlphaOr);
-        }
-    };
     // Two pixels side by side in the eight 16-bit lanes (pixel x low): modulate and specular.
     auto shade = [&](__m128i t, __m128i vc, __m128i sp) {
         __m128i c = Div255Lanes(_mm_mullo_epi16(t, _mm_or_si128(vc, vertexAlphaOr)));
@@ -182,66 +167,90 @@ void TexturedSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x
         return _mm_packs_epi32(_mm_srli_epi32(lo32, 16), _mm_srli_epi32(hi32, 16));
     };
 
+    // Two passes per chunk keep each loop's working set in registers: first the filtered
+    // texels, then the shading, two pixels at a time.
+    constexpr int32_t kChunk = 64;
+    alignas(16) uint32_t texels[kChunk];
     int32_t x = x0;
-    for (; x + 1 < x1; x += 2) {
-        const uint32_t za = depth16(z), zb = depth16(z + dz);
-        const bool passA = zrow == nullptr || za <= zrow[x];
-        const bool passB = zrow == nullptr || zb <= zrow[x + 1];
-        const __m128i color1 = _mm_add_epi32(color, dColor);
-        if (passA || passB) {
-            const __m128i ta = sample();
-            const __m128i tb = sample();
-            const __m128i t = _mm_packs_epi32(ta, tb);
-            __m128i sp = _mm_setzero_si128();
-            if constexpr (Specular) {
-                sp = lanes16(spec, _mm_add_epi32(spec, dSpec));
-            }
-            __m128i c = shade(t, lanes16(color, color1), sp);
-            const uint32_t caA = uint32_t(_mm_extract_epi16(c, 3));
-            const uint32_t caB = uint32_t(_mm_extract_epi16(c, 7));
-            const bool okA = passA && (!AlphaTest || caA > alphaRef);
-            const bool okB = passB && (!AlphaTest || caB > alphaRef);
-            if constexpr (Blend) {
-                uint64_t dst;
-                std::memcpy(&dst, row + x, sizeof dst);
-                c = blend(c, dst);
-            }
-            const uint64_t out = uint64_t(_mm_cvtsi128_si64(_mm_packus_epi16(c, c)));
-            if (okA) {
-                row[x] = uint32_t(out) & keep;
-                if (zWrite) zrow[x] = uint16_t(za);
-            }
-            if (okB) {
-                row[x + 1] = uint32_t(out >> 32) & keep;
-                if (zWrite) zrow[x + 1] = uint16_t(zb);
-            }
-        } else {
+    while (x < x1) {
+        const int32_t end = std::min(x1, x + kChunk);
+        for (int32_t i = 0; i < end - x; ++i) {
+            const int32_t fs = tc.S(), ft = tc.T();
             tw.Next(tc);
-            tw.Next(tc);
-        }
-        color = _mm_add_epi32(color1, dColor);
-        if constexpr (Specular) {
-            spec = _mm_add_epi32(spec, _mm_add_epi32(dSpec, dSpec));
-        }
-        z += 2 * dz;
-    }
-    if (x < x1) {
-        const uint32_t za = depth16(z);
-        if (zrow == nullptr || za <= zrow[x]) {
-            const __m128i t = _mm_packs_epi32(sample(), _mm_setzero_si128());
-            __m128i sp = _mm_setzero_si128();
-            if constexpr (Specular) {
-                sp = lanes16(spec, _mm_setzero_si128());
+            if constexpr (Linear) {
+                const int32_t ti = fs >> 8, tj = ft >> 8;
+                const __m128i f = _mm_or_si128(BilinearLanes(texel(ti, tj), texel(ti + 1, tj), texel(ti, tj + 1),
+                                                             texel(ti + 1, tj + 1), fs & 255, ft & 255),
+                                               texAlphaOr);
+                const __m128i w = _mm_packs_epi32(f, f);
+                texels[i] = uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(w, w)));
+            } else {
+                texels[i] = texel((fs + 128) >> 8, (ft + 128) >> 8) | alphaOr;
             }
-            __m128i c = shade(t, lanes16(color, _mm_setzero_si128()), sp);
-            const uint32_t ca = uint32_t(_mm_extract_epi16(c, 3));
-            if (!AlphaTest || ca > alphaRef) {
-                if constexpr (Blend) {
-                    c = blend(c, row[x]);
+        }
+        const uint32_t* tp = texels;
+        for (; x + 1 < end; x += 2, tp += 2) {
+            const uint32_t za = depth16(z), zb = depth16(z + dz);
+            const bool passA = zrow == nullptr || za <= zrow[x];
+            const bool passB = zrow == nullptr || zb <= zrow[x + 1];
+            const __m128i color1 = _mm_add_epi32(color, dColor);
+            if (passA || passB) {
+                const __m128i t = _mm_unpacklo_epi8(
+                    _mm_loadl_epi64(reinterpret_cast<const __m128i*>(tp)), _mm_setzero_si128());
+                __m128i sp = _mm_setzero_si128();
+                if constexpr (Specular) {
+                    sp = lanes16(spec, _mm_add_epi32(spec, dSpec));
                 }
-                row[x] = uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(c, c))) & keep;
-                if (zWrite) zrow[x] = uint16_t(za);
+                __m128i c = shade(t, lanes16(color, color1), sp);
+                const uint32_t caA = uint32_t(_mm_extract_epi16(c, 3));
+                const uint32_t caB = uint32_t(_mm_extract_epi16(c, 7));
+                const bool okA = passA && (!AlphaTest || caA > alphaRef);
+                const bool okB = passB && (!AlphaTest || caB > alphaRef);
+                if constexpr (Blend) {
+                    uint64_t dst;
+                    std::memcpy(&dst, row + x, sizeof dst);
+                    c = blend(c, dst);
+                }
+                const uint64_t out = uint64_t(_mm_cvtsi128_si64(_mm_packus_epi16(c, c)));
+                if (okA) {
+                    row[x] = uint32_t(out) & keep;
+                    if (zWrite) zrow[x] = uint16_t(za);
+                }
+                if (okB) {
+                    row[x + 1] = uint32_t(out >> 32) & keep;
+                    if (zWrite) zrow[x + 1] = uint16_t(zb);
+                }
             }
+            color = _mm_add_epi32(color1, dColor);
+            if constexpr (Specular) {
+                spec = _mm_add_epi32(spec, _mm_add_epi32(dSpec, dSpec));
+            }
+            z += 2 * dz;
+        }
+        if (x < end) {  // odd pixel at the end of the span
+            const uint32_t za = depth16(z);
+            if (zrow == nullptr || za <= zrow[x]) {
+                const __m128i t = _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(*tp)), _mm_setzero_si128());
+                __m128i sp = _mm_setzero_si128();
+                if constexpr (Specular) {
+                    sp = lanes16(spec, _mm_setzero_si128());
+                }
+                __m128i c = shade(t, lanes16(color, _mm_setzero_si128()), sp);
+                const uint32_t ca = uint32_t(_mm_extract_epi16(c, 3));
+                if (!AlphaTest || ca > alphaRef) {
+                    if constexpr (Blend) {
+                        c = blend(c, row[x]);
+                    }
+                    row[x] = uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(c, c))) & keep;
+                    if (zWrite) zrow[x] = uint16_t(za);
+                }
+            }
+            color = _mm_add_epi32(color, dColor);
+            if constexpr (Specular) {
+                spec = _mm_add_epi32(spec, dSpec);
+            }
+            z += dz;
+            ++x;
         }
     }
 #else
