@@ -53,14 +53,14 @@ struct Frame {
     raster::Scratch scratch;
 };
 
-LVertex Vtx(float x, float y, float z, uint32_t color, float tu = 0, float tv = 0, uint32_t spec = 0)
+LVertex Vtx(float x, float y, float z, uint32_t color, float tu = 0, float tv = 0, uint32_t specular = 0)
 {
     LVertex v{};
     v.x = x;
     v.y = y;
     v.z = z;
     v.color = color;
-    v.specular = spec;
+    v.specular = specular;
     v.tu = tu;
     v.tv = tv;
     return v;

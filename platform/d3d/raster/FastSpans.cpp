@@ -134,7 +134,7 @@ void TexturedSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x
     // Vertex colour and specular as 16.16 in 32-bit lanes, B G R A order.
     __m128i color = _mm_set_epi32(s.c[3], s.c[0], s.c[1], s.c[2]);
     const __m128i dColor = _mm_set_epi32(s.dc[3], s.dc[0], s.dc[1], s.dc[2]);
-    __m128i spec = Specular ? _mm_set_epi32(0, s.c[4], s.c[5], s.c[6]) : _mm_setzero_si128();
+    __m128i specularSum = Specular ? _mm_set_epi32(0, s.c[4], s.c[5], s.c[6]) : _mm_setzero_si128();
     const __m128i dSpec = Specular ? _mm_set_epi32(0, s.dc[4], s.dc[5], s.dc[6]) : _mm_setzero_si128();
     // MODULATE alpha: the texture's when it has alpha (vertex lane forced to 255), else the
     // vertex's (texel lane forced to 255 above); 255 x a / 255 = a exactly.
@@ -199,7 +199,7 @@ void TexturedSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x
                     _mm_loadl_epi64(reinterpret_cast<const __m128i*>(tp)), _mm_setzero_si128());
                 __m128i sp = _mm_setzero_si128();
                 if constexpr (Specular) {
-                    sp = lanes16(spec, _mm_add_epi32(spec, dSpec));
+                    sp = lanes16(specularSum, _mm_add_epi32(specularSum, dSpec));
                 }
                 __m128i c = shade(t, lanes16(color, color1), sp);
                 const uint32_t caA = uint32_t(_mm_extract_epi16(c, 3));
@@ -223,7 +223,7 @@ void TexturedSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x
             }
             color = _mm_add_epi32(color1, dColor);
             if constexpr (Specular) {
-                spec = _mm_add_epi32(spec, _mm_add_epi32(dSpec, dSpec));
+                specularSum = _mm_add_epi32(specularSum, _mm_add_epi32(dSpec, dSpec));
             }
             z += 2 * dz;
         }
@@ -233,7 +233,7 @@ void TexturedSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x
                 const __m128i t = _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(*tp)), _mm_setzero_si128());
                 __m128i sp = _mm_setzero_si128();
                 if constexpr (Specular) {
-                    sp = lanes16(spec, _mm_setzero_si128());
+                    sp = lanes16(specularSum, _mm_setzero_si128());
                 }
                 __m128i c = shade(t, lanes16(color, _mm_setzero_si128()), sp);
                 const uint32_t ca = uint32_t(_mm_extract_epi16(c, 3));
@@ -247,7 +247,7 @@ void TexturedSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x
             }
             color = _mm_add_epi32(color, dColor);
             if constexpr (Specular) {
-                spec = _mm_add_epi32(spec, dSpec);
+                specularSum = _mm_add_epi32(specularSum, dSpec);
             }
             z += dz;
             ++x;

@@ -17,7 +17,7 @@ inline void Shade(const PixelContext& ctx, int32_t x, int32_t y, const ScreenVer
     const ScreenVertex& ca = ctx.flat ? flat : a;
     const ScreenVertex& cb = ctx.flat ? flat : b;
     const float color[4] = {mix(ca.r, cb.r), mix(ca.g, cb.g), mix(ca.b, cb.b), mix(ca.a, cb.a)};
-    const float spec[3] = {mix(ca.sr, cb.sr), mix(ca.sg, cb.sg), mix(ca.sb, cb.sb)};
+    const float specularMix[3] = {mix(ca.sr, cb.sr), mix(ca.sg, cb.sg), mix(ca.sb, cb.sb)};
     float u, v;
     if (ctx.perspective) {
         u = mix(a.u * a.invW, b.u * b.invW);
@@ -26,7 +26,7 @@ inline void Shade(const PixelContext& ctx, int32_t x, int32_t y, const ScreenVer
         u = mix(a.u, b.u);
         v = mix(a.v, b.v);
     }
-    ShadePixel(ctx, x, y, mix(a.z, b.z), mix(a.invW, b.invW), u, v, color, spec);
+    ShadePixel(ctx, x, y, mix(a.z, b.z), mix(a.invW, b.invW), u, v, color, specularMix);
 }
 
 }  // namespace
