@@ -102,7 +102,8 @@ public:
 
     // --- textures ----------------------------------------------------------------------
     bool BindTexture(int32_t index);
-    // Loads a size x size image into the bound slot (height is not used). False when no valid
+    // Loads an image of `size` columns into the bound slot: `height` rows when positive, else
+    // `size` rows (a square image). False when no valid
     // slot is bound, the device is not open, the arguments are refused, the slot already holds
     // a texture, or the upload fails.
     bool TexImage(int32_t size, int32_t height, int32_t format, const uint8_t* pixels, const uint8_t* palette);

@@ -18,11 +18,13 @@ bool CRenderContext::BindTexture(int32_t index) {
     return true;
 }
 
-bool CRenderContext::TexImage(int32_t size, int32_t /*height*/, int32_t format, const uint8_t* pixels,
+bool CRenderContext::TexImage(int32_t size, int32_t height, int32_t format, const uint8_t* pixels,
                               const uint8_t* palette) {
     if (!IsOpen() || m_textureIndex < 0 || m_textureIndex >= m_slotCount) return false;
     CTextureSlot& slot = m_slots[m_textureIndex];
-    if (!slot.StorePixels(size, size, format, pixels, palette)) return false;
+    // A positive height gives the row count of a non-square image, so a caller holding one
+    // never has more rows read than it has; 0 (or less) means square.
+    if (!slot.StorePixels(size, height > 0 ? height : size, format, pixels, palette)) return false;
     return slot.Upload(m_device, m_ddraw, kMaxTextureSide, kMaxTextureSide);
 }
 

@@ -416,6 +416,19 @@ TEST(TextureLoad, SecondLoadOnALoadedSlotChangesNothing) {
     EXPECT_EQ(Texel(slot, 1, 1), texel);
 }
 
+TEST(TextureLoad, PositiveHeightLoadsANonSquareImageWithoutReadingPastIt) {
+    OpenContext c;
+    ASSERT_TRUE(c.opened);
+    // Exactly 4 x 2 pixels: reading a square would run past the end (caught by the sanitizer).
+    const std::vector<uint8_t> square = PositionImage(4);
+    const std::vector<uint8_t> wide(square.begin(), square.begin() + 4 * 2 * 4);
+    c.rc.BindTexture(1);
+    ASSERT_TRUE(c.rc.TexImage(4, 2, RC_PIXELS_RGBA, wide.data(), nullptr));
+    EXPECT_EQ(c.rc.m_slots[1].m_width, 4);
+    EXPECT_EQ(c.rc.m_slots[1].m_height, 2);
+    EXPECT_EQ(Texel(c.rc.m_slots[1], 3, 1) & 0xFFFFFF, 0x030100u);
+}
+
 TEST(TextureLoad, BadArgumentsAreRefusedWithoutStoring) {
     OpenContext c;
     ASSERT_TRUE(c.opened);
