@@ -233,16 +233,16 @@ void DeviceFrame(CRenderContext& rc, Replay& r) {
 }
 
 template <typename F>
-double MedianMs(long frames, F&& frame) {
-    std::vector<double> ms(static_cast<size_t>(frames));
-    for (long i = 0; i < frames; ++i) {
-        const auto start = std::chrono::steady_clock::now();
-        frame();
-        const auto end = std::chrono::steady_clock::now();
-        ms[static_cast<size_t>(i)] = std::chrono::duration<double, std::milli>(end - start).count();
-    }
-    std::sort(ms.begin(), ms.end());
-    return ms[ms.size() / 2];
+double TimeMs(F&& frame) {
+    const auto start = std::chrono::steady_clock::now();
+    frame();
+    const auto end = std::chrono::steady_clock::now();
+    return std::chrono::duration<double, std::milli>(end - start).count();
+}
+
+double Median(std::vector<double>& values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
 }
 
 }  // namespace
@@ -278,10 +278,21 @@ int main(int argc, char** argv) {
         const uint64_t before = g_allocations.load();
         for (int i = 0; i < 50; ++i) ContextFrame(rc, g, cameraZ);
         const double allocations = static_cast<double>(g_allocations.load() - before) / 50.0;
-        const double context = MedianMs(frames, [&] { ContextFrame(rc, g, cameraZ); });
         for (int i = 0; i < 10; ++i) DeviceFrame(rc, replay);
-        const double device = MedianMs(frames, [&] { DeviceFrame(rc, replay); });
-        const double added = context - device;
+        // Alternating the two frames lets both see the same load from the rest of the machine;
+        // the added cost is the median of the per-pair differences.
+        std::vector<double> contextMs(static_cast<size_t>(frames));
+        std::vector<double> deviceMs(static_cast<size_t>(frames));
+        std::vector<double> addedMs(static_cast<size_t>(frames));
+        for (long i = 0; i < frames; ++i) {
+            const size_t k = static_cast<size_t>(i);
+            contextMs[k] = TimeMs([&] { ContextFrame(rc, g, cameraZ); });
+            deviceMs[k] = TimeMs([&] { DeviceFrame(rc, replay); });
+            addedMs[k] = contextMs[k] - deviceMs[k];
+        }
+        const double context = Median(contextMs);
+        const double device = Median(deviceMs);
+        const double added = Median(addedMs);
         std::printf("%s: context_frame_ms %.3f device_alone_ms %.3f added_per_frame_us %.1f added_per_vertex_ns %.1f "
                     "allocations_per_frame %.3f\n",
                     scene, context, device, added * 1000.0, added * 1e6 / kVertices, allocations);
