@@ -27,7 +27,9 @@ BOOL CViewerApp::InitInstance() {
     auto* frame = new CMainFrame;
     m_pMainWnd = frame;
     if (!frame->LoadFrame(IDR_MAINFRAME, WS_OVERLAPPEDWINDOW | FWS_ADDTOTITLE, nullptr, nullptr)) {
-        // A failed creation has already destroyed (and deleted) the frame: never show it.
+        // Never show or keep a frame whose creation failed. If its window was made, its
+        // destruction deleted it and cleared the main window; otherwise it is still ours.
+        if (m_pMainWnd == frame) delete frame;
         m_pMainWnd = nullptr;
         std::fprintf(stderr, "quillmote: the main window could not be created\n");
         return FALSE;
