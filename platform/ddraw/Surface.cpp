@@ -5,6 +5,7 @@
 #include "platform/win/PlatformWindow.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <new>
 
@@ -53,6 +54,51 @@ bool IsEmpty(const RECT& r) { return r.right <= r.left || r.bottom <= r.top; }
 inline int64_t NearestSource(int64_t d, int64_t srcLength, int64_t dstLength) {
     return ((2 * d + 1) * srcLength) / (2 * dstLength);
 }
+
+// Widens pixels of one layout to 0x00RRGGBB (bit replication, as the rasterizer unpacks), with
+// each channel's position worked out once per blit instead of once per pixel.
+class Widener {
+public:
+    explicit Widener(const raster::PixelLayout& layout)
+        : m_red(Of(layout.rMask)), m_green(Of(layout.gMask)), m_blue(Of(layout.bMask)) {}
+
+    uint32_t operator()(uint32_t pixel) const {
+        return (Expand(pixel, m_red) << 16) | (Expand(pixel, m_green) << 8) | Expand(pixel, m_blue);
+    }
+
+private:
+    struct Channel {
+        uint32_t mask;
+        int shift;
+        int bits;
+    };
+    static Channel Of(uint32_t mask) {
+        return Channel{mask, mask == 0 ? 0 : std::countr_zero(mask), std::popcount(mask)};
+    }
+    static uint32_t Expand(uint32_t pixel, const Channel& c) {
+        const uint32_t v = (pixel & c.mask) >> c.shift;
+        if (c.bits >= 8) {
+            return v >> (c.bits - 8);
+        }
+        if (c.bits >= 4) {
+            return ((v << (8 - c.bits)) | (v >> (2 * c.bits - 8))) & 0xFFu;
+        }
+        if (c.bits == 0) {
+            return 0;
+        }
+        uint32_t out = 0;
+        int filled = 0;
+        while (filled < 8) {
+            out = (out << c.bits) | v;
+            filled += c.bits;
+        }
+        return out >> (filled - 8);
+    }
+
+    Channel m_red;
+    Channel m_green;
+    Channel m_blue;
+};
 
 void TraceBlt(const RECT* dst, const RECT* src, DWORD flags, bool fill, DWORD fillValue) {
     TraceEvent event;
@@ -663,6 +709,7 @@ HRESULT Surface::BltToWindow(const RECT& dst, Surface* src, const RECT& srcRect,
     }
     const bool oneToOne = fill || (dstW == srcW && dstH == srcH);
     const bool fastCopy = !fill && oneToOne && IsXrgb8888(src->m_layout);
+    const Widener widen(fill ? m_layout : src->m_layout);
     for (int64_t y = clipTop; y < clipBottom; ++y) {
         uint32_t* out = reinterpret_cast<uint32_t*>(reinterpret_cast<uint8_t*>(pixels) + static_cast<size_t>(y) * static_cast<size_t>(pitch));
         if (fill) {
@@ -681,11 +728,17 @@ HRESULT Surface::BltToWindow(const RECT& dst, Surface* src, const RECT& srcRect,
             }
             continue;
         }
+        if (oneToOne && srcBpp == 16) {
+            const uint16_t* in = reinterpret_cast<const uint16_t*>(srcRow) + (srcRect.left + (clipLeft - left));
+            for (int64_t x = clipLeft; x < clipRight; ++x) {
+                out[x] = widen(*in++);
+            }
+            continue;
+        }
         for (int64_t x = clipLeft; x < clipRight; ++x) {
             const int64_t dx = x - left;
             const int64_t sx = srcRect.left + (oneToOne ? dx : NearestSource(dx, srcW, dstW));
-            const uint32_t pixel = raster::LoadPixel(srcRow + static_cast<size_t>(sx) * srcBytesPerPixel, srcBpp);
-            out[x] = raster::UnpackColor(src->m_layout, pixel) & 0x00FFFFFFu;
+            out[x] = widen(raster::LoadPixel(srcRow + static_cast<size_t>(sx) * srcBytesPerPixel, srcBpp));
         }
     }
     window.ClientPixelsChanged(RECT{static_cast<LONG>(clipLeft), static_cast<LONG>(clipTop), static_cast<LONG>(clipRight),

@@ -2,6 +2,7 @@
 // presentation into a window through the primary surface's clipper.
 #include "tests/ddraw/PlatformTestSupport.h"
 
+#include "platform/d3d/raster/Raster.h"
 #include "platform/win/HeadlessWindow.h"
 
 #include <limits>
@@ -342,6 +343,46 @@ TEST_F(HostileRectangles, ExtremeRectanglesAreRefusedOrClippedWithoutTouchingOth
     clipper->Release();
     primary->Release();
     dd->Release();
+}
+
+}  // namespace
+}  // namespace platform_test
+
+namespace platform_test {
+namespace {
+
+using WindowConversion = PlatformTest;
+
+TEST_F(WindowConversion, EverySixteenBitValueWidensLikeTheRasterizerUnpacksIt) {
+    for (DisplayFormat display : {DisplayFormat::R5G6B5, DisplayFormat::X1R5G5B5}) {
+        ScopedMachine machine(MachineWithDisplay(display));
+        HeadlessWindow window(256, 256, POINT{0, 0}, 0);
+        IDirectDraw2* dd = OpenDirectDraw();
+        IDirectDrawSurface* primary = MakeSurface(dd, DDSCAPS_PRIMARYSURFACE, 0, 0);
+        IDirectDrawClipper* clipper = nullptr;
+        ASSERT_EQ(dd->CreateClipper(0, &clipper, nullptr), DD_OK);
+        ASSERT_EQ(clipper->SetHWnd(0, &window), DD_OK);
+        ASSERT_EQ(primary->SetClipper(clipper), DD_OK);
+        IDirectDrawSurface* picture = MakeSurface(dd, DDSCAPS_OFFSCREENPLAIN, 256, 256);
+        std::vector<uint32_t> all(65536);
+        for (uint32_t i = 0; i < 65536; ++i) {
+            all[i] = i;
+        }
+        WriteRaw(picture, all);
+        RECT rect{0, 0, 256, 256};
+        ASSERT_EQ(primary->Blt(&rect, picture, &rect, 0, nullptr), DD_OK);
+        const DDPIXELFORMAT format = PixelFormatOf(display);
+        const raster::PixelLayout layout{16, format.dwRBitMask, format.dwGBitMask, format.dwBBitMask, 0};
+        int wrong = 0;
+        for (uint32_t i = 0; i < 65536; ++i) {
+            wrong += window.Pixels()[i] != (raster::UnpackColor(layout, i) & 0xFFFFFFu) ? 1 : 0;
+        }
+        EXPECT_EQ(wrong, 0);
+        picture->Release();
+        clipper->Release();
+        primary->Release();
+        dd->Release();
+    }
 }
 
 }  // namespace
