@@ -38,9 +38,14 @@ inline void WriteBytes(const std::filesystem::path& path, const std::vector<uint
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-// A fresh, empty directory for one test under the system's temporary directory.
+// This test program's own directory under the system's temporary directory.
+inline std::filesystem::path ScratchRoot() {
+    return std::filesystem::temp_directory_path() / ("quillmote-tools-" + std::to_string(getpid()));
+}
+
+// A fresh, empty directory for one test.
 inline std::filesystem::path ScratchDir(const std::string& name) {
-    const auto dir = std::filesystem::temp_directory_path() / ("quillmote-tools-" + std::to_string(getpid())) / name;
+    const auto dir = ScratchRoot() / name;
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     return dir;

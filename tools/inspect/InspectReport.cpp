@@ -166,6 +166,11 @@ std::string InspectText(const InspectReport& r) {
                 if (!v.known) out += " (unknown type)";
                 out += '\n';
             }
+            if (m.vertexList == 0) out += "      no vertex list\n";
+            if (m.polygonList == 0) {
+                out += "      no polygon list\n";
+                continue;
+            }
             const PolygonSummary s = Summarise(m);
             out += Format("      polygons: %u materials, %u strip chunks, %u strips, %u vertices, cache slots %s, call slots %s\n",
                           s.materials, s.stripChunks, s.strips, s.vertices, SlotList(s.cacheSlots).c_str(),
@@ -183,10 +188,17 @@ std::string InspectText(const InspectReport& r) {
         const MotionReport& d = *r.dance;
         out += Format("  frames: %u, flags 0x%04X, lists per node: %u, nodes: %zu\n", d.frameCount, d.typeFlags,
                       d.listCount, d.nodes.size());
-        if (!d.nodes.empty()) out += "    node  list 0                  list 1                  list 2\n";
+        const int lists = d.listCount >= 1 && d.listCount <= 3 ? d.listCount : 0;
+        if (!d.nodes.empty() && lists > 0) {
+            out += "    node ";
+            for (int k = 0; k < lists; ++k) out += Format(" list %d                 ", k);
+            while (out.back() == ' ') out.pop_back();
+            out += '\n';
+        }
         for (const InspectMotionNode& n : d.nodes) {
+            if (lists == 0) break;
             out += Format("    %-5d", n.index);
-            for (int k = 0; k < 3; ++k) {
+            for (int k = 0; k < lists; ++k) {
                 const InspectKeyList& l = n.lists[k];
                 std::string cell = "-";
                 if (l.offset != 0 && l.count > 0) {
