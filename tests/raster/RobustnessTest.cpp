@@ -174,3 +174,41 @@ TEST(HostileInput, UnalignedVertexBuffersAreRead)
                   buf.data() + 1, 3, c.scratch);
     EXPECT_GT(c.CountNonZero(), 20);
 }
+
+TEST(HostileTargets, UnalignedTargetsDrawTheSamePicture)
+{
+    const int w = 9, h = 7;
+    const std::vector<LVertex> tri{V(-1, -1, 0.3f), V(1, -0.8f, 0.6f), V(-0.7f, 1, 0.9f)};
+    const float id[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    States st = NoCull();
+    st.zEnable = true;
+    std::vector<uint32_t> pictures[2];
+    std::vector<uint16_t> depths[2];
+    for (int offset = 0; offset < 2; ++offset) {
+        // Rows start `offset` bytes past an aligned address, pitches are odd when offset is 1.
+        std::vector<uint8_t> color(size_t(h) * (w * 4 + 1) + 8, 0);
+        std::vector<uint8_t> depth(size_t(h) * (w * 2 + 1) + 8, 0xFF);
+        const int32_t cpitch = w * 4 + offset, dpitch = w * 2 + offset;
+        raster::ColorTarget ct{color.data() + offset, cpitch, w, h, PixelLayout{}};
+        raster::DepthTarget dt{reinterpret_cast<uint16_t*>(depth.data() + offset), dpitch, w, h};
+        Viewport vp;
+        vp.width = w;
+        vp.height = h;
+        Scratch scratch;
+        DrawLVertices(ct, dt, vp, st, id, kPrimTriangleList, tri.data(), 3, scratch);
+        FillColor(ct, 0, 0, 2, 2, 0x123456u);
+        FillDepth(dt, 0, 0, 2, 2, 7);
+        for (int y = 0; y < h; ++y) {
+            for (int x = 0; x < w; ++x) {
+                pictures[offset].push_back(LoadPixel(color.data() + offset + y * cpitch + x * 4, 32));
+                uint16_t z;
+                std::memcpy(&z, depth.data() + offset + y * dpitch + x * 2, 2);
+                depths[offset].push_back(z);
+            }
+        }
+    }
+    EXPECT_EQ(pictures[0], pictures[1]);
+    EXPECT_EQ(depths[0], depths[1]);
+    EXPECT_EQ(pictures[1][0], 0x123456u);
+    EXPECT_EQ(depths[1][0], 7);
+}

@@ -300,7 +300,11 @@ void TexturedSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x
 
 SpanFn SelectFastSpan(const PixelContext& ctx)
 {
-    if (!IsTarget8888(ctx.colorLayout)) {
+    // The loops address pixels, depths and texels as whole words: they need aligned rows.
+    const bool colorAligned = (reinterpret_cast<uintptr_t>(ctx.colorBase) % 4) == 0 && ctx.colorPitch % 4 == 0;
+    const bool depthAligned = !ctx.zTest || ((reinterpret_cast<uintptr_t>(ctx.depthBase) % 2) == 0 &&
+                                             ctx.depthPitch % 2 == 0);
+    if (!IsTarget8888(ctx.colorLayout) || !colorAligned || !depthAligned) {
         return nullptr;
     }
     if (ctx.texels == nullptr) {
@@ -320,6 +324,7 @@ SpanFn SelectFastSpan(const PixelContext& ctx)
     }
     const bool texOk = ctx.texIsArgb8888 && IsPowerOfTwo(ctx.texWidth) &&
                        IsPowerOfTwo(ctx.texHeight) && ctx.texPitch % 4 == 0 &&
+                       (reinterpret_cast<uintptr_t>(ctx.texels) % 4) == 0 &&
                        ctx.addressU == kAddressWrap && ctx.addressV == kAddressWrap &&
                        ctx.magLinear == ctx.minLinear && ctx.texBlend == kTBlendModulate;
     const bool stateOk = (!ctx.zTest || ctx.zFunc == kCmpLessEqual) &&

@@ -2,6 +2,8 @@
 // alpha blend and write-out for any state and any pixel format.
 #include "platform/d3d/raster/PixelMath.h"
 
+#include <cstring>
+
 namespace raster::detail {
 
 namespace {
@@ -122,10 +124,13 @@ inline void TextureBlend(const PixelContext& ctx, uint32_t tex, uint32_t c[4])
 inline void Fragment(const PixelContext& ctx, int32_t x, int32_t y, uint32_t z16,
                      const uint32_t col[7], int32_t ts, int32_t tt, bool linear)
 {
-    uint16_t* zp = nullptr;
+    // Depth through memcpy: the buffer's rows need not be aligned here.
+    uint8_t* zp = nullptr;
     if (ctx.zTest) {
-        zp = reinterpret_cast<uint16_t*>(ctx.depthBase + ptrdiff_t(y) * ctx.depthPitch) + x;
-        if (!Compare(ctx.zFunc, z16, *zp)) {
+        zp = ctx.depthBase + ptrdiff_t(y) * ctx.depthPitch + ptrdiff_t(x) * 2;
+        uint16_t stored;
+        std::memcpy(&stored, zp, sizeof stored);
+        if (!Compare(ctx.zFunc, z16, stored)) {
             return;
         }
     }
@@ -157,11 +162,9 @@ inline void Fragment(const PixelContext& ctx, int32_t x, int32_t y, uint32_t z16
     }
     const uint32_t argb = (c[3] << 24) | (c[0] << 16) | (c[1] << 8) | c[2];
     StorePixel(p, ctx.colorLayout.bitsPerPixel, PackColor(ctx.colorLayout, argb));
-    if (ctx.zWrite) {
-        if (zp == nullptr) {
-            zp = reinterpret_cast<uint16_t*>(ctx.depthBase + ptrdiff_t(y) * ctx.depthPitch) + x;
-        }
-        *zp = uint16_t(z16);
+    if (ctx.zWrite) {  // zWrite implies zTest, so zp is set
+        const uint16_t value = uint16_t(z16);
+        std::memcpy(zp, &value, sizeof value);
     }
 }
 
