@@ -18,6 +18,7 @@ namespace {
 struct Run {
     double firstPaintMs = -1.0;
     long maxRssKb = 0;
+    double cpuMs = 0.0;  // user + system time of the whole run (start to exit)
     int status = -1;
 };
 
@@ -55,6 +56,8 @@ Run RunOnce(const char* viewer) {
     if (wait4(pid, &status, 0, &usage) != pid) return run;
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     run.maxRssKb = usage.ru_maxrss;
+    auto ms = [](const timeval& t) { return static_cast<double>(t.tv_sec) * 1000.0 + static_cast<double>(t.tv_usec) / 1000.0; };
+    run.cpuMs = ms(usage.ru_utime) + ms(usage.ru_stime);
     return run;
 }
 
@@ -69,6 +72,7 @@ int main(int argc, char** argv) {
     }
     RunOnce(viewer);  // warm the file cache
     std::vector<double> times;
+    std::vector<double> cpu;
     long worstRss = 0;
     for (int i = 0; i < runs; ++i) {
         const Run r = RunOnce(viewer);
@@ -77,10 +81,14 @@ int main(int argc, char** argv) {
             return 1;
         }
         times.push_back(r.firstPaintMs);
+        cpu.push_back(r.cpuMs);
         worstRss = std::max(worstRss, r.maxRssKb);
     }
     std::sort(times.begin(), times.end());
-    std::printf("runs %d first_paint_median_ms %.1f first_paint_max_ms %.1f peak_rss_mb %.1f\n", runs,
-                times[times.size() / 2], times.back(), static_cast<double>(worstRss) / 1024.0);
+    std::sort(cpu.begin(), cpu.end());
+    std::printf("runs %d first_paint_median_ms %.1f first_paint_min_ms %.1f first_paint_max_ms %.1f "
+                "cpu_per_run_median_ms %.1f peak_rss_mb %.1f\n",
+                runs, times[times.size() / 2], times.front(), times.back(), cpu[cpu.size() / 2],
+                static_cast<double>(worstRss) / 1024.0);
     return 0;
 }
