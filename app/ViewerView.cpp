@@ -38,6 +38,14 @@ CViewerView::CViewerView()
     : m_angleX(0.0f), m_angleY(0.0f), m_lastMouse{0, 0}, m_frame(0.0f) {}
 
 CViewerView::~CViewerView() {
+    // The model library must not keep pointing at buffers and a context about to go: a later
+    // draw (another view, a tool) would write freed memory. It is left unset instead.
+    const ModelState* state = mdlGetState();
+    if (state != nullptr && state->context == &m_context) {
+        mdlSetVertexBuffer(nullptr, 0);
+        mdlSetMatrixBuffer(nullptr, 0);
+        mdlSetContext(nullptr);
+    }
     // File copies and work buffers go first, then the context releases the device.
     m_modelFile.reset();
     m_vertexBuffer.reset();

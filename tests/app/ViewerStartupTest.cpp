@@ -45,6 +45,18 @@ TEST(ViewerStartup, LendsItsBuffersAndContextToTheModelLibrary) {
     EXPECT_EQ(state->context, &view->m_context);
 }
 
+TEST(ViewerStartup, ADestroyedViewLeavesTheModelLibraryPointingAtNothingOfIts) {
+    {
+        auto view = MakeView();
+        ASSERT_TRUE(view);
+        ASSERT_EQ(mdlGetState()->context, &view->m_context);
+    }
+    const ModelState* state = mdlGetState();
+    EXPECT_EQ(state->context, nullptr);
+    EXPECT_EQ(state->vertexBuffer, nullptr);
+    EXPECT_EQ(state->matrixBuffer, nullptr);
+}
+
 TEST(ViewerStartup, TheWindowHasAClientEdgeNoBorderAndAWhiteRedrawingClass) {
     auto view = MakeView();
     ASSERT_TRUE(view);
