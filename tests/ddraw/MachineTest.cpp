@@ -161,6 +161,33 @@ TEST_F(DriverCaps, CooperativeLevelMustBeWindowedOrExclusiveFullscreen) {
     dd->Release();
 }
 
+TEST_F(DriverCaps, DisplayModeAndFreeVideoMemoryFollowTheMachine) {
+    Machine machine = MachineWithDisplay(DisplayFormat::R8G8B8);
+    machine.displayWidth = 800;
+    machine.displayHeight = 600;
+    machine.videoMemoryBytes = 1u << 20;
+    UseMachine(machine);
+    IDirectDraw2* dd = OpenDirectDraw();
+    DDSURFACEDESC mode{};
+    mode.dwSize = sizeof(mode);
+    ASSERT_EQ(dd->GetDisplayMode(&mode), DD_OK);
+    EXPECT_EQ(mode.dwWidth, 800u);
+    EXPECT_EQ(mode.dwHeight, 600u);
+    EXPECT_EQ(mode.ddpfPixelFormat.dwRGBBitCount, 24u);
+    EXPECT_EQ(mode.lPitch, 2400);
+    IDirectDrawSurface* surface = MakeSurface(dd, DDSCAPS_OFFSCREENPLAIN | DDSCAPS_VIDEOMEMORY, 100, 10);
+    DDSCAPS caps{DDSCAPS_VIDEOMEMORY};
+    DWORD total = 0;
+    DWORD free = 0;
+    ASSERT_EQ(dd->GetAvailableVidMem(&caps, &total, &free), DD_OK);
+    EXPECT_EQ(total, 1u << 20);
+    EXPECT_EQ(free, (1u << 20) - 300u * 10u);
+    surface->Release();
+    ASSERT_EQ(dd->GetAvailableVidMem(&caps, &total, &free), DD_OK);
+    EXPECT_EQ(free, 1u << 20);
+    dd->Release();
+}
+
 using FaultPlan = PlatformTest;
 
 TEST_F(FaultPlan, EachPlannedFaultReturnsItsCodeOnTheNthCallOnly) {
