@@ -389,6 +389,12 @@ protected:
     ~IDirect3D2() = default;
 };
 
+// DrawPrimitive draws D3DVT_LVERTEX vertices only (other types: D3DERR_INVALIDVERTEXTYPE),
+// between BeginScene and EndScene (else D3DERR_SCENE_NOT_IN_SCENE), through the current
+// viewport (none: D3DERR_NOCURRENTVIEWPORT; never set: D3DERR_VIEWPORTDATANOTSET), into the
+// render target and the Z-buffer attached to it at the time of the call. TEXTUREHANDLE 0, or a
+// handle the device never gave out, draws untextured. A device keeps every texture it gave a
+// handle for until it is released itself.
 struct IDirect3DDevice2 : IUnknown {
     virtual HRESULT GetCaps(LPD3DDEVICEDESC lpD3DHWDevDesc, LPD3DDEVICEDESC lpD3DHELDevDesc) = 0;
     virtual HRESULT AddViewport(LPDIRECT3DVIEWPORT2 lpDirect3DViewport2) = 0;
@@ -410,6 +416,10 @@ protected:
     ~IDirect3DDevice2() = default;
 };
 
+// Clear takes rectangles in render-target pixels (right/bottom exclusive), clipped to the
+// viewport: D3DCLEAR_ZBUFFER resets depth to the far value 0xFFFF, D3DCLEAR_TARGET fills black
+// (no background material is ever set). SetViewport2 also refuses clip values that are not
+// finite, a zero clip width or height, and MinZ == MaxZ.
 struct IDirect3DViewport2 : IUnknown {
     virtual HRESULT Clear(DWORD dwCount, LPD3DRECT lpRects, DWORD dwFlags) = 0;
     virtual HRESULT GetViewport2(LPD3DVIEWPORT2 lpData) = 0;

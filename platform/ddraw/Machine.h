@@ -65,7 +65,9 @@ DDPIXELFORMAT Palette8Format();
 const Machine& CurrentMachine();
 
 // Installs a machine for its lifetime and restores the previous one afterwards. Fault
-// counters start from zero. Objects must not outlive the machine they were made on.
+// counters and call counts start from zero. Throws std::invalid_argument for a fault plan that
+// names an unknown operation or a display size outside 1..16384. Objects keep the machine they
+// were made on (their video memory is given back to it); calls count on the machine in force.
 class ScopedMachine {
 public:
     explicit ScopedMachine(Machine machine);
