@@ -59,10 +59,11 @@ bool AfxDecodeBitmap(const uint8_t* bytes, size_t size, std::vector<uint32_t>& p
         return false;
     }
     const uint8_t* palette = bytes + 14 + infoSize;
-    pixels.resize(static_cast<size_t>(w) * static_cast<size_t>(h));
+    // Decoded aside: a failure part-way leaves the caller's pixels empty.
+    std::vector<uint32_t> decoded(static_cast<size_t>(w) * static_cast<size_t>(h));
     for (int32_t row = 0; row < h; ++row) {
         const uint8_t* src = bytes + dataOffset + stride * static_cast<uint64_t>(topDown ? row : h - 1 - row);
-        uint32_t* dst = pixels.data() + static_cast<size_t>(row) * static_cast<size_t>(w);
+        uint32_t* dst = decoded.data() + static_cast<size_t>(row) * static_cast<size_t>(w);
         for (int32_t x = 0; x < w; ++x) {
             uint32_t color = 0;
             if (bpp >= 24) {
@@ -80,6 +81,7 @@ bool AfxDecodeBitmap(const uint8_t* bytes, size_t size, std::vector<uint32_t>& p
             dst[x] = color;
         }
     }
+    pixels = std::move(decoded);
     width = w;
     height = h;
     return true;

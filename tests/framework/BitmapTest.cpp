@@ -76,9 +76,11 @@ TEST(BitmapDecoding, MalformedFilesAreRefusedWithoutReadingPastTheEnd) {
     const uint32_t off = 0xFFFFFFF0u;
     std::memcpy(&badOffset[10], &off, 4);
     EXPECT_FALSE(AfxDecodeBitmap(badOffset.data(), badOffset.size(), px, w, h));
-    auto badIndex = Bitmap(1, 1, 8, 2);
-    badIndex[54 + 8] = 5;  // index past the palette
+    auto badIndex = Bitmap(2, 2, 8, 2);
+    badIndex[54 + 8 + 4 + 1] = 5;  // index past the palette, in the second row decoded
     EXPECT_FALSE(AfxDecodeBitmap(badIndex.data(), badIndex.size(), px, w, h));
+    EXPECT_TRUE(px.empty());
+    EXPECT_EQ(w, 0);
     EXPECT_FALSE(AfxDecodeBitmap(nullptr, 0, px, w, h));
 }
 
