@@ -2,6 +2,9 @@
 // where a primitive leaves the clip volume; fill modes; the DrawLVertices entry point.
 #include "platform/d3d/raster/Internal.h"
 
+#include <algorithm>
+#include <exception>
+
 namespace raster {
 
 namespace {
@@ -129,11 +132,16 @@ bool DrawLVertices(const ColorTarget& target, const DepthTarget& depth, const Vi
     ctx.fragments = &scratch.fragments;
     const SpanFn span = SelectSpan(ctx, scratch.forceGenericPath);
 
-    // Grows only: a steady frame reuses the same buffers.
-    if (scratch.clip.size() < count) {
-        scratch.clip.resize(count);
-        scratch.screen.resize(count);
-        scratch.codes.resize(count);
+    // Grows only: a steady frame reuses the same buffers. A call too large to buffer draws
+    // nothing rather than throwing through the device.
+    if (scratch.clip.size() < count || scratch.screen.size() < count || scratch.codes.size() < count) {
+        try {
+            scratch.clip.resize(count);
+            scratch.screen.resize(count);
+            scratch.codes.resize(count);
+        } catch (const std::exception&) {
+            return true;
+        }
     }
     ClipVertex* clip = scratch.clip.data();
     ScreenVertex* screen = scratch.screen.data();
