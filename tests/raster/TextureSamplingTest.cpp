@@ -138,3 +138,24 @@ TEST(Perspective, TextureCoordinatesFollowTheSurfaceNotTheScreen)
         }
     }
 }
+
+TEST(CylindricalWrap, WrapUInterpolatesTheShortWayRound)
+{
+    // u runs 0.875 -> 0.125 across 16 pixels. Without WRAPU it passes through the middle texels
+    // (0.5 at the centre); with it, it crosses 1.0 = 0.0 at the centre.
+    const Texture t = Ramp();  // red 10, 50, 90, 130
+    for (bool wrap : {false, true}) {
+        Canvas c(16, 2);
+        States st = NoCull();
+        st.texture = &t.image;
+        st.textureMapBlend = kTBlendDecal;
+        st.wrapU = wrap;
+        c.Draw(st, kPrimTriangleFan,
+               {AtPixel(0, 0, 16, 2, ~0u, 0.5f, 0.875f, 0.5f), AtPixel(16, 0, 16, 2, ~0u, 0.5f, 0.125f, 0.5f),
+                AtPixel(16, 2, 16, 2, ~0u, 0.5f, 0.125f, 0.5f), AtPixel(0, 2, 16, 2, ~0u, 0.5f, 0.875f, 0.5f)});
+        const uint32_t centre = (c.Argb(8, 0) >> 16) & 0xFF;
+        const uint32_t nearLeft = (c.Argb(2, 0) >> 16) & 0xFF;
+        EXPECT_EQ(nearLeft, 130u) << wrap;  // both start on the last texel
+        EXPECT_EQ(centre, wrap ? 10u : 90u) << wrap;
+    }
+}

@@ -72,6 +72,7 @@ struct PixelContext {
     bool magLinear = false, minLinear = false;
     uint32_t addressU = kAddressWrap, addressV = kAddressWrap;
     uint32_t borderColor = 0;
+    bool wrapU = false, wrapV = false;  // interpolate the short way round a cylinder
 
     uint64_t* fragments = nullptr;
 };
@@ -99,6 +100,14 @@ struct Planes {
 
 // A span function shades pixels [x0, x1) of row y.
 using SpanFn = void (*)(const PixelContext&, const Planes&, int32_t y, int32_t x0, int32_t x1);
+
+// With WRAPU / WRAPV, moves each coordinate by whole turns to within half a turn of `ref`'s,
+// so interpolation takes the short way round.
+inline void WrapToward(float ref, float& value)
+{
+    const float d = value - ref;
+    value -= std::floor(d + 0.5f);
+}
 
 // Stage entry points.
 // Vertex stage: transform into clip space (clip matrix folded in) with attributes; false when a

@@ -291,6 +291,8 @@ bool BuildPixelContext(const ColorTarget& target, const DepthTarget& depth, cons
         ctx.addressU = (st.addressU >= kAddressWrap && st.addressU <= kAddressBorder) ? st.addressU : kAddressWrap;
         ctx.addressV = (st.addressV >= kAddressWrap && st.addressV <= kAddressBorder) ? st.addressV : kAddressWrap;
         ctx.borderColor = st.borderColor;
+        ctx.wrapU = st.wrapU;
+        ctx.wrapV = st.wrapV;
     } else {
         // Without a texture the interpolated 1/w and coordinates are not needed.
         ctx.perspective = false;

@@ -36,7 +36,7 @@ struct Assembler {
         if (((codes[i0] | codes[i1]) & kNotFinite) != 0 || (codes[i0] & codes[i1]) != 0) {
             return;
         }
-        if ((codes[i0] | codes[i1]) == 0) {
+        if ((codes[i0] | codes[i1]) == 0 && !ctx.wrapU && !ctx.wrapV) {
             DrawLine(ctx, screen[i0], screen[i1], screen[i0]);
             return;
         }
@@ -45,6 +45,12 @@ struct Assembler {
 
     void SegmentFrom(ClipVertex a, ClipVertex b) const
     {
+        if (ctx.wrapU) {
+            WrapToward(a.u, b.u);
+        }
+        if (ctx.wrapV) {
+            WrapToward(a.v, b.v);
+        }
         const ClipVertex flat = a;
         if (!ClipSegment(a, b)) {
             return;
@@ -92,6 +98,14 @@ struct Assembler {
                 poly[k].r = poly[0].r; poly[k].g = poly[0].g; poly[k].b = poly[0].b;
                 poly[k].a = poly[0].a;
                 poly[k].sr = poly[0].sr; poly[k].sg = poly[0].sg; poly[k].sb = poly[0].sb;
+            }
+        }
+        for (int k = 1; k < 3; ++k) {  // before clipping interpolates them
+            if (ctx.wrapU) {
+                WrapToward(poly[0].u, poly[k].u);
+            }
+            if (ctx.wrapV) {
+                WrapToward(poly[0].v, poly[k].v);
             }
         }
         const int n = ClipPolygon(poly, 3, tmp);

@@ -89,10 +89,17 @@ bool DrawTriangle(const PixelContext& ctx, SpanFn span, const ScreenVertex& v0,
     for (int i = 0; i < 3; ++i) {
         const ScreenVertex& s = *v[i];
         float* a = values[i];
+        float tu = s.u, tv = s.v;
+        if (ctx.wrapU) {
+            WrapToward(v0.u, tu);
+        }
+        if (ctx.wrapV) {
+            WrapToward(v0.v, tv);
+        }
         a[kZ] = s.z;
         a[kInvW] = ctx.perspective ? s.invW : 1.0f;
-        a[kU] = ctx.perspective ? s.u * s.invW : s.u;
-        a[kV] = ctx.perspective ? s.v * s.invW : s.v;
+        a[kU] = ctx.perspective ? tu * s.invW : tu;
+        a[kV] = ctx.perspective ? tv * s.invW : tv;
         // Flat shading takes every colour from the triangle's first vertex.
         const ScreenVertex& c = ctx.flat ? v0 : s;
         a[kR] = c.r;
