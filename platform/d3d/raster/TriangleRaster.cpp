@@ -2,13 +2,23 @@
 #include "platform/d3d/raster/Internal.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace raster::detail {
 
 namespace {
 
+// floor(n / d) for d > 0; 32-bit division when both fit (the usual case, and much cheaper).
 inline int64_t FloorDiv(int64_t n, int64_t d)
 {
+    if (n >= INT32_MIN && n <= INT32_MAX && d <= INT32_MAX) {
+        const int32_t n32 = int32_t(n), d32 = int32_t(d);
+        int32_t q = n32 / d32;
+        if ((n32 % d32) != 0 && n32 < 0) {
+            --q;
+        }
+        return q;
+    }
     int64_t q = n / d;
     if ((n % d) != 0 && n < 0) {
         --q;
