@@ -230,7 +230,7 @@ void TexturedSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x
         if (x < end) {  // odd pixel at the end of the span
             const uint32_t za = depth16(z);
             if (zrow == nullptr || za <= zrow[x]) {
-                const __m128i t = _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(*tp)), _mm_setzero_si128());
+                const __m128i t = Lanes(*tp);
                 __m128i sp = _mm_setzero_si128();
                 if constexpr (Specular) {
                     sp = lanes16(specularSum, _mm_setzero_si128());
