@@ -94,7 +94,7 @@ struct States {
     uint32_t addressU = kAddressWrap;
     uint32_t addressV = kAddressWrap;
     uint32_t borderColor = 0;  // D3DCOLOR 0xAARRGGBB
-    bool wrapU = false;
+    bool wrapU = false;  // interpolate u the short way round (cylinder), not WRAP addressing
     bool wrapV = false;
     const TextureImage* texture = nullptr;  // null = untextured
 };
@@ -132,7 +132,8 @@ public:
     std::vector<ClipVertex> clip;      // transformed vertices of the current call
     std::vector<ScreenVertex> screen;  // mapped vertices of the current call (unclipped prims)
     std::vector<uint32_t> codes;       // per vertex: outside-plane bits, not-finite, not-mapped
-    uint64_t fragments = 0;            // fragments shaded since the last reset (fill-rate stats)
+    uint64_t fragments = 0;            // pixels covered by primitives since the last reset
+                                       // (before depth and alpha tests; fill-rate stats)
     bool forceGenericPath = false;     // tests: bypass the specialised span loops
     void resetStats() { fragments = 0; }
 };
@@ -143,7 +144,8 @@ public:
 // Returns false for an invalid primitive type (nothing drawn); true otherwise, including
 // when every primitive was clipped, culled or dropped as degenerate or non-finite, and when
 // the targets or the viewport are unusable (null pixels, unsupported layout, empty or
-// non-finite clip volume): then nothing is drawn.
+// non-finite clip volume) or the call is too large to buffer: then nothing is drawn.
+// A texture whose image is unusable (null texels, unsupported layout) draws untextured.
 bool DrawLVertices(const ColorTarget& target, const DepthTarget& depth, const Viewport& viewport,
                    const States& states, const float worldViewProjection[16],
                    uint32_t primitiveType, const void* vertices, uint32_t count, Scratch& scratch);
