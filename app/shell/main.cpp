@@ -51,6 +51,10 @@ int main(int argc, char** argv) {
                      "quillmote: no display (DISPLAY/WAYLAND_DISPLAY not set); try: xvfb-run build/bin/quillmote\n");
         return 1;
     }
+    if (const std::string problem = QtDisplayProblem(); !problem.empty()) {
+        std::fprintf(stderr, "quillmote: %s; try: xvfb-run build/bin/quillmote\n", problem.c_str());
+        return 1;
+    }
     InstallViewerResources();
 
     QtBackendOptions options;

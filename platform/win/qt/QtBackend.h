@@ -11,6 +11,9 @@
 // True when Qt can open a display: DISPLAY or WAYLAND_DISPLAY is set, or QT_QPA_PLATFORM
 // names a platform explicitly (offscreen, minimal...).
 bool QtDisplayAvailable();
+// Empty when the X display Qt would use answers (or X is not what Qt will use); otherwise a
+// one-line reason, so a program can say so instead of letting Qt abort.
+std::string QtDisplayProblem();
 
 struct QtBackendOptions {
     // Called once, after the view pane (AFX_IDW_PANE_FIRST) has painted for the first time.
