@@ -425,7 +425,10 @@ void QtFrameWindow::RunCommand(UINT id) {
     m_backend.PostMessage(m_owner, WM_COMMAND, MAKEWPARAM(id, 0), 0);
 }
 
-void QtFrameWindow::Activated() { m_owner.NotifyFocusGained(); }
+void QtFrameWindow::Activated() {
+    m_owner.NotifyFocusGained();
+    AfxOnIdle();  // a lock key may have changed while another window had the keyboard
+}
 
 void QtFrameWindow::CloseRequested() { m_backend.PostMessage(m_owner, WM_CLOSE, 0, 0); }
 
