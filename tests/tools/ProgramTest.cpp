@@ -268,6 +268,13 @@ TEST_F(BadInput, InspectNamesEachProblemAndExitsWithStatusOne) {
     }
 }
 
+TEST_F(BadInput, AnOutputThatCannotBeWrittenIsReportedWithStatusOne) {
+    const RunResult r = RunProgram(kRender, {"-o", (dir / "no-such-dir" / "out.png").string()}, dir);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("out.png"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(dir / "no-such-dir"));
+}
+
 TEST_F(BadInput, AMissingFileOrMouseLogIsReportedWithStatusOne) {
     const RunResult r = RunProgram(kRender, {"--model", (dir / "absent.model").string(), "-o", (dir / "o.png").string()}, dir);
     EXPECT_EQ(r.status, 1);
