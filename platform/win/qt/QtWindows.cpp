@@ -33,7 +33,9 @@ QIcon ProgramIcon(HICON icon) {
     if (!found) return {};
     const auto* bytes = static_cast<const uchar*>(LockResource(LoadResource(nullptr, found)));
     QImage image;
-    if (!bytes || !image.loadFromData(bytes, static_cast<int>(SizeofResource(nullptr, found)))) return {};
+    const int size = static_cast<int>(SizeofResource(nullptr, found));
+    // The program's icon is a PNG image; naming the format spares probing every image plugin.
+    if (!bytes || (!image.loadFromData(bytes, size, "PNG") && !image.loadFromData(bytes, size))) return {};
     return QIcon(QPixmap::fromImage(image));
 }
 
