@@ -117,18 +117,21 @@ int CViewerView::OnCreate(LPCREATESTRUCT createStruct) {
     uint32_t alphaSize = 0;
     const uint8_t* colour = LockedResource("bmpdata", kColourBitmap, &colourSize);
     const uint8_t* alpha = LockedResource("bmpdata", kAlphaBitmap, &alphaSize);
-    m_context.BindTexture(kTextureSlot);
+    std::optional<CTextureImage> image;
     if (colour == nullptr || alpha == nullptr) {
         Report("texture: bitmap resource bmpdata " + std::to_string(colour == nullptr ? kColourBitmap : kAlphaBitmap) +
                " is missing; the squares are drawn untextured");
     } else {
-        CTextureImage image(colour, colourSize, alpha, alphaSize);
-        if (image.IsEmpty()) Report("texture: the bitmap pair was refused; the squares are drawn untextured");
-        else m_context.TexImage(image.m_width, 0, RC_PIXELS_RGBA, image.m_pixels, nullptr);
+        image.emplace(colour, colourSize, alpha, alphaSize);
+        if (image->IsEmpty()) Report("texture: the bitmap pair was refused; the squares are drawn untextured");
     }
 
+    // Slot 1 is bound even without an image, so the frame's texture settings have a slot.
+    m_context.BindTexture(kTextureSlot);
+    if (image && !image->IsEmpty()) m_context.TexImage(image->m_width, 0, RC_PIXELS_RGBA, image->m_pixels, nullptr);
+
     m_frame = 0.0f;
-    return 0;
+    return 0;  // the image goes here; slot 1 keeps its own copy
 }
 
 uint32_t CViewerView::MotionFrameCount() const {

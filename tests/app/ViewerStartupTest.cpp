@@ -106,6 +106,30 @@ TEST(ViewerStartup, AFileThatIsNotAMotionKeepsTheStoredPose) {
     Paint(*view);
 }
 
+TEST(ViewerStartup, ARefusedBitmapPairLeavesTheSquaresUntexturedAndNothingBreaks) {
+    // A module whose bitmaps are too short to be bitmaps, in front of the program's own.
+    static const BYTE kJunk[10] = {'B', 'M', 1, 2, 3, 4, 5, 6, 7, 8};
+    static const ResourceEntry kEntries[2] = {
+        {ResourceName("bmpdata"), ResourceIntId(138), QM_UI_LANGUAGE, kJunk, sizeof kJunk},
+        {ResourceName("bmpdata"), ResourceIntId(140), QM_UI_LANGUAGE, kJunk, sizeof kJunk}};
+    InstallQuillmoteResources();
+    const ResourceModule bad{kEntries, 2, QuillmoteResources()};
+    const HMODULE previous = SetProgramResourceModule(&bad);
+    {
+        CHeadlessViewer viewer;
+        ASSERT_TRUE(viewer.Create(640, 480));
+        CViewerView& view = viewer.View();
+        SetProgramResourceModule(previous);
+        EXPECT_TRUE(HasProblemContaining(view, "texture"));
+        EXPECT_TRUE(view.m_rootObject) << "the model still loads";
+        EXPECT_EQ(view.m_context.m_textureIndex, 1);
+        EXPECT_EQ(view.m_context.m_slots[1].m_handle, 0u);
+        Paint(view);
+        EXPECT_FALSE(view.IsPaintPending());
+    }
+    SetProgramResourceModule(previous);
+}
+
 TEST(ViewerStartup, ADeviceThatCannotOpenIsNeverDrawnThroughAndTheViewShowsItsBackground) {
     platform::Machine machine = platform::Machine::Default();
     machine.faults.push_back(platform::Fault{"DirectDrawCreate", 1, DDERR_GENERIC, 0});
