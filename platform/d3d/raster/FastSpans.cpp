@@ -33,38 +33,72 @@ void GouraudDepthSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32
     const uint32_t dstAlphaOr = alphaMask == 0 ? 0xFF000000u : 0u;
     const uint32_t alphaRef = ctx.alphaRef;
     const bool zWrite = ctx.zWrite;
+    int64_t z = s.z;
+    const int64_t dz = s.dz;
+#if defined(__SSE2__)
+    // Colour and specular in 32-bit lanes, B G R A. The interpolants stay within 0..255 in
+    // 16.16 (InitSpan sees to it), so a logical shift of each lane gives the channel; the
+    // specular's alpha lane is zero, so the saturating add leaves alpha alone.
+    __m128i color = _mm_set_epi32(s.c[3], s.c[0], s.c[1], s.c[2]);
+    const __m128i dColor = _mm_set_epi32(s.dc[3], s.dc[0], s.dc[1], s.dc[2]);
+    __m128i spec = _mm_set_epi32(0, s.c[4], s.c[5], s.c[6]);
+    const __m128i dSpec = _mm_set_epi32(0, s.dc[4], s.dc[5], s.dc[6]);
+    const __m128i max255 = _mm_set1_epi16(255);
+    auto pixel = [&]() {
+        __m128i c = _mm_srli_epi32(color, 16);
+        if constexpr (Specular) {
+            c = _mm_min_epi16(_mm_packs_epi32(_mm_add_epi32(c, _mm_srli_epi32(spec, 16)), c), max255);
+        } else {
+            c = _mm_packs_epi32(c, c);
+        }
+        return uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(c, c)));
+    };
+    auto step = [&]() {
+        color = _mm_add_epi32(color, dColor);
+        if constexpr (Specular) {
+            spec = _mm_add_epi32(spec, dSpec);
+        }
+    };
+#else
     int32_t r = s.c[0], g = s.c[1], b = s.c[2], a = s.c[3];
     const int32_t dr = s.dc[0], dg = s.dc[1], db = s.dc[2], da = s.dc[3];
     int32_t sr = s.c[4], sg = s.c[5], sb = s.c[6];
     const int32_t dsr = s.dc[4], dsg = s.dc[5], dsb = s.dc[6];
-    int64_t z = s.z;
-    const int64_t dz = s.dz;
-    for (int32_t x = x0; x < x1; ++x) {
-        const uint32_t z16 = DepthOf(z);
-        const uint32_t ca = uint32_t(a) >> 16;
-        if (z16 <= zrow[x] && (!AlphaTest || ca > alphaRef)) {
-            uint32_t cr = uint32_t(r) >> 16, cg = uint32_t(g) >> 16, cb = uint32_t(b) >> 16;
-            if constexpr (Specular) {
-                cr = std::min(255u, cr + (uint32_t(sr) >> 16));
-                cg = std::min(255u, cg + (uint32_t(sg) >> 16));
-                cb = std::min(255u, cb + (uint32_t(sb) >> 16));
-            }
-            uint32_t out = (ca << 24) | (cr << 16) | (cg << 8) | cb;
-            if constexpr (Blend) {
-                uint64_t sum = Spread(out) * ca + Spread(row[x] | dstAlphaOr) * (255u - ca) +
-                               0x0080008000800080ull;
-                sum = (sum + ((sum >> 8) & 0x00FF00FF00FF00FFull)) >> 8;
-                out = Gather(sum);
-            }
-            row[x] = out & (0x00FFFFFFu | alphaMask);
-            if (zWrite) {
-                zrow[x] = uint16_t(z16);
-            }
+    auto pixel = [&]() {
+        uint32_t cr = uint32_t(r) >> 16, cg = uint32_t(g) >> 16, cb = uint32_t(b) >> 16;
+        if constexpr (Specular) {
+            cr = std::min(255u, cr + (uint32_t(sr) >> 16));
+            cg = std::min(255u, cg + (uint32_t(sg) >> 16));
+            cb = std::min(255u, cb + (uint32_t(sb) >> 16));
         }
+        return ((uint32_t(a) >> 16) << 24) | (cr << 16) | (cg << 8) | cb;
+    };
+    auto step = [&]() {
         r += dr; g += dg; b += db; a += da;
         if constexpr (Specular) {
             sr += dsr; sg += dsg; sb += dsb;
         }
+    };
+#endif
+    for (int32_t x = x0; x < x1; ++x) {
+        const uint32_t z16 = DepthOf(z);
+        if (z16 <= zrow[x]) {
+            uint32_t out = pixel();
+            const uint32_t ca = out >> 24;
+            if (!AlphaTest || ca > alphaRef) {
+                if constexpr (Blend) {
+                    uint64_t sum = Spread(out) * ca + Spread(row[x] | dstAlphaOr) * (255u - ca) +
+                                   0x0080008000800080ull;
+                    sum = (sum + ((sum >> 8) & 0x00FF00FF00FF00FFull)) >> 8;
+                    out = Gather(sum);
+                }
+                row[x] = out & (0x00FFFFFFu | alphaMask);
+                if (zWrite) {
+                    zrow[x] = uint16_t(z16);
+                }
+            }
+        }
+        step();
         z += dz;
     }
 }
@@ -171,11 +205,20 @@ void TexturedSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x
     // texels, then the shading, two pixels at a time.
     constexpr int32_t kChunk = 64;
     alignas(16) uint32_t texels[kChunk];
+    alignas(16) int32_t coordS[kChunk], coordT[kChunk];  // 24.8 texel coordinates (filtered only)
     int32_t x = x0;
     while (x < x1) {
         const int32_t end = std::min(x1, x + kChunk);
         int32_t first = 0;
+        const int32_t count = end - x;
         if constexpr (Linear) {
+            // The chunk's texel coordinates first, so their addresses and weights can be
+            // worked out four at a time.
+            for (int32_t k = 0; k < count; ++k) {
+                coordS[k] = tc.S();
+                coordT[k] = tc.T();
+                tw.Next(tc);
+            }
             // Two texels at a time: their 2 x 2 footprints side by side in 16-bit lanes.
             const __m128i zero = _mm_setzero_si128();
             const __m128i w256 = _mm_set1_epi16(256);
@@ -183,32 +226,68 @@ void TexturedSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x
             auto pair = [&](uint32_t a, uint32_t b) {
                 return _mm_unpacklo_epi8(_mm_unpacklo_epi32(_mm_cvtsi32_si128(int(a)), _mm_cvtsi32_si128(int(b))), zero);
             };
-            for (; first + 1 < end - x; first += 2) {
-                const int32_t fsA = tc.S(), ftA = tc.T();
-                tw.Next(tc);
-                const int32_t fsB = tc.S(), ftB = tc.T();
-                tw.Next(tc);
-                const int32_t iA = fsA >> 8, jA = ftA >> 8, iB = fsB >> 8, jB = ftB >> 8;
-                const __m128i left0 = pair(texel(iA, jA), texel(iB, jB));
-                const __m128i right0 = pair(texel(iA + 1, jA), texel(iB + 1, jB));
-                const __m128i left1 = pair(texel(iA, jA + 1), texel(iB, jB + 1));
-                const __m128i right1 = pair(texel(iA + 1, jA + 1), texel(iB + 1, jB + 1));
-                const __m128i wx = _mm_unpacklo_epi64(_mm_set1_epi16(short(fsA & 255)), _mm_set1_epi16(short(fsB & 255)));
-                const __m128i wy = _mm_unpacklo_epi64(_mm_set1_epi16(short(ftA & 255)), _mm_set1_epi16(short(ftB & 255)));
+            // Same arithmetic as Bilinear(): across x, then y; every sum stays below 65536.
+            auto filter = [&](__m128i left0, __m128i right0, __m128i left1, __m128i right1, __m128i wx, __m128i wy) {
                 const __m128i wx1 = _mm_sub_epi16(w256, wx);
                 const __m128i wy1 = _mm_sub_epi16(w256, wy);
-                // Same arithmetic as Bilinear(): across x, then y; every sum stays below 65536.
                 const __m128i top = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(left0, wx1), _mm_mullo_epi16(right0, wx)), 8);
                 const __m128i bottom = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(left1, wx1), _mm_mullo_epi16(right1, wx)), 8);
-                const __m128i f = _mm_or_si128(
+                return _mm_or_si128(
                     _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(top, wy1), _mm_mullo_epi16(bottom, wy)), 8), alpha16);
+            };
+            const __m128i uMask4 = _mm_set1_epi32(int(uMask)), vMask4 = _mm_set1_epi32(int(vMask));
+            const __m128i one4 = _mm_set1_epi32(1), frac4 = _mm_set1_epi32(255);
+            const __m128i stride4 = _mm_set1_epi32(int(stride));
+            // Low 32 bits of each lane times the stride (the product fits: checked on selection).
+            auto timesStride = [&](__m128i v) {
+                const __m128i even = _mm_mul_epu32(v, stride4);
+                const __m128i odd = _mm_mul_epu32(_mm_srli_epi64(v, 32), stride4);
+                return _mm_unpacklo_epi32(_mm_shuffle_epi32(even, 0x08), _mm_shuffle_epi32(odd, 0x08));
+            };
+            // Each pixel's fraction in all four 16-bit lanes of its half: pixels 0, 1 and 2, 3.
+            auto weights = [&](__m128i f, __m128i& w01, __m128i& w23) {
+                __m128i w = _mm_packs_epi32(_mm_and_si128(f, frac4), zero);
+                w = _mm_unpacklo_epi16(w, w);
+                w01 = _mm_unpacklo_epi32(w, w);
+                w23 = _mm_unpackhi_epi32(w, w);
+            };
+            alignas(16) uint32_t at[16];  // texel indices: left top, right top, left bottom, right bottom
+            for (; first + 3 < count; first += 4) {
+                const __m128i fs = _mm_load_si128(reinterpret_cast<const __m128i*>(coordS + first));
+                const __m128i ft = _mm_load_si128(reinterpret_cast<const __m128i*>(coordT + first));
+                const __m128i ti = _mm_srai_epi32(fs, 8), tj = _mm_srai_epi32(ft, 8);
+                const __m128i col0 = _mm_and_si128(ti, uMask4);
+                const __m128i col1 = _mm_and_si128(_mm_add_epi32(ti, one4), uMask4);
+                const __m128i row0 = timesStride(_mm_and_si128(tj, vMask4));
+                const __m128i row1 = timesStride(_mm_and_si128(_mm_add_epi32(tj, one4), vMask4));
+                _mm_store_si128(reinterpret_cast<__m128i*>(at), _mm_add_epi32(row0, col0));
+                _mm_store_si128(reinterpret_cast<__m128i*>(at + 4), _mm_add_epi32(row0, col1));
+                _mm_store_si128(reinterpret_cast<__m128i*>(at + 8), _mm_add_epi32(row1, col0));
+                _mm_store_si128(reinterpret_cast<__m128i*>(at + 12), _mm_add_epi32(row1, col1));
+                __m128i wx01, wx23, wy01, wy23;
+                weights(fs, wx01, wx23);
+                weights(ft, wy01, wy23);
+                const __m128i f01 = filter(pair(tex[at[0]], tex[at[1]]), pair(tex[at[4]], tex[at[5]]),
+                                           pair(tex[at[8]], tex[at[9]]), pair(tex[at[12]], tex[at[13]]), wx01, wy01);
+                const __m128i f23 = filter(pair(tex[at[2]], tex[at[3]]), pair(tex[at[6]], tex[at[7]]),
+                                           pair(tex[at[10]], tex[at[11]]), pair(tex[at[14]], tex[at[15]]), wx23, wy23);
+                _mm_store_si128(reinterpret_cast<__m128i*>(texels + first), _mm_packus_epi16(f01, f23));
+            }
+            for (; first + 1 < count; first += 2) {
+                const int32_t fsA = coordS[first], ftA = coordT[first];
+                const int32_t fsB = coordS[first + 1], ftB = coordT[first + 1];
+                const int32_t iA = fsA >> 8, jA = ftA >> 8, iB = fsB >> 8, jB = ftB >> 8;
+                const __m128i f = filter(pair(texel(iA, jA), texel(iB, jB)), pair(texel(iA + 1, jA), texel(iB + 1, jB)),
+                                         pair(texel(iA, jA + 1), texel(iB, jB + 1)),
+                                         pair(texel(iA + 1, jA + 1), texel(iB + 1, jB + 1)),
+                                         _mm_unpacklo_epi64(_mm_set1_epi16(short(fsA & 255)), _mm_set1_epi16(short(fsB & 255))),
+                                         _mm_unpacklo_epi64(_mm_set1_epi16(short(ftA & 255)), _mm_set1_epi16(short(ftB & 255))));
                 _mm_storel_epi64(reinterpret_cast<__m128i*>(texels + first), _mm_packus_epi16(f, f));
             }
         }
-        for (int32_t i = first; i < end - x; ++i) {
-            const int32_t fs = tc.S(), ft = tc.T();
-            tw.Next(tc);
+        for (int32_t i = first; i < count; ++i) {
             if constexpr (Linear) {
+                const int32_t fs = coordS[i], ft = coordT[i];
                 const int32_t ti = fs >> 8, tj = ft >> 8;
                 const __m128i f = _mm_or_si128(BilinearLanes(texel(ti, tj), texel(ti + 1, tj), texel(ti, tj + 1),
                                                              texel(ti + 1, tj + 1), fs & 255, ft & 255),
@@ -216,6 +295,8 @@ void TexturedSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x
                 const __m128i w = _mm_packs_epi32(f, f);
                 texels[i] = uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(w, w)));
             } else {
+                const int32_t fs = tc.S(), ft = tc.T();
+                tw.Next(tc);
                 texels[i] = texel((fs + 128) >> 8, (ft + 128) >> 8) | alphaOr;
             }
         }
