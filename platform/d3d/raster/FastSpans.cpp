@@ -20,29 +20,77 @@ bool IsTarget8888(const PixelLayout& l)
 
 bool IsPowerOfTwo(int32_t v) { return v > 0 && (v & (v - 1)) == 0; }
 
+#if defined(__SSE2__)
+
+// InitSpan's colours and steps for a short span, straight into B G R A lanes; false when a
+// step would leave 0..255 over the span (its ends were clamped) or the span is long: then
+// InitSpan's exact fallback applies.
+inline bool ColorSetup(const Planes& p, int32_t y, int32_t x0, int32_t x1, __m128i& color,
+                       __m128i& dColor, __m128i& spec, __m128i& dSpec)
+{
+    const int32_t steps = x1 - x0 - 1;
+    if (steps > 63) {  // keeps step x count within 32 bits below
+        return false;
+    }
+    // Evaluated exactly as InitSpan does.
+    const __m128 ox = _mm_set1_ps(float(x0) - p.refX);
+    const __m128 oy = _mm_set1_ps(float(y) - p.refY);
+    auto eval = [&](int a) {
+        __m128 v = _mm_add_ps(_mm_add_ps(_mm_loadu_ps(p.base + a), _mm_mul_ps(_mm_loadu_ps(p.dx + a), ox)),
+                              _mm_mul_ps(_mm_loadu_ps(p.dy + a), oy));
+        v = _mm_min_ps(_mm_max_ps(v, _mm_setzero_ps()), _mm_set1_ps(255.0f));
+        return _mm_cvttps_epi32(_mm_mul_ps(v, _mm_set1_ps(65536.0f)));
+    };
+    constexpr int kBgra = 0xC6;  // r g b a -> b g r a
+    const __m128i rgbOnly = _mm_set_epi32(0, -1, -1, -1);
+    color = _mm_shuffle_epi32(eval(kR), kBgra);
+    spec = _mm_and_si128(_mm_shuffle_epi32(eval(kSR), kBgra), rgbOnly);
+    const int32_t* cs = p.colorStep;
+    dColor = _mm_set_epi32(cs[3], cs[0], cs[1], cs[2]);
+    dSpec = _mm_set_epi32(0, cs[4], cs[5], cs[6]);
+    // Last value c + d x steps: |d| <= 2^24 and steps < 64, so the low 32 bits of the
+    // unsigned lane products are the exact signed products.
+    const __m128i k = _mm_set1_epi32(steps);
+    auto last = [&](__m128i c, __m128i d) {
+        const __m128i even = _mm_mul_epu32(d, k);
+        const __m128i odd = _mm_mul_epu32(_mm_srli_epi64(d, 32), k);
+        return _mm_add_epi32(c, _mm_unpacklo_epi32(_mm_shuffle_epi32(even, 0x08), _mm_shuffle_epi32(odd, 0x08)));
+    };
+    // In range 0 .. 255 x 65536 + 0xFFFF exactly when no bit above the 24th is set.
+    const __m128i outside = _mm_and_si128(_mm_or_si128(last(color, dColor), last(spec, dSpec)),
+                                          _mm_set1_epi32(int(0xFF000000u)));
+    return _mm_movemask_epi8(_mm_cmpeq_epi32(outside, _mm_setzero_si128())) == 0xFFFF;
+}
+
+#endif
+
 // Untextured Gouraud (or flat) with depth test LESSEQUAL, optional alpha test GREATER on the
 // vertex alpha, optional SRCALPHA / INVSRCALPHA blend, 8888 target.
 template <bool Specular, bool AlphaTest, bool Blend>
 void GouraudDepthSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x0, int32_t x1)
 {
-    SpanInterp s;
-    InitSpan(p, y, x0, x1, s);
     uint32_t* row = reinterpret_cast<uint32_t*>(ctx.colorBase + ptrdiff_t(y) * ctx.colorPitch);
     uint16_t* zrow = reinterpret_cast<uint16_t*>(ctx.depthBase + ptrdiff_t(y) * ctx.depthPitch);
     const uint32_t alphaMask = ctx.colorLayout.aMask;
     const uint32_t dstAlphaOr = alphaMask == 0 ? 0xFF000000u : 0u;
     const uint32_t alphaRef = ctx.alphaRef;
     const bool zWrite = ctx.zWrite;
-    int64_t z = s.z;
-    const int64_t dz = s.dz;
+    int64_t z;
+    int64_t dz;
+    InitSpanDepth(p, y, x0, x1, z, dz);
 #if defined(__SSE2__)
     // Colour and specular in 32-bit lanes, B G R A. The interpolants stay within 0..255 in
-    // 16.16 (InitSpan sees to it), so a logical shift of each lane gives the channel; the
+    // 16.16 (InitSpan's rule), so a logical shift of each lane gives the channel; the
     // specular's alpha lane is zero, so the saturating add leaves alpha alone.
-    __m128i color = _mm_set_epi32(s.c[3], s.c[0], s.c[1], s.c[2]);
-    const __m128i dColor = _mm_set_epi32(s.dc[3], s.dc[0], s.dc[1], s.dc[2]);
-    __m128i spec = _mm_set_epi32(0, s.c[4], s.c[5], s.c[6]);
-    const __m128i dSpec = _mm_set_epi32(0, s.dc[4], s.dc[5], s.dc[6]);
+    __m128i color, dColor, spec, dSpec;
+    if (!ColorSetup(p, y, x0, x1, color, dColor, spec, dSpec)) {
+        SpanInterp s;
+        InitSpan(p, y, x0, x1, s);
+        color = _mm_set_epi32(s.c[3], s.c[0], s.c[1], s.c[2]);
+        dColor = _mm_set_epi32(s.dc[3], s.dc[0], s.dc[1], s.dc[2]);
+        spec = _mm_set_epi32(0, s.c[4], s.c[5], s.c[6]);
+        dSpec = _mm_set_epi32(0, s.dc[4], s.dc[5], s.dc[6]);
+    }
     const __m128i max255 = _mm_set1_epi16(255);
     auto pixel = [&]() {
         __m128i c = _mm_srli_epi32(color, 16);
@@ -60,6 +108,8 @@ void GouraudDepthSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32
         }
     };
 #else
+    SpanInterp s;
+    InitSpan(p, y, x0, x1, s);
     int32_t r = s.c[0], g = s.c[1], b = s.c[2], a = s.c[3];
     const int32_t dr = s.dc[0], dg = s.dc[1], db = s.dc[2], da = s.dc[3];
     int32_t sr = s.c[4], sg = s.c[5], sb = s.c[6];

@@ -31,6 +31,24 @@ struct SpanInterp {
     int64_t dz;
 };
 
+// Depth x 65535 in 16.16 at (x0, y) and its step, kept in range over the span like the colours.
+inline void InitSpanDepth(const Planes& p, int32_t y, int32_t x0, int32_t x1, int64_t& z, int64_t& dz)
+{
+    constexpr double kZScale = 65535.0 * 65536.0;
+    const float fy = float(y);
+    z = int64_t(double(ClampF(p.At(kZ, float(x0), fy), 0.0f, 1.0f)) * kZScale);
+    dz = p.depthStep;
+    const int32_t n = x1 - x0;
+    if (n <= 1) {
+        return;
+    }
+    const int64_t last = z + dz * (n - 1);
+    if (last < 0 || last > int64_t(kZScale)) {
+        const int64_t end = int64_t(double(ClampF(p.At(kZ, float(x1 - 1), fy), 0.0f, 1.0f)) * kZScale);
+        dz = (end - z) / (n - 1);
+    }
+}
+
 inline void InitSpan(const Planes& p, int32_t y, int32_t x0, int32_t x1, SpanInterp& s)
 {
     const float fy = float(y);
@@ -66,9 +84,7 @@ inline void InitSpan(const Planes& p, int32_t y, int32_t x0, int32_t x1, SpanInt
     for (int k = 0; k < 7; ++k) {
         s.dc[k] = p.colorStep[k];
     }
-    constexpr double kZScale = 65535.0 * 65536.0;
-    s.z = int64_t(double(ClampF(p.At(kZ, fx0, fy), 0.0f, 1.0f)) * kZScale);
-    s.dz = p.depthStep;
+    InitSpanDepth(p, y, x0, x1, s.z, s.dz);
     if (n <= 1) {
         return;
     }
@@ -81,11 +97,6 @@ inline void InitSpan(const Planes& p, int32_t y, int32_t x0, int32_t x1, SpanInt
             const int32_t end = int32_t(ClampF(p.At(kR + k, fx1, fy), 0.0f, 255.0f) * 65536.0f);
             s.dc[k] = (end - s.c[k]) / (n - 1);
         }
-    }
-    const int64_t last = s.z + s.dz * (n - 1);
-    if (last < 0 || last > int64_t(kZScale)) {
-        const int64_t end = int64_t(double(ClampF(p.At(kZ, fx1, fy), 0.0f, 1.0f)) * kZScale);
-        s.dz = (end - s.z) / (n - 1);
     }
 }
 
