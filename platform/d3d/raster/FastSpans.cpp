@@ -158,11 +158,12 @@ void GouraudDepthSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32
 // Four 8-bit channels in the low four 16-bit lanes, B G R A order (a D3DCOLOR's memory order).
 inline __m128i Lanes(uint32_t argb) { return _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(argb)), _mm_setzero_si128()); }
 
-// round(x / 255) in every 16-bit lane, x <= 255 * 255 (same as Div255).
+// round(x / 255) in every 16-bit lane, x <= 255 * 255 (same as Div255). With v = x + 128 < 2^16,
+// (v + (v >> 8)) >> 8 equals (v x 257) >> 16: the dropped fraction v mod 256 / 256 cannot
+// carry the integer sum v + (v >> 8) across a multiple of 256.
 inline __m128i Div255Lanes(__m128i x)
 {
-    x = _mm_add_epi16(x, _mm_set1_epi16(128));
-    return _mm_srli_epi16(_mm_add_epi16(x, _mm_srli_epi16(x, 8)), 8);
+    return _mm_mulhi_epu16(_mm_add_epi16(x, _mm_set1_epi16(128)), _mm_set1_epi16(257));
 }
 
 // Bilinear filter, same arithmetic as Bilinear() (across x first, then y), as four 32-bit lanes
