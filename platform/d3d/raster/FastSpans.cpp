@@ -302,7 +302,13 @@ void TexturedSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x
                 w01 = _mm_unpacklo_epi32(w, w);
                 w23 = _mm_unpackhi_epi32(w, w);
             };
-            alignas(16) uint32_t at[16];  // texel indices: left top, right top, left bottom, right bottom
+            // Four texel indices to two general registers (pixels 0, 1 and 2, 3), and the texel
+            // pair of pixels 0, 1 or 2, 3 from such a register.
+            auto indices = [](__m128i v, uint64_t& lo, uint64_t& hi) {
+                lo = uint64_t(_mm_cvtsi128_si64(v));
+                hi = uint64_t(_mm_cvtsi128_si64(_mm_unpackhi_epi64(v, v)));
+            };
+            auto fetch = [&](uint64_t two) { return pair(tex[uint32_t(two)], tex[uint32_t(two >> 32)]); };
             for (; first + 3 < count; first += 4) {
                 const __m128i fs = _mm_load_si128(reinterpret_cast<const __m128i*>(coordS + first));
                 const __m128i ft = _mm_load_si128(reinterpret_cast<const __m128i*>(coordT + first));
@@ -311,17 +317,17 @@ void TexturedSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x
                 const __m128i col1 = _mm_and_si128(_mm_add_epi32(ti, one4), uMask4);
                 const __m128i row0 = timesStride(_mm_and_si128(tj, vMask4));
                 const __m128i row1 = timesStride(_mm_and_si128(_mm_add_epi32(tj, one4), vMask4));
-                _mm_store_si128(reinterpret_cast<__m128i*>(at), _mm_add_epi32(row0, col0));
-                _mm_store_si128(reinterpret_cast<__m128i*>(at + 4), _mm_add_epi32(row0, col1));
-                _mm_store_si128(reinterpret_cast<__m128i*>(at + 8), _mm_add_epi32(row1, col0));
-                _mm_store_si128(reinterpret_cast<__m128i*>(at + 12), _mm_add_epi32(row1, col1));
+                // Left top, right top, left bottom, right bottom.
+                uint64_t lt01, lt23, rt01, rt23, lb01, lb23, rb01, rb23;
+                indices(_mm_add_epi32(row0, col0), lt01, lt23);
+                indices(_mm_add_epi32(row0, col1), rt01, rt23);
+                indices(_mm_add_epi32(row1, col0), lb01, lb23);
+                indices(_mm_add_epi32(row1, col1), rb01, rb23);
                 __m128i wx01, wx23, wy01, wy23;
                 weights(fs, wx01, wx23);
                 weights(ft, wy01, wy23);
-                const __m128i f01 = filter(pair(tex[at[0]], tex[at[1]]), pair(tex[at[4]], tex[at[5]]),
-                                           pair(tex[at[8]], tex[at[9]]), pair(tex[at[12]], tex[at[13]]), wx01, wy01);
-                const __m128i f23 = filter(pair(tex[at[2]], tex[at[3]]), pair(tex[at[6]], tex[at[7]]),
-                                           pair(tex[at[10]], tex[at[11]]), pair(tex[at[14]], tex[at[15]]), wx23, wy23);
+                const __m128i f01 = filter(fetch(lt01), fetch(rt01), fetch(lb01), fetch(rb01), wx01, wy01);
+                const __m128i f23 = filter(fetch(lt23), fetch(rt23), fetch(lb23), fetch(rb23), wx23, wy23);
                 _mm_store_si128(reinterpret_cast<__m128i*>(texels + first), _mm_packus_epi16(f01, f23));
             }
             for (; first + 1 < count; first += 2) {
