@@ -3,6 +3,7 @@
 // dance one frame and asks for a paint). Also counts heap allocations per frame (must be 0).
 //
 //   build/bench/app_frame_bench [frames]     (default 2000)
+#include "bench/support/AllocationCounter.h"
 #include "app/HeadlessViewer.h"
 #include "platform/win/HeadlessBackend.h"
 #include "resources/QuillmoteResources.h"
@@ -17,7 +18,6 @@
 #include <vector>
 
 namespace {
-std::atomic<uint64_t> g_allocations{0};
 
 // CPU time of this thread: on a machine shared with other work, wall time includes waiting.
 double ThreadMs() {
@@ -27,16 +27,6 @@ double ThreadMs() {
 }
 }  // namespace
 
-void* operator new(size_t size) {
-    g_allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-    throw std::bad_alloc();
-}
-void* operator new[](size_t size) { return operator new(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, size_t) noexcept { std::free(p); }
-void operator delete[](void* p, size_t) noexcept { std::free(p); }
 
 struct Figures {
     double cpuMedian, cpuP95, wallMedian, wallP95, wallMin, allocationsPerFrame;
@@ -54,7 +44,7 @@ bool Measure(ViewerFiles files, long frames, Figures* figures) {
         view.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(i, 240));
         view.UpdateWindow();
     }
-    const uint64_t allocationsBefore = g_allocations.load();
+    const uint64_t allocationsBefore = HeapAllocationCount();
     for (long i = 0; i < frames; ++i) {
         view.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(static_cast<int>(i % 640), 240));
         const double cpuStart = ThreadMs();
@@ -64,7 +54,7 @@ bool Measure(ViewerFiles files, long frames, Figures* figures) {
         cpu[static_cast<size_t>(i)] = ThreadMs() - cpuStart;
         ms[static_cast<size_t>(i)] = std::chrono::duration<double, std::milli>(end - start).count();
     }
-    const uint64_t allocations = g_allocations.load() - allocationsBefore;
+    const uint64_t allocations = HeapAllocationCount() - allocationsBefore;
     std::sort(ms.begin(), ms.end());
     std::sort(cpu.begin(), cpu.end());
     const size_t p95 = static_cast<size_t>(static_cast<double>(ms.size()) * 0.95);

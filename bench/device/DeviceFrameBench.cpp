@@ -7,6 +7,7 @@
 // are counted (expected 0).
 //
 // Usage: device_frame_bench [frames]
+#include "bench/support/AllocationCounter.h"
 #include "math/Matrix4.h"
 #include "platform/d3d/d3d.h"
 #include "platform/ddraw/Machine.h"
@@ -23,19 +24,7 @@
 #include <time.h>
 #include <vector>
 
-namespace {
-std::atomic<uint64_t> gAllocations{0};
-}  // namespace
 
-void* operator new(std::size_t n) {
-    gAllocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(n == 0 ? 1 : n)) {
-        return p;
-    }
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -306,13 +295,13 @@ void Measure(const char* name, int frames, Scene& scene, const std::function<voi
     for (int i = 0; i < frames; ++i) {
         scene.Fill();
         scene.ClearDepth();
-        const uint64_t a0 = gAllocations.load(std::memory_order_relaxed);
+        const uint64_t a0 = HeapAllocationCount();
         const double c0 = ThreadMs();
         const auto t0 = std::chrono::steady_clock::now();
         frame();
         const auto t1 = std::chrono::steady_clock::now();
         cpu[size_t(i)] = ThreadMs() - c0;
-        allocations += gAllocations.load(std::memory_order_relaxed) - a0;
+        allocations += HeapAllocationCount() - a0;
         wall[size_t(i)] = std::chrono::duration<double, std::milli>(t1 - t0).count();
     }
     std::sort(wall.begin(), wall.end());

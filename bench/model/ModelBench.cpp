@@ -10,6 +10,7 @@
 // Heap allocations per draw are counted (the library makes none).
 //
 //   build-<you>/bench/model_bench [draws]     (default 2000)
+#include "bench/support/AllocationCounter.h"
 #include "model/ModelInternal.h"
 #include "model/ModelLibrary.h"
 #include "platform/win/HeadlessWindow.h"
@@ -24,20 +25,7 @@
 #include <new>
 #include <vector>
 
-namespace {
-std::atomic<uint64_t> g_allocations{0};
-}
 
-void* operator new(size_t size) {
-    g_allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-    throw std::bad_alloc();
-}
-void* operator new[](size_t size) { return operator new(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, size_t) noexcept { std::free(p); }
-void operator delete[](void* p, size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -54,11 +42,11 @@ Result Measure(int draws, Body body) {
     std::vector<double> runs;
     double allocations = 0;
     for (int run = 0; run < 5; ++run) {
-        const uint64_t before = g_allocations.load();
+        const uint64_t before = HeapAllocationCount();
         const auto start = Clock::now();
         for (int i = 0; i < draws; ++i) body(i);
         const auto end = Clock::now();
-        allocations = static_cast<double>(g_allocations.load() - before) / draws;
+        allocations = static_cast<double>(HeapAllocationCount() - before) / draws;
         runs.push_back(std::chrono::duration<double, std::nano>(end - start).count() / draws);
     }
     std::sort(runs.begin(), runs.end());

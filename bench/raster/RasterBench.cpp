@@ -6,6 +6,7 @@
 // heap allocations made inside the timed frames (expected 0).
 //
 // Usage: raster_bench [frames] [scenes, e.g. "abc" (default) or "b"]
+#include "bench/support/AllocationCounter.h"
 #include "platform/d3d/raster/Raster.h"
 
 #include "math/Matrix4.h"
@@ -21,22 +22,7 @@
 #include <time.h>
 #include <vector>
 
-namespace {
 
-std::atomic<uint64_t> gAllocations{0};
-
-}  // namespace
-
-void* operator new(std::size_t n)
-{
-    gAllocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(n == 0 ? 1 : n)) {
-        return p;
-    }
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -223,13 +209,13 @@ void Measure(const char* name, int frames, Frame& f, Fn&& frame)
     for (int i = 0; i < frames; ++i) {
         Clear(f);  // untimed reset except where the scene includes the clear
         f.scratch.resetStats();
-        const uint64_t a0 = gAllocations.load(std::memory_order_relaxed);
+        const uint64_t a0 = HeapAllocationCount();
         const double c0 = ThreadMs();
         const auto t0 = std::chrono::steady_clock::now();
         frame();
         const auto t1 = std::chrono::steady_clock::now();
         cpu[size_t(i)] = ThreadMs() - c0;
-        allocations += gAllocations.load(std::memory_order_relaxed) - a0;
+        allocations += HeapAllocationCount() - a0;
         fragments += f.scratch.fragments;
         ms[size_t(i)] = std::chrono::duration<double, std::milli>(t1 - t0).count();
     }

@@ -8,6 +8,7 @@
 // are counted per frame.
 //
 //   build-<you>/bench/render_context_bench [frames]     (default 400)
+#include "bench/support/AllocationCounter.h"
 #include "platform/win/HeadlessWindow.h"
 #include "render/RenderContext.h"
 
@@ -21,26 +22,7 @@
 #include <new>
 #include <vector>
 
-namespace {
-std::atomic<uint64_t> g_allocations{0};
-}
 
-// The counting allocator below pairs malloc with free; GCC cannot see that through the
-// replaced global operators.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-
-void* operator new(size_t size) {
-    g_allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-    throw std::bad_alloc();
-}
-void* operator new[](size_t size) { return operator new(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, size_t) noexcept { std::free(p); }
-void operator delete[](void* p, size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -275,9 +257,9 @@ int main(int argc, char** argv) {
         const char* scene = cameraZ < 0 ? "visible" : "clipped";
         Replay replay = Capture(rc, g, cameraZ);
         for (int i = 0; i < 10; ++i) ContextFrame(rc, g, cameraZ);
-        const uint64_t before = g_allocations.load();
+        const uint64_t before = HeapAllocationCount();
         for (int i = 0; i < 50; ++i) ContextFrame(rc, g, cameraZ);
-        const double allocations = static_cast<double>(g_allocations.load() - before) / 50.0;
+        const double allocations = static_cast<double>(HeapAllocationCount() - before) / 50.0;
         for (int i = 0; i < 10; ++i) DeviceFrame(rc, replay);
         // Alternating the two frames lets both see the same load from the rest of the machine;
         // the added cost is the median of the per-pair differences.

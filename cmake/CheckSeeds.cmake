@@ -1,6 +1,6 @@
-# Fails when the committed seeds are not what model_fuzz_seeds makes from the sample models
-# (a change to the samples or the chunk writer then shows up here, not as a stale corpus).
-# cmake -DGENERATOR=<model_fuzz_seeds> -DSEEDS=<committed folder> -DSCRATCH=<folder> -P CheckSeeds.cmake
+# Fails when the committed seeds of a fuzz target are not what its seed generator makes now,
+# so a change to the generator's inputs shows up here rather than as a stale corpus.
+# cmake -DGENERATOR=<program> -DSEEDS=<committed folder> -DSCRATCH=<folder> -DREGENERATE=<hint> -P CheckSeeds.cmake
 file(REMOVE_RECURSE ${SCRATCH})
 file(MAKE_DIRECTORY ${SCRATCH})
 execute_process(COMMAND ${GENERATOR} ${SCRATCH} RESULT_VARIABLE rc)
@@ -12,12 +12,12 @@ file(GLOB committed RELATIVE ${SEEDS} ${SEEDS}/*)
 list(SORT made)
 list(SORT committed)
 if(NOT made STREQUAL committed)
-  message(FATAL_ERROR "seed files differ: made [${made}], committed [${committed}]")
+  message(FATAL_ERROR "seed files differ: made [${made}], committed [${committed}]; run ${REGENERATE}")
 endif()
 foreach(name IN LISTS made)
   file(SHA256 ${SCRATCH}/${name} a)
   file(SHA256 ${SEEDS}/${name} b)
   if(NOT a STREQUAL b)
-    message(FATAL_ERROR "seed ${name} is out of date: run model_fuzz_seeds fuzz/model/seeds")
+    message(FATAL_ERROR "seed ${name} is out of date: run ${REGENERATE}")
   endif()
 endforeach()
