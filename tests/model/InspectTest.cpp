@@ -32,11 +32,11 @@ struct TwoBones {
 TwoBones BuildTwoBones() {
     TwoBones t;
     ModelBuilder m;
-    NodeSpec spec;
-    spec.flags = 0x2034;
-    spec.position[1] = 1.5f;
-    spec.rotation[2] = 0x1000;
-    t.root = m.Node(spec);
+    NodeSpec shape;
+    shape.flags = 0x2034;
+    shape.position[1] = 1.5f;
+    shape.rotation[2] = 0x1000;
+    t.root = m.Node(shape);
     t.bone = m.Node();
     t.tip = m.Node();
     m.Child(t.root, t.bone);

@@ -26,7 +26,7 @@ bool IsPowerOfTwo(int32_t v) { return v > 0 && (v & (v - 1)) == 0; }
 // step would leave 0..255 over the span (its ends were clamped) or the span is long: then
 // InitSpan's exact fallback applies.
 inline bool ColorSetup(const Planes& p, int32_t y, int32_t x0, int32_t x1, __m128i& color,
-                       __m128i& dColor, __m128i& spec, __m128i& dSpec)
+                       __m128i& dColor, __m128i& specular, __m128i& dSpec)
 {
     const int32_t steps = x1 - x0 - 1;
     if (steps > 63) {  // keeps step x count within 32 bits below
@@ -44,7 +44,7 @@ inline bool ColorSetup(const Planes& p, int32_t y, int32_t x0, int32_t x1, __m12
     constexpr int kBgra = 0xC6;  // r g b a -> b g r a
     const __m128i rgbOnly = _mm_set_epi32(0, -1, -1, -1);
     color = _mm_shuffle_epi32(eval(kR), kBgra);
-    spec = _mm_and_si128(_mm_shuffle_epi32(eval(kSR), kBgra), rgbOnly);
+    specular = _mm_and_si128(_mm_shuffle_epi32(eval(kSR), kBgra), rgbOnly);
     const int32_t* cs = p.colorStep;
     dColor = _mm_set_epi32(cs[3], cs[0], cs[1], cs[2]);
     dSpec = _mm_set_epi32(0, cs[4], cs[5], cs[6]);
@@ -57,7 +57,7 @@ inline bool ColorSetup(const Planes& p, int32_t y, int32_t x0, int32_t x1, __m12
         return _mm_add_epi32(c, _mm_unpacklo_epi32(_mm_shuffle_epi32(even, 0x08), _mm_shuffle_epi32(odd, 0x08)));
     };
     // In range 0 .. 255 x 65536 + 0xFFFF exactly when no bit above the 24th is set.
-    const __m128i outside = _mm_and_si128(_mm_or_si128(last(color, dColor), last(spec, dSpec)),
+    const __m128i outside = _mm_and_si128(_mm_or_si128(last(color, dColor), last(specular, dSpec)),
                                           _mm_set1_epi32(int(0xFF000000u)));
     return _mm_movemask_epi8(_mm_cmpeq_epi32(outside, _mm_setzero_si128())) == 0xFFFF;
 }
@@ -82,20 +82,20 @@ void GouraudDepthSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32
     // Colour and specular in 32-bit lanes, B G R A. The interpolants stay within 0..255 in
     // 16.16 (InitSpan's rule), so a logical shift of each lane gives the channel; the
     // specular's alpha lane is zero, so the saturating add leaves alpha alone.
-    __m128i color, dColor, spec, dSpec;
-    if (!ColorSetup(p, y, x0, x1, color, dColor, spec, dSpec)) {
+    __m128i color, dColor, specular, dSpec;
+    if (!ColorSetup(p, y, x0, x1, color, dColor, specular, dSpec)) {
         SpanInterp s;
         InitSpan(p, y, x0, x1, s);
         color = _mm_set_epi32(s.c[3], s.c[0], s.c[1], s.c[2]);
         dColor = _mm_set_epi32(s.dc[3], s.dc[0], s.dc[1], s.dc[2]);
-        spec = _mm_set_epi32(0, s.c[4], s.c[5], s.c[6]);
+        specular = _mm_set_epi32(0, s.c[4], s.c[5], s.c[6]);
         dSpec = _mm_set_epi32(0, s.dc[4], s.dc[5], s.dc[6]);
     }
     const __m128i max255 = _mm_set1_epi16(255);
     auto pixel = [&]() {
         __m128i c = _mm_srli_epi32(color, 16);
         if constexpr (Specular) {
-            c = _mm_min_epi16(_mm_packs_epi32(_mm_add_epi32(c, _mm_srli_epi32(spec, 16)), c), max255);
+            c = _mm_min_epi16(_mm_packs_epi32(_mm_add_epi32(c, _mm_srli_epi32(specular, 16)), c), max255);
         } else {
             c = _mm_packs_epi32(c, c);
         }
@@ -104,7 +104,7 @@ void GouraudDepthSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32
     auto step = [&]() {
         color = _mm_add_epi32(color, dColor);
         if constexpr (Specular) {
-            spec = _mm_add_epi32(spec, dSpec);
+            specular = _mm_add_epi32(specular, dSpec);
         }
     };
 #else
