@@ -70,6 +70,8 @@ function(qm_add_fuzz)
     target_compile_options(${F_NAME} PRIVATE -fsanitize=fuzzer)
     target_link_options(${F_NAME} PRIVATE -fsanitize=fuzzer)
     set_property(GLOBAL APPEND PROPERTY QM_FUZZERS ${F_NAME})
+    # scripts/run-fuzzers finds each target's seed corpus here.
+    file(WRITE ${CMAKE_BINARY_DIR}/fuzz/corpus-of/${F_NAME} "${F_CORPUS}")
   else()
     target_sources(${F_NAME} PRIVATE ${PROJECT_SOURCE_DIR}/fuzz/ReplayMain.cpp)
     add_test(NAME ${F_NAME}_seeds COMMAND ${F_NAME} ${F_CORPUS})
