@@ -44,14 +44,14 @@ struct NodeSpec {
 class ModelBuilder {
 public:
     // Appends a node (no model, child or sibling yet); the first one is the root.
-    uint32_t Node(const NodeSpec& spec = {}) {
+    uint32_t Node(const NodeSpec& shape = {}) {
         m_b.AlignTo(4);
         ModelObject o{};
-        o.flags = spec.flags;
+        o.flags = shape.flags;
         for (int i = 0; i < 3; ++i) {
-            o.position[i] = spec.position[i];
-            o.rotation[i] = spec.rotation[i];
-            o.scale[i] = spec.scale[i];
+            o.position[i] = shape.position[i];
+            o.rotation[i] = shape.rotation[i];
+            o.scale[i] = shape.scale[i];
         }
         const uint32_t at = m_b.AppendRecord(o);
         m_b.MarkPointer(at + 4);

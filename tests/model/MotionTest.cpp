@@ -29,9 +29,9 @@ std::vector<float> Sample(const std::vector<VectorKey>& keys, int32_t count, flo
 }
 
 // A one-node model whose vertex chunk writes (1, 0, 0) and (0, 0, 0) into entries 0 and 1.
-BodyImage ProbeModel(const NodeSpec& spec = {}) {
+BodyImage ProbeModel(const NodeSpec& shape = {}) {
     ModelBuilder m;
-    const uint32_t node = m.Node(spec);
+    const uint32_t node = m.Node(shape);
     const uint32_t list = m.StartList();
     m.VertexChunk(0x24, 0, 0, {{1, 0, 0}, {0, 0, 0}});
     m.EndVertices();
@@ -200,11 +200,11 @@ TEST(MotionLayout, NullListsAndNullMotionDrawTheStoredPose) {
 TEST(MotionBounds, NodesPastTheTableKeepTheirStoredPose) {
     Library lib;
     ModelBuilder m;
-    NodeSpec spec;
-    spec.position[0] = 1;
+    NodeSpec shape;
+    shape.position[0] = 1;
     uint32_t previous = 0;
     for (int i = 0; i < 3; ++i) {
-        const uint32_t node = m.Node(spec);
+        const uint32_t node = m.Node(shape);
         const uint32_t list = m.StartList();
         m.VertexChunk(0x24, 0, static_cast<uint16_t>(i), {{0, 0, 0}});
         m.EndVertices();

@@ -86,9 +86,9 @@ inline SampleAsset TwoBoneArm() {
 inline SampleAsset Figure() {
     ModelBuilder m;
     std::vector<uint32_t> nodes;
-    NodeSpec spec;
-    spec.flags = 0x2035;
-    nodes.push_back(m.Node(spec));
+    NodeSpec shape;
+    shape.flags = 0x2035;
+    nodes.push_back(m.Node(shape));
     // Four limbs of eight bones below the root: 1 + 4 x 8 = 33 nodes; a limb is a chain of
     // two, then three, then three (at most 7 levels).
     std::vector<uint32_t> limbStarts;

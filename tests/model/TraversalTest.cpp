@@ -15,8 +15,8 @@ namespace {
 void Poke(BodyImage& image, uint32_t offset, uint32_t value) { std::memcpy(image.Data() + offset, &value, 4); }
 
 // A node whose model writes the point (px, py, pz) into work entry `entry`.
-uint32_t PointNode(ModelBuilder& m, const NodeSpec& spec, uint16_t entry, float px = 1, float py = 0, float pz = 0) {
-    const uint32_t node = m.Node(spec);
+uint32_t PointNode(ModelBuilder& m, const NodeSpec& shape, uint16_t entry, float px = 1, float py = 0, float pz = 0) {
+    const uint32_t node = m.Node(shape);
     const uint32_t list = m.StartList();
     m.VertexChunk(0x24, 0, entry, {{px, py, pz}});
     m.EndVertices();
@@ -120,9 +120,9 @@ TEST(NodeTransform, AngleUnitIsSixPointTwoEightPerTurn) {
 TEST(NodeTransform, QuarterTurnAboutYTakesXToMinusZ) {
     Library lib;
     ModelBuilder m;
-    NodeSpec spec;
-    spec.rotation[1] = 0x4000;
-    PointNode(m, spec, 0);
+    NodeSpec shape;
+    shape.rotation[1] = 0x4000;
+    PointNode(m, shape, 0);
     BodyImage model = m.Finish();
     ASSERT_EQ(mdlDrawMotion(model.Body(), {}, 0.0f), 0);
     ExpectNear(lib.Entry(0).position, 0.0008f, 0.0f, -1.0f, 2e-4f);
@@ -134,11 +134,11 @@ TEST(NodeTransform, RotationOrderFollowsFlagBitFive) {
     Library lib;
     for (uint32_t flags : {0u, 0x20u}) {
         ModelBuilder m;
-        NodeSpec spec;
-        spec.flags = flags;
-        spec.rotation[0] = 0x4000;
-        spec.rotation[2] = 0x4000;
-        PointNode(m, spec, 0, 0, 1, 0);
+        NodeSpec shape;
+        shape.flags = flags;
+        shape.rotation[0] = 0x4000;
+        shape.rotation[2] = 0x4000;
+        PointNode(m, shape, 0, 0, 1, 0);
         BodyImage model = m.Finish();
         ASSERT_EQ(mdlDrawMotion(model.Body(), {}, 0.0f), 0);
         if (flags == 0)

@@ -26,8 +26,8 @@ struct OneNode {
     uint32_t node;
     uint32_t list;
     // The list comes last in the body, so a list without an end runs into the body end.
-    explicit OneNode(const NodeSpec& spec = {}) {
-        node = m.Node(spec);
+    explicit OneNode(const NodeSpec& shape = {}) {
+        node = m.Node(shape);
         m.Model(node, m.Raw().Size() + static_cast<uint32_t>(sizeof(ChunkModel)), 0);
         list = m.StartList();
     }
@@ -45,10 +45,10 @@ void Fill(Library& lib, float value) {
 
 TEST(VertexChunks, PositionTypesWriteTransformedPointsAndTheConstantNormal) {
     Library lib;
-    NodeSpec spec;
-    spec.position[0] = 1;
-    spec.rotation[2] = 0x4000;
-    OneNode one(spec);
+    NodeSpec shape;
+    shape.position[0] = 1;
+    shape.rotation[2] = 0x4000;
+    OneNode one(shape);
     one.m.VertexChunk(0x24, 0, 4, {{1, 0, 0}, {0, 2, 0}});
     one.m.VertexChunk(0x30, 0, 6, {{1, 0, 0}, {0, 2, 0}});
     BodyImage model = one.Finish();
@@ -69,10 +69,10 @@ TEST(VertexChunks, PositionTypesWriteTransformedPointsAndTheConstantNormal) {
 
 TEST(VertexChunks, NormalTypeRotatesAndNormalisesNormals) {
     Library lib;
-    NodeSpec spec;
-    spec.rotation[1] = 0x4000;
-    spec.scale[0] = spec.scale[1] = spec.scale[2] = 4;
-    OneNode one(spec);
+    NodeSpec shape;
+    shape.rotation[1] = 0x4000;
+    shape.scale[0] = shape.scale[1] = shape.scale[2] = 4;
+    OneNode one(shape);
     one.m.VertexChunk(0x29, 0x80, 0, {{0, 0, 1, 3, 0, 0}});
     BodyImage model = one.Finish();
     ASSERT_EQ(mdlDrawMotion(model.Body(), {}, 0), 0);
