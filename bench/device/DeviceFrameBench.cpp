@@ -8,6 +8,7 @@
 //
 // Usage: device_frame_bench [frames]
 #include "bench/support/AllocationCounter.h"
+#include "bench/support/SquaresScene.h"
 #include "math/Matrix4.h"
 #include "platform/d3d/d3d.h"
 #include "platform/ddraw/Machine.h"
@@ -184,23 +185,9 @@ struct Scene {
         MatrixTranslation(&view, 0.0f, -0.6f, -5.0f);
         projection = ToD3D(proj);
         camera = ToD3D(view);
-        auto square = [](D3DLVERTEX* q, D3DCOLOR c, float x0, float y0, float z0, float x1, float y1, float z1, bool upright) {
-            if (upright) {
-                q[0] = Vtx(x0, y1, z0, c, 0, 1);
-                q[1] = Vtx(x1, y1, z0, c, 1, 1);
-                q[2] = Vtx(x1, y0, z0, c, 1, 0);
-                q[3] = Vtx(x0, y0, z0, c, 0, 0);
-            } else {
-                q[0] = Vtx(x0, y0, z0, c, 0, 1);
-                q[1] = Vtx(x1, y0, z0, c, 1, 1);
-                q[2] = Vtx(x1, y0, z1, c, 1, 0);
-                q[3] = Vtx(x0, y0, z1, c, 0, 0);
-            }
-        };
-        square(floor, 0xFFFFFFFFu, -3, 0, -3, 3, 0, 3, false);
-        square(lower, 0x80808080u, -3, -0.5f, -3, 3, -0.5f, 3, false);
-        square(left, 0xFFFFFFFFu, -2, 0, -2, 0, 2, -2, true);
-        square(right, 0xFFFFFFFFu, 0, 0, -2, 2, 2, -2, true);
+        BuildSquares(floor, lower, left, right, [](float px, float py, float pz, uint32_t c, float u, float v) {
+            return Vtx(px, py, pz, c, u, v);
+        });
     }
 
     ~Scene() {
