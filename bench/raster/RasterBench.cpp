@@ -5,7 +5,8 @@
 // Each frame is timed on its own; the median over many frames is reported, with the number of
 // heap allocations made inside the timed frames (expected 0).
 //
-// Usage: raster_bench [frames] [scenes, e.g. "abc" (default) or "b"]
+// Usage: raster_bench [frames] [scenes: any of "abcsg", default all; s = the SSE2 baseline
+// loops, g = the generic path]
 #include "bench/support/AllocationCounter.h"
 #include "bench/support/SquaresScene.h"
 #include "platform/d3d/raster/Raster.h"
@@ -222,7 +223,7 @@ void Measure(const char* name, int frames, Frame& f, Fn&& frame)
 int main(int argc, char** argv)
 {
     const int frames = argc > 1 ? std::max(10, std::atoi(argv[1])) : 400;
-    const std::string which = argc > 2 ? argv[2] : "abcg";
+    const std::string which = argc > 2 ? argv[2] : "abcsg";
     auto want = [&](char c) { return which.find(c) != std::string::npos; };
     Frame f;
     const StripScene strips;
@@ -235,7 +236,14 @@ int main(int argc, char** argv)
         strips.Draw(f);
         squares.Draw(f);
     });
-    f.scratch.forceGenericPath = true;
+    f.scratch.spanPath = raster::SpanPath::Baseline;
+    if (want('s')) Measure("(b) with the SSE2 baseline loops", frames, f, [&] { squares.Draw(f); });
+    if (want('s')) Measure("(c) with the SSE2 baseline loops", frames, f, [&] {
+        Clear(f);
+        strips.Draw(f);
+        squares.Draw(f);
+    });
+    f.scratch.spanPath = raster::SpanPath::Generic;
     if (want('g')) Measure("(c) with the generic span path", frames / 4 + 10, f, [&] {
         Clear(f);
         strips.Draw(f);

@@ -24,11 +24,11 @@ LVertex Vtx(float x, float y, float z, uint32_t color, float tu, float tv)
     return v;
 }
 
-png::Image RenderSquares(bool forceGeneric)
+png::Image RenderSquares(SpanPath path)
 {
     const int w = 160, h = 120;
     Canvas c(w, h);
-    c.scratch.forceGenericPath = forceGeneric;
+    c.scratch.spanPath = path;
     FillColor(c.Target(), 0, 0, w, h, 0x00FFFFFFu);
     // Texture: graded alpha with round holes, colours varying across it.
     std::vector<uint32_t> texels(64 * 64);
@@ -107,8 +107,9 @@ png::Image RenderSquares(bool forceGeneric)
 
 TEST(FrameImage, TranslucentSquaresOverAStripMatchTheGoldenImage)
 {
-    const png::Image img = RenderSquares(false);
+    const png::Image img = RenderSquares(SpanPath::Fastest);
     EXPECT_TRUE(golden::MatchesGolden(img, "tests/raster/golden/squares.png"));
-    // The generic path draws the very same picture.
-    EXPECT_EQ(RenderSquares(true).pixels, img.pixels);
+    // The baseline loops and the generic path draw the very same picture.
+    EXPECT_EQ(RenderSquares(SpanPath::Baseline).pixels, img.pixels);
+    EXPECT_EQ(RenderSquares(SpanPath::Generic).pixels, img.pixels);
 }

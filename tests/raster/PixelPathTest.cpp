@@ -274,11 +274,11 @@ struct SceneVariant {
 };
 
 // A scene touching the specialised paths: Gouraud + depth, then textured translucent squares.
-std::vector<uint8_t> RenderScene(bool generic, bool linear, bool perspective, SceneVariant sv = {})
+std::vector<uint8_t> RenderScene(SpanPath path, bool linear, bool perspective, SceneVariant sv = {})
 {
     Canvas c(48, 40, sv.targetAlpha ? PixelLayout{32, 0xFF0000u, 0xFF00u, 0xFFu, 0xFF000000u}
                                     : PixelLayout{});
-    c.scratch.forceGenericPath = generic;
+    c.scratch.spanPath = path;
     States st;
     st.cullMode = kCullNone;
     st.zEnable = true;
@@ -344,8 +344,11 @@ TEST(SpecialisedPaths, GiveTheSamePixelsAsTheGenericPath)
 {
     for (bool linear : {false, true}) {
         for (bool perspective : {false, true}) {
-            EXPECT_EQ(RenderScene(false, linear, perspective), RenderScene(true, linear, perspective))
+            const auto generic = RenderScene(SpanPath::Generic, linear, perspective);
+            EXPECT_EQ(RenderScene(SpanPath::Fastest, linear, perspective), generic)
                 << "linear " << linear << " perspective " << perspective;
+            EXPECT_EQ(RenderScene(SpanPath::Baseline, linear, perspective), generic)
+                << "baseline, linear " << linear << " perspective " << perspective;
         }
     }
 }
@@ -362,14 +365,15 @@ TEST(SpecialisedPaths, AgreeWithTheGenericPathForEveryStateTheyHandle)
         sv.zEnable = bits & 32;
         sv.targetAlpha = bits & 64;
         const bool linear = (bits % 3) != 0;
-        EXPECT_EQ(RenderScene(false, linear, true, sv), RenderScene(true, linear, true, sv))
-            << "variant " << bits;
+        const auto generic = RenderScene(SpanPath::Generic, linear, true, sv);
+        EXPECT_EQ(RenderScene(SpanPath::Fastest, linear, true, sv), generic) << "variant " << bits;
+        EXPECT_EQ(RenderScene(SpanPath::Baseline, linear, true, sv), generic) << "baseline, variant " << bits;
     }
 }
 
 TEST(Determinism, SameCallsGiveTheSameBytes)
 {
-    EXPECT_EQ(RenderScene(false, true, true), RenderScene(false, true, true));
+    EXPECT_EQ(RenderScene(SpanPath::Fastest, true, true), RenderScene(SpanPath::Fastest, true, true));
 }
 
 TEST(Statistics, FragmentCounterCountsCoveredPixels)

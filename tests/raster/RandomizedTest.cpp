@@ -138,22 +138,24 @@ TEST(RandomDraws, SpecialisedLoopsAgreeWithTheGenericPath)
     Texture tex(32, 16, texels);
     for (int scene = 0; scene < 60; ++scene) {
         const uint32_t seed = r.U32();
-        std::vector<uint8_t> images[2];
-        for (int generic = 0; generic < 2; ++generic) {
+        const SpanPath paths[3] = {SpanPath::Generic, SpanPath::Baseline, SpanPath::Fastest};
+        std::vector<uint8_t> images[3];
+        for (int path = 0; path < 3; ++path) {
             Rng local;
             local.engine.seed(seed);
             Canvas c(37, 29, local.Below(2) ? PixelLayout{} : PixelLayout{32, 0xFF0000u, 0xFF00u, 0xFFu, 0xFF000000u});
-            c.scratch.forceGenericPath = generic != 0;
+            c.scratch.spanPath = paths[path];
             for (int draw = 0; draw < 8; ++draw) {
                 const States st = RandomStates(local, &tex.image, true);
                 std::vector<LVertex> v(3 + local.Below(6));
                 for (LVertex& x : v) x = RandomVertex(local, false);
                 c.Draw(st, kPrimTriangleStrip + local.Below(2), v);
             }
-            images[generic] = c.storage;
-            images[generic].insert(images[generic].end(), reinterpret_cast<const uint8_t*>(c.depth.data()),
+            images[path] = c.storage;
+            images[path].insert(images[path].end(), reinterpret_cast<const uint8_t*>(c.depth.data()),
                                    reinterpret_cast<const uint8_t*>(c.depth.data() + c.depth.size()));
         }
-        EXPECT_EQ(images[0], images[1]) << "scene " << scene;
+        EXPECT_EQ(images[1], images[0]) << "baseline, scene " << scene;
+        EXPECT_EQ(images[2], images[0]) << "fastest, scene " << scene;
     }
 }

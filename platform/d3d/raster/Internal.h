@@ -126,7 +126,7 @@ uint32_t ClipCode(const ClipVertex& c);
 // Pixel stage.
 bool BuildPixelContext(const ColorTarget& target, const DepthTarget& depth, const Viewport& vp,
                        const States& states, PixelContext& ctx);
-SpanFn SelectSpan(const PixelContext& ctx, bool forceGeneric);
+SpanFn SelectSpan(const PixelContext& ctx, SpanPath path);
 // Shades one fragment with the generic path (lines and points use it).
 void ShadePixel(const PixelContext& ctx, int32_t x, int32_t y, float z, float invW, float u,
                 float v, const float color[4], const float specular[3]);

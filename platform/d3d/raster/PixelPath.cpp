@@ -1,5 +1,6 @@
 // Per-pixel stage, generic form: texture, texture blend, specular, alpha test, depth test,
 // alpha blend and write-out for any state and any pixel format.
+#include "platform/d3d/raster/FastSpans.h"
 #include "platform/d3d/raster/PixelMath.h"
 
 #include <cstring>
@@ -217,8 +218,6 @@ void GenericSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x0
 
 }  // namespace
 
-SpanFn SelectFastSpan(const PixelContext& ctx);
-
 bool BuildPixelContext(const ColorTarget& target, const DepthTarget& depth, const Viewport& vp,
                        const States& st, PixelContext& ctx)
 {
@@ -300,12 +299,10 @@ bool BuildPixelContext(const ColorTarget& target, const DepthTarget& depth, cons
     return true;
 }
 
-SpanFn SelectSpan(const PixelContext& ctx, bool forceGeneric)
+SpanFn SelectSpan(const PixelContext& ctx, SpanPath path)
 {
-    if (!forceGeneric) {
-        if (SpanFn fast = SelectFastSpan(ctx)) {
-            return fast;
-        }
+    if (SpanFn fast = SelectFastSpan(ctx, path)) {
+        return fast;
     }
     return &GenericSpan;
 }

@@ -144,7 +144,7 @@ bool DrawLVertices(const ColorTarget& target, const DepthTarget& depth, const Vi
         return true;
     }
     ctx.fragments = &scratch.fragments;
-    const SpanFn span = SelectSpan(ctx, scratch.forceGenericPath);
+    const SpanFn span = SelectSpan(ctx, scratch.spanPath);
 
     // Grows only: a steady frame reuses the same buffers. A call too large to buffer draws
     // nothing rather than throwing through the device.

@@ -125,6 +125,10 @@ struct ScreenVertex {
     float u, v;
 };
 
+// Which span loops may run: the fastest the processor allows, only the SSE2 baseline ones, or
+// only the generic per-pixel path. Every choice gives the same pixels; tests compare them.
+enum class SpanPath : uint8_t { Fastest, Baseline, Generic };
+
 // Per-device scratch memory, reused across calls; grows only when a call needs more, so a
 // steady frame allocates nothing.
 class Scratch {
@@ -134,7 +138,7 @@ public:
     std::vector<uint32_t> codes;       // per vertex: outside-plane bits, not-finite, not-mapped
     uint64_t fragments = 0;            // pixels covered by primitives since the last reset
                                        // (before depth and alpha tests; fill-rate stats)
-    bool forceGenericPath = false;     // tests: bypass the specialised span loops
+    SpanPath spanPath = SpanPath::Fastest;
     void resetStats() { fragments = 0; }
 };
 

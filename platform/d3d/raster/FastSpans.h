@@ -1,0 +1,19 @@
+// The specialised span loops: one per combination of the states the program draws with, each
+// giving exactly the pixels of the generic path. SelectFastSpan picks one for a draw call's
+// states, or none when the generic path must run.
+#pragma once
+
+#include "platform/d3d/raster/Internal.h"
+
+namespace raster::detail {
+
+// The span loops for the given states (see each file for the states covered).
+SpanFn GouraudSpanFor(bool specular, bool alphaTest, bool blend);
+SpanFn TexturedSpanFor(bool linear, bool blend, bool alphaTest, bool specular);
+// The same loops written for AVX2; only called when the processor has it.
+SpanFn TexturedSpanForAvx2(bool linear, bool blend, bool alphaTest, bool specular);
+
+// The fastest loop `path` allows for the states, or null for the generic path.
+SpanFn SelectFastSpan(const PixelContext& ctx, SpanPath path);
+
+}  // namespace raster::detail

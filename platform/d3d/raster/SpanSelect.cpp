@@ -1,0 +1,73 @@
+// Picks the specialised span loop for a draw call's states, and the instruction set it runs on.
+#include "platform/d3d/raster/FastSpans.h"
+
+#include <cstdint>
+
+namespace raster::detail {
+
+namespace {
+
+bool IsTarget8888(const PixelLayout& l)
+{
+    return l.bitsPerPixel == 32 && l.rMask == 0x00FF0000u && l.gMask == 0x0000FF00u &&
+           l.bMask == 0x000000FFu && (l.aMask == 0 || l.aMask == 0xFF000000u);
+}
+
+bool IsPowerOfTwo(int32_t v) { return v > 0 && (v & (v - 1)) == 0; }
+
+bool HasAvx2()
+{
+#if defined(QM_RASTER_AVX2) && (defined(__GNUC__) || defined(__clang__))
+    static const bool has = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+    return has;
+#else
+    return false;
+#endif
+}
+
+}  // namespace
+
+SpanFn SelectFastSpan(const PixelContext& ctx, SpanPath path)
+{
+    if (path == SpanPath::Generic) {
+        return nullptr;
+    }
+    // The loops address pixels, depths and texels as whole words: they need aligned rows.
+    const bool colorAligned = (reinterpret_cast<uintptr_t>(ctx.colorBase) % 4) == 0 && ctx.colorPitch % 4 == 0;
+    const bool depthAligned = !ctx.zTest || ((reinterpret_cast<uintptr_t>(ctx.depthBase) % 2) == 0 &&
+                                             ctx.depthPitch % 2 == 0);
+    if (!IsTarget8888(ctx.colorLayout) || !colorAligned || !depthAligned) {
+        return nullptr;
+    }
+    if (ctx.texels == nullptr) {
+        const bool alphaTest = ctx.alphaTest && ctx.alphaFunc != kCmpAlways;
+        const bool blend = ctx.blend && !(ctx.srcBlend == kBlendOne && ctx.destBlend == kBlendZero);
+        if (!ctx.zTest || ctx.zFunc != kCmpLessEqual || (alphaTest && ctx.alphaFunc != kCmpGreater) ||
+            (blend && !(ctx.srcBlend == kBlendSrcAlpha && ctx.destBlend == kBlendInvSrcAlpha))) {
+            return nullptr;
+        }
+        return GouraudSpanFor(ctx.specular, alphaTest, blend);
+    }
+    const bool texOk = ctx.texIsArgb8888 && IsPowerOfTwo(ctx.texWidth) &&
+                       IsPowerOfTwo(ctx.texHeight) && ctx.texPitch % 4 == 0 &&
+                       (reinterpret_cast<uintptr_t>(ctx.texels) % 4) == 0 &&
+                       ctx.addressU == kAddressWrap && ctx.addressV == kAddressWrap &&
+                       ctx.magLinear == ctx.minLinear && ctx.texBlend == kTBlendModulate;
+    const bool stateOk = (!ctx.zTest || ctx.zFunc == kCmpLessEqual) &&
+                         (!ctx.alphaTest || ctx.alphaFunc == kCmpGreater) &&
+                         (!ctx.blend || (ctx.srcBlend == kBlendSrcAlpha &&
+                                         ctx.destBlend == kBlendInvSrcAlpha));
+    if (!texOk || !stateOk) {
+        return nullptr;
+    }
+    // Texel indices are computed in 32 bits.
+    if (int64_t(ctx.texPitch / 4) * ctx.texHeight > int64_t(INT32_MAX)) {
+        return nullptr;
+    }
+    if (path == SpanPath::Fastest && HasAvx2()) {
+        return TexturedSpanForAvx2(ctx.magLinear, ctx.blend, ctx.alphaTest, ctx.specular);
+    }
+    return TexturedSpanFor(ctx.magLinear, ctx.blend, ctx.alphaTest, ctx.specular);
+}
+
+}  // namespace raster::detail
