@@ -53,6 +53,40 @@ inline bool SteppedCoords(int64_t anchor, int64_t step, __m256i& out)
     return true;
 }
 
+// TexWalker::Exact at the pixels first, first + 8, ..., first + 56 (each at most the span's
+// last pixel), eight at a time with the same float operations, into 24-fraction-bit values.
+inline void ExactEnds(const TexWalker& tw, int32_t first, int64_t* outS, int64_t* outT)
+{
+    const __m256i index = _mm256_min_epi32(
+        _mm256_add_epi32(_mm256_set1_epi32(first), _mm256_setr_epi32(0, 8, 16, 24, 32, 40, 48, 56)),
+        _mm256_set1_epi32(tw.n - 1));
+    const __m256 fi = _mm256_cvtepi32_ps(index);
+    __m256 u = _mm256_add_ps(_mm256_set1_ps(tw.u0), _mm256_mul_ps(fi, _mm256_set1_ps(tw.du)));
+    __m256 v = _mm256_add_ps(_mm256_set1_ps(tw.v0), _mm256_mul_ps(fi, _mm256_set1_ps(tw.dv)));
+    if (tw.perspective) {
+        const __m256 w = _mm256_add_ps(_mm256_set1_ps(tw.w0), _mm256_mul_ps(fi, _mm256_set1_ps(tw.dw)));
+        // w > min ? w : min, NaN included (max returns its second operand when unordered).
+        const __m256 r = _mm256_div_ps(_mm256_set1_ps(1.0f), _mm256_max_ps(w, _mm256_set1_ps(kMinInvW)));
+        u = _mm256_mul_ps(u, r);
+        v = _mm256_mul_ps(v, r);
+    }
+    // TexelFixed24: clamped (NaN to the low end), scaled exactly by 2^24, truncated to int64 via
+    // doubles (exact: every value is an integer below 2^47).
+    auto fixed24 = [](__m256 c, int32_t size, int64_t* out) {
+        __m256 t = _mm256_sub_ps(_mm256_mul_ps(c, _mm256_set1_ps(float(size))), _mm256_set1_ps(0.5f));
+        t = _mm256_min_ps(_mm256_max_ps(t, _mm256_set1_ps(-kMaxTexelCoord)), _mm256_set1_ps(kMaxTexelCoord));
+        t = _mm256_round_ps(_mm256_mul_ps(t, _mm256_set1_ps(16777216.0f)), _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
+        const __m256d magic = _mm256_set1_pd(6755399441055744.0);  // 2^52 + 2^51
+        const __m256i magicBits = _mm256_castpd_si256(magic);
+        const __m256d lo = _mm256_add_pd(_mm256_cvtps_pd(_mm256_castps256_ps128(t)), magic);
+        const __m256d hi = _mm256_add_pd(_mm256_cvtps_pd(_mm256_extractf128_ps(t, 1)), magic);
+        _mm256_store_si256(reinterpret_cast<__m256i*>(out), _mm256_sub_epi64(_mm256_castpd_si256(lo), magicBits));
+        _mm256_store_si256(reinterpret_cast<__m256i*>(out + 4), _mm256_sub_epi64(_mm256_castpd_si256(hi), magicBits));
+    };
+    fixed24(u, tw.width, outS);
+    fixed24(v, tw.height, outT);
+}
+
 template <bool Linear, bool Blend, bool AlphaTest, bool Specular>
 void TexturedSpanAvx2(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x0, int32_t x1)
 {
@@ -108,6 +142,14 @@ void TexturedSpanAvx2(const PixelContext& ctx, const Planes& p, int32_t y, int32
     const __m256i alphaRef = _mm256_set1_epi32(int(ctx.alphaRef));
     const bool zWrite = ctx.zWrite;
 
+    // A constant white vertex colour modulates nothing (255 t / 255 = t), and a zero specular
+    // adds nothing: such spans (most of a textured scene's) skip that work.
+    auto channel = [&](int k) { return uint32_t(s.c[k]) >> 16; };
+    const bool constantColor = s.dc[0] == 0 && s.dc[1] == 0 && s.dc[2] == 0 && s.dc[3] == 0;
+    const bool modulate = !(constantColor && channel(0) == 255 && channel(1) == 255 &&
+                            channel(2) == 255 && (texAlpha || channel(3) == 255));
+    const bool addSpecular = Specular && !(channel(4) == 0 && channel(5) == 0 && channel(6) == 0 &&
+                                           s.dc[4] == 0 && s.dc[5] == 0 && s.dc[6] == 0);
     // Vertex colour and specular, 16.16 in 32-bit lanes B G R A; one register holds pixels
     // k and k + 4 of the group in its two halves.
     const __m128i c0 = _mm_set_epi32(s.c[3], s.c[0], s.c[1], s.c[2]);
@@ -138,15 +180,19 @@ void TexturedSpanAvx2(const PixelContext& ctx, const Planes& p, int32_t y, int32
 
     int64_t anchorS = 0, anchorT = 0;  // exact coordinates at the group's first pixel
     tw.Exact(0, anchorS, anchorT);
+    alignas(32) int64_t endsS[8], endsT[8];  // exact coordinates at the ends of eight groups
     alignas(32) int32_t scalarS[8], scalarT[8];
     for (int32_t g = 0; g < n; g += 8) {
         const int32_t count = std::min<int32_t>(8, n - g);
+        const int32_t slot = (g >> 3) & 7;
+        if (slot == 0) {
+            ExactEnds(tw, g + 8, endsS, endsT);
+        }
         // Texture coordinates: exact every eight pixels and at the span's last pixel, stepped in
         // between, as TexWalker does.
         __m256i S, T;
+        const int64_t endS = endsS[slot], endT = endsT[slot];
         if (g + 8 <= n - 1) {
-            int64_t endS, endT;
-            tw.Exact(g + 8, endS, endT);
             const int64_t ds = (endS - anchorS) / 8, dt = (endT - anchorT) / 8;
             if (!SteppedCoords(anchorS, ds, S) || !SteppedCoords(anchorT, dt, T)) {
                 for (int j = 0; j < 8; ++j) {
@@ -159,14 +205,10 @@ void TexturedSpanAvx2(const PixelContext& ctx, const Planes& p, int32_t y, int32
             anchorS = endS;
             anchorT = endT;
         } else {
-            // The last group: stepped up to the last pixel, which is exact.
+            // The last group: stepped up to the last pixel, which is exact (its end).
             const int32_t len = n - 1 - g;
-            int64_t endS = anchorS, endT = anchorT, ds = 0, dt = 0;
-            if (len > 0) {
-                tw.Exact(n - 1, endS, endT);
-                ds = (endS - anchorS) / len;
-                dt = (endT - anchorT) / len;
-            }
+            const int64_t ds = len > 0 ? (endS - anchorS) / len : 0;
+            const int64_t dt = len > 0 ? (endT - anchorT) / len : 0;
             for (int j = 0; j < 8; ++j) {
                 scalarS[j] = int32_t((j < len ? anchorS + j * ds : endS) >> 16);
                 scalarT[j] = int32_t((j < len ? anchorT + j * dt : endT) >> 16);
@@ -263,14 +305,17 @@ void TexturedSpanAvx2(const PixelContext& ctx, const Planes& p, int32_t y, int32
             }
 
             // MODULATE by the vertex colour, then the specular added and clamped.
-            const __m256i color15 = _mm256_add_epi32(color04, dColor);
-            const __m256i color26 = _mm256_add_epi32(color15, dColor);
-            const __m256i color37 = _mm256_add_epi32(color26, dColor);
-            __m256i vcLo, vcHi;
-            lanes16(color04, color15, color26, color37, vcLo, vcHi);
-            __m256i cLo = Div255x16(_mm256_mullo_epi16(tLo, _mm256_or_si256(vcLo, vertexAlphaOr)));
-            __m256i cHi = Div255x16(_mm256_mullo_epi16(tHi, _mm256_or_si256(vcHi, vertexAlphaOr)));
-            if constexpr (Specular) {
+            __m256i cLo = tLo, cHi = tHi;
+            if (modulate) {
+                const __m256i color15 = _mm256_add_epi32(color04, dColor);
+                const __m256i color26 = _mm256_add_epi32(color15, dColor);
+                const __m256i color37 = _mm256_add_epi32(color26, dColor);
+                __m256i vcLo, vcHi;
+                lanes16(color04, color15, color26, color37, vcLo, vcHi);
+                cLo = Div255x16(_mm256_mullo_epi16(tLo, _mm256_or_si256(vcLo, vertexAlphaOr)));
+                cHi = Div255x16(_mm256_mullo_epi16(tHi, _mm256_or_si256(vcHi, vertexAlphaOr)));
+            }
+            if (Specular && addSpecular) {
                 const __m256i spec15 = _mm256_add_epi32(spec04, dSpec);
                 const __m256i spec26 = _mm256_add_epi32(spec15, dSpec);
                 const __m256i spec37 = _mm256_add_epi32(spec26, dSpec);
