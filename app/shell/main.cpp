@@ -1,4 +1,5 @@
 // quillmote: the viewer's entry on the Qt window backend.
+#include "app/shell/StartupMemory.h"
 #include "app/shell/ViewerApp.h"
 #include "platform/win/qt/QtBackend.h"
 
@@ -46,6 +47,8 @@ double SecondsSinceStart() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // First, so that everything the start-up allocates lands on huge pages.
+    ReserveHeapOnHugePages(size_t{16} << 20);
     if (!QtDisplayAvailable()) {
         std::fprintf(stderr,
                      "quillmote: no display (DISPLAY/WAYLAND_DISPLAY not set); try: xvfb-run build/bin/quillmote\n");

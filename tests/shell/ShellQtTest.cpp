@@ -1,7 +1,9 @@
 // The viewer's shell on the Qt backend (offscreen): real widgets, real events.
 #include "app/shell/MainFrame.h"
 #include "app/shell/ViewerApp.h"
+#include "platform/win/Resources.h"
 #include "platform/win/qt/QtBackend.h"
+#include "resources/shell/ShellResources.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -9,6 +11,7 @@
 #include <QDialog>
 #include <QFontInfo>
 #include <QGuiApplication>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMainWindow>
@@ -109,6 +112,19 @@ std::unique_ptr<WindowBackend> ShellQtTest::backend;
 TEST_F(ShellQtTest, WindowTitleIsQuillmoteAndTheWindowHasTheProgramIcon) {
     EXPECT_EQ(window->windowTitle(), QString("quillmote"));
     EXPECT_FALSE(window->windowIcon().isNull());
+}
+
+TEST_F(ShellQtTest, TheWindowIconHasEveryPixelOfTheProgramIconAsTheToolkitReadsIt) {
+    HRSRC found = FindResourceA(nullptr, MAKEINTRESOURCEA(IDR_MAINFRAME), RT_GROUP_ICON);
+    ASSERT_NE(found, nullptr);
+    const auto* bytes = static_cast<const uchar*>(LockResource(LoadResource(nullptr, found)));
+    const QImage expected = QImage::fromData(bytes, static_cast<qsizetype>(SizeofResource(nullptr, found)), "PNG");
+    ASSERT_FALSE(expected.isNull());
+    const QImage shown = window->windowIcon().pixmap(expected.size()).toImage();
+    ASSERT_EQ(shown.size(), expected.size());
+    // A pixmap keeps premultiplied pixels: compare in that form.
+    EXPECT_EQ(shown.convertToFormat(QImage::Format_ARGB32_Premultiplied),
+              expected.convertToFormat(QImage::Format_ARGB32_Premultiplied));
 }
 
 TEST_F(ShellQtTest, MenusShowEveryTextAndAcceleratorAsWritten) {
