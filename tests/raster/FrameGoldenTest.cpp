@@ -109,7 +109,8 @@ TEST(FrameImage, TranslucentSquaresOverAStripMatchTheGoldenImage)
 {
     const png::Image img = RenderSquares(SpanPath::Fastest);
     EXPECT_TRUE(golden::MatchesGolden(img, "tests/raster/golden/squares.png"));
-    // The baseline loops and the generic path draw the very same picture.
+    // The narrower loops and the generic path draw the very same picture.
+    EXPECT_EQ(RenderSquares(SpanPath::Avx2).pixels, img.pixels);
     EXPECT_EQ(RenderSquares(SpanPath::Baseline).pixels, img.pixels);
     EXPECT_EQ(RenderSquares(SpanPath::Generic).pixels, img.pixels);
 }

@@ -347,6 +347,8 @@ TEST(SpecialisedPaths, GiveTheSamePixelsAsTheGenericPath)
             const auto generic = RenderScene(SpanPath::Generic, linear, perspective);
             EXPECT_EQ(RenderScene(SpanPath::Fastest, linear, perspective), generic)
                 << "linear " << linear << " perspective " << perspective;
+            EXPECT_EQ(RenderScene(SpanPath::Avx2, linear, perspective), generic)
+                << "AVX2, linear " << linear << " perspective " << perspective;
             EXPECT_EQ(RenderScene(SpanPath::Baseline, linear, perspective), generic)
                 << "baseline, linear " << linear << " perspective " << perspective;
         }
@@ -367,6 +369,7 @@ TEST(SpecialisedPaths, AgreeWithTheGenericPathForEveryStateTheyHandle)
         const bool linear = (bits % 3) != 0;
         const auto generic = RenderScene(SpanPath::Generic, linear, true, sv);
         EXPECT_EQ(RenderScene(SpanPath::Fastest, linear, true, sv), generic) << "variant " << bits;
+        EXPECT_EQ(RenderScene(SpanPath::Avx2, linear, true, sv), generic) << "AVX2, variant " << bits;
         EXPECT_EQ(RenderScene(SpanPath::Baseline, linear, true, sv), generic) << "baseline, variant " << bits;
     }
 }

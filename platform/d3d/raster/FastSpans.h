@@ -10,8 +10,10 @@ namespace raster::detail {
 // The span loops for the given states (see each file for the states covered).
 SpanFn GouraudSpanFor(bool specular, bool alphaTest, bool blend);
 SpanFn TexturedSpanFor(bool linear, bool blend, bool alphaTest, bool specular);
-// The same loops written for AVX2; only called when the processor has it.
+// The same loops written for AVX2 and for AVX-512 (F, BW, VL, DQ); only called when the
+// processor has that instruction set.
 SpanFn TexturedSpanForAvx2(bool linear, bool blend, bool alphaTest, bool specular);
+SpanFn TexturedSpanForAvx512(bool linear, bool blend, bool alphaTest, bool specular);
 
 // The fastest loop `path` allows for the states, or null for the generic path.
 SpanFn SelectFastSpan(const PixelContext& ctx, SpanPath path);

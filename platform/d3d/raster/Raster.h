@@ -125,9 +125,10 @@ struct ScreenVertex {
     float u, v;
 };
 
-// Which span loops may run: the fastest the processor allows, only the SSE2 baseline ones, or
-// only the generic per-pixel path. Every choice gives the same pixels; tests compare them.
-enum class SpanPath : uint8_t { Fastest, Baseline, Generic };
+// Which span loops may run: the fastest the processor allows, those up to AVX2, only the SSE2
+// baseline ones, or only the generic per-pixel path. Every choice gives the same pixels; tests
+// compare them.
+enum class SpanPath : uint8_t { Fastest, Avx2, Baseline, Generic };
 
 // Per-device scratch memory, reused across calls; grows only when a call needs more, so a
 // steady frame allocates nothing.

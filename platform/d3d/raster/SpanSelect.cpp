@@ -17,8 +17,20 @@ bool IsPowerOfTwo(int32_t v) { return v > 0 && (v & (v - 1)) == 0; }
 
 bool HasAvx2()
 {
-#if defined(QM_RASTER_AVX2) && (defined(__GNUC__) || defined(__clang__))
-    static const bool has = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+#if defined(QM_RASTER_WIDE_SPANS)
+    static const bool has = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi2");
+    return has;
+#else
+    return false;
+#endif
+}
+
+bool HasAvx512()
+{
+#if defined(QM_RASTER_WIDE_SPANS)
+    static const bool has = HasAvx2() && __builtin_cpu_supports("avx512f") &&
+                            __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vl") &&
+                            __builtin_cpu_supports("avx512dq");
     return has;
 #else
     return false;
@@ -64,9 +76,14 @@ SpanFn SelectFastSpan(const PixelContext& ctx, SpanPath path)
     if (int64_t(ctx.texPitch / 4) * ctx.texHeight > int64_t(INT32_MAX)) {
         return nullptr;
     }
-    if (path == SpanPath::Fastest && HasAvx2()) {
+#if defined(QM_RASTER_WIDE_SPANS)
+    if (path == SpanPath::Fastest && HasAvx512()) {
+        return TexturedSpanForAvx512(ctx.magLinear, ctx.blend, ctx.alphaTest, ctx.specular);
+    }
+    if ((path == SpanPath::Fastest || path == SpanPath::Avx2) && HasAvx2()) {
         return TexturedSpanForAvx2(ctx.magLinear, ctx.blend, ctx.alphaTest, ctx.specular);
     }
+#endif
     return TexturedSpanFor(ctx.magLinear, ctx.blend, ctx.alphaTest, ctx.specular);
 }
 

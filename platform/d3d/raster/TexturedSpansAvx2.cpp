@@ -5,9 +5,15 @@
 #include "platform/d3d/raster/FastSpans.h"
 #include "platform/d3d/raster/PixelMath.h"
 
+#include <cstring>
+
+#if defined(QM_RASTER_WIDE_SPANS)
+
 #include <immintrin.h>
 
-#include <cstring>
+// Only the functions below use AVX2; the inline code of the headers above stays baseline.
+#pragma GCC push_options
+#pragma GCC target("avx2,bmi2")
 
 namespace raster::detail {
 
@@ -381,3 +387,7 @@ SpanFn TexturedSpanForAvx2(bool linear, bool blend, bool alphaTest, bool specula
 }
 
 }  // namespace raster::detail
+
+#pragma GCC pop_options
+
+#endif  // QM_RASTER_WIDE_SPANS
