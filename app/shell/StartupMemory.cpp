@@ -48,6 +48,19 @@ HeapReserve Reserve(size_t reserveBytes) {
     if (madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE) != 0) return reserve;
     reserve.begin = begin;
     reserve.end = end;
+    // The free top of the heap starts below `begin`, up to 2 MiB below it depending on where
+    // the system placed the heap. One block that is never used takes that gap, so the blocks
+    // that follow (the surfaces, the window's pixels) start on huge pages; the gap's pages are
+    // never written and cost nothing.
+    const uintptr_t topStart = after - mallinfo2().keepcost;
+    if (topStart < begin && begin - topStart >= 4096) {
+        static void* gap = nullptr;
+        gap = std::malloc(begin - topStart - sizeof(size_t));
+        if (reinterpret_cast<uintptr_t>(gap) != topStart + 2 * sizeof(size_t)) {
+            std::free(gap);  // taken from elsewhere: the gap stays as it was
+            gap = nullptr;
+        }
+    }
     return reserve;
 }
 
