@@ -8,7 +8,6 @@
 namespace raster::detail {
 
 // The span loops for the given states (see each file for the states covered).
-SpanFn GouraudSpanFor(bool specular, bool alphaTest, bool blend);
 SpanFn TexturedSpanFor(bool linear, bool blend, bool alphaTest, bool specular);
 // The same loops written for AVX2 and for AVX-512 (F, BW, VL, DQ); only called when the
 // processor has that instruction set.
@@ -17,5 +16,11 @@ SpanFn TexturedSpanForAvx512(bool linear, bool blend, bool alphaTest, bool specu
 
 // The fastest loop `path` allows for the states, or null for the generic path.
 SpanFn SelectFastSpan(const PixelContext& ctx, SpanPath path);
+
+// Untextured triangles with set-up, rows and spans fused (GouraudTriangle.h), per instruction set.
+TriangleFn GouraudTriangleFor(bool specular, bool alphaTest, bool blend);
+TriangleFn GouraudTriangleForAvx2(bool specular, bool alphaTest, bool blend);
+// The fused triangle loop `path` allows for the states, or null for DrawTriangle.
+TriangleFn SelectFastTriangle(const PixelContext& ctx, SpanPath path);
 
 }  // namespace raster::detail

@@ -147,6 +147,12 @@ void ScanTriangle(const PixelContext& ctx, SpanFn span, const Planes& planes,
 // Triangle stage: setup and scan conversion of one screen triangle; false when dropped.
 bool DrawTriangle(const PixelContext& ctx, SpanFn span, const ScreenVertex& v0,
                   const ScreenVertex& v1, const ScreenVertex& v2, uint32_t cullMode);
+// A whole-triangle function of DrawTriangle's form: DrawTriangle itself, or a loop fusing set-up,
+// rows and spans for one set of states (which may ignore `span`).
+using TriangleFn = bool (*)(const PixelContext& ctx, SpanFn span, const ScreenVertex& v0,
+                            const ScreenVertex& v1, const ScreenVertex& v2, uint32_t cullMode);
+// DrawTriangle, or the fused loop `path` allows for the draw call's states.
+TriangleFn SelectTriangle(const PixelContext& ctx, SpanPath path);
 // Line and point stage.
 void DrawLine(const PixelContext& ctx, const ScreenVertex& a, const ScreenVertex& b,
               const ScreenVertex& flatSource);

@@ -17,6 +17,7 @@ constexpr uint32_t kNotMapped = 1u << 31;
 struct Assembler {
     const PixelContext& ctx;
     SpanFn span;
+    TriangleFn tri;
     const Viewport& vp;
     uint32_t cullMode;
     uint32_t fillMode;
@@ -84,7 +85,7 @@ struct Assembler {
             return;
         }
         if ((c0 | c1 | c2) == 0) {
-            DrawTriangle(ctx, span, screen[i0], screen[i1], screen[i2], cullMode);
+            tri(ctx, span, screen[i0], screen[i1], screen[i2], cullMode);
             return;
         }
         ClipVertex poly[10];
@@ -116,7 +117,7 @@ struct Assembler {
             }
         }
         for (int k = 1; k + 1 < n; ++k) {
-            DrawTriangle(ctx, span, s[0], s[k], s[k + 1], cullMode);
+            tri(ctx, span, s[0], s[k], s[k + 1], cullMode);
         }
     }
 
@@ -145,6 +146,7 @@ bool DrawLVertices(const ColorTarget& target, const DepthTarget& depth, const Vi
     }
     ctx.fragments = &scratch.fragments;
     const SpanFn span = SelectSpan(ctx, scratch.spanPath);
+    const TriangleFn tri = SelectTriangle(ctx, scratch.spanPath);
 
     // Grows only: a steady frame reuses the same buffers. A call too large to buffer draws
     // nothing rather than throwing through the device.
@@ -188,7 +190,7 @@ bool DrawLVertices(const ColorTarget& target, const DepthTarget& depth, const Vi
     if (fill < kFillPoint || fill > kFillSolid) {
         fill = kFillSolid;
     }
-    const Assembler as{ctx, span, viewport, cull, fill, clip, screen, codes};
+    const Assembler as{ctx, span, tri, viewport, cull, fill, clip, screen, codes};
     switch (primitiveType) {
     case kPrimPointList:
         for (uint32_t i = 0; i < count; ++i) as.Point(i);

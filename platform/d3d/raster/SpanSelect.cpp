@@ -37,28 +37,42 @@ bool HasAvx512()
 #endif
 }
 
-}  // namespace
-
-SpanFn SelectFastSpan(const PixelContext& ctx, SpanPath path)
+// The loops address pixels, depths and texels as whole words: they need an 8888 target and
+// aligned rows.
+bool TargetFitsLoops(const PixelContext& ctx)
 {
-    if (path == SpanPath::Generic) {
-        return nullptr;
-    }
-    // The loops address pixels, depths and texels as whole words: they need aligned rows.
     const bool colorAligned = (reinterpret_cast<uintptr_t>(ctx.colorBase) % 4) == 0 && ctx.colorPitch % 4 == 0;
     const bool depthAligned = !ctx.zTest || ((reinterpret_cast<uintptr_t>(ctx.depthBase) % 2) == 0 &&
                                              ctx.depthPitch % 2 == 0);
-    if (!IsTarget8888(ctx.colorLayout) || !colorAligned || !depthAligned) {
+    return IsTarget8888(ctx.colorLayout) && colorAligned && depthAligned;
+}
+
+}  // namespace
+
+TriangleFn SelectFastTriangle(const PixelContext& ctx, SpanPath path)
+{
+    if (path == SpanPath::Generic || ctx.texels != nullptr || !TargetFitsLoops(ctx)) {
         return nullptr;
     }
-    if (ctx.texels == nullptr) {
-        const bool alphaTest = ctx.alphaTest && ctx.alphaFunc != kCmpAlways;
-        const bool blend = ctx.blend && !(ctx.srcBlend == kBlendOne && ctx.destBlend == kBlendZero);
-        if (!ctx.zTest || ctx.zFunc != kCmpLessEqual || (alphaTest && ctx.alphaFunc != kCmpGreater) ||
-            (blend && !(ctx.srcBlend == kBlendSrcAlpha && ctx.destBlend == kBlendInvSrcAlpha))) {
-            return nullptr;
-        }
-        return GouraudSpanFor(ctx.specular, alphaTest, blend);
+    const bool alphaTest = ctx.alphaTest && ctx.alphaFunc != kCmpAlways;
+    const bool blend = ctx.blend && !(ctx.srcBlend == kBlendOne && ctx.destBlend == kBlendZero);
+    if (!ctx.zTest || ctx.zFunc != kCmpLessEqual || (alphaTest && ctx.alphaFunc != kCmpGreater) ||
+        (blend && !(ctx.srcBlend == kBlendSrcAlpha && ctx.destBlend == kBlendInvSrcAlpha))) {
+        return nullptr;
+    }
+#if defined(QM_RASTER_WIDE_SPANS)
+    if ((path == SpanPath::Fastest || path == SpanPath::Avx2) && HasAvx2()) {
+        return GouraudTriangleForAvx2(ctx.specular, alphaTest, blend);
+    }
+#endif
+    return GouraudTriangleFor(ctx.specular, alphaTest, blend);
+}
+
+SpanFn SelectFastSpan(const PixelContext& ctx, SpanPath path)
+{
+    // Untextured draws take the fused triangle loops above instead.
+    if (path == SpanPath::Generic || ctx.texels == nullptr || !TargetFitsLoops(ctx)) {
+        return nullptr;
     }
     const bool texOk = ctx.texIsArgb8888 && IsPowerOfTwo(ctx.texWidth) &&
                        IsPowerOfTwo(ctx.texHeight) && ctx.texPitch % 4 == 0 &&

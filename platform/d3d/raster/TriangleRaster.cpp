@@ -38,14 +38,13 @@ struct BoundStepper {
         qs = FloorDiv(step, d);
         rs = step - qs * d;
     }
+    // Without a branch: whether the remainder wraps is as good as random along a slanted edge.
     void Next()
     {
-        q += qs;
         r += rs;
-        if (r >= D) {
-            r -= D;
-            ++q;
-        }
+        const int64_t wrap = (D - 1 - r) >> 63;  // -1 when r >= D, else 0
+        r -= D & wrap;
+        q += qs - wrap;
     }
 };
 

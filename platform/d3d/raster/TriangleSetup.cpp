@@ -1,5 +1,5 @@
 // Triangle stage: snap to the sub-pixel grid, cull, build edge functions and attribute planes.
-#include "platform/d3d/raster/Internal.h"
+#include "platform/d3d/raster/FastSpans.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -99,11 +99,13 @@ bool DrawTriangle(const PixelContext& ctx, SpanFn span, const ScreenVertex& v0,
     planes.refY = float(fy0);
 
     const ScreenVertex* v[3] = {&v0, p1, p2};
+    const bool textured = ctx.texels != nullptr;
     float values[3][kAttrCount + 1];  // the spare slot stays zero (attributes go in pairs)
     for (int i = 0; i < 3; ++i) {
         const ScreenVertex& s = *v[i];
         float* a = values[i];
-        float tu = s.u, tv = s.v;
+        // Untextured pixels never read the coordinates: enormous ones must not drop the triangle.
+        float tu = textured ? s.u : 0.0f, tv = textured ? s.v : 0.0f;
         if (ctx.wrapU) {
             WrapToward(v0.u, tu);
         }
@@ -184,6 +186,14 @@ bool DrawTriangle(const PixelContext& ctx, SpanFn span, const ScreenVertex& v0,
     planes.depthStep = int64_t(double(ClampF(planes.dx[kZ], -1.0f, 1.0f)) * 65535.0 * 65536.0);
     ScanTriangle(ctx, span, planes, edges);
     return true;
+}
+
+TriangleFn SelectTriangle(const PixelContext& ctx, SpanPath path)
+{
+    if (const TriangleFn fast = SelectFastTriangle(ctx, path)) {
+        return fast;
+    }
+    return &DrawTriangle;
 }
 
 }  // namespace raster::detail

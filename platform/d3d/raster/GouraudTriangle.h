@@ -1,0 +1,295 @@
+// Untextured triangles in one pass: set-up, row walk and span shading fused, for the states the
+// Gouraud loops cover (8888 target, depth test LESSEQUAL, optional alpha test GREATER and
+// SRCALPHA / INVSRCALPHA blend). Only the planes an untextured pixel needs are set up, and the
+// rows call the span loop directly. Included by one file per instruction set, each bringing its
+// own span kernel; everything here has internal linkage so no code compiled for one instruction
+// set can be picked for another. Pixels are those of DrawTriangle + ScanTriangle + GenericSpan.
+#pragma once
+
+#include "platform/d3d/raster/Internal.h"
+
+#include <cstdint>
+
+namespace raster::detail {
+
+namespace {  // NOLINT: internal linkage on purpose, see above
+
+// The untextured planes, colours first so they load as two groups of four (or one of eight).
+enum GouraudAttr : int { kGR = 0, kGG, kGB, kGA, kGSR, kGSG, kGSB, kGZ, kGouraudAttrs };
+
+struct alignas(32) GouraudPlanes {
+    float base[kGouraudAttrs];
+    float dx[kGouraudAttrs];
+    float dy[kGouraudAttrs];
+    float refX, refY;
+    int32_t colorStep[8];  // r g b a sr sg sb, 16.16 per pixel; the last stays zero
+    int64_t depthStep;     // depth x 65535 in 16.16 per pixel
+
+    float At(int a, float x, float y) const { return base[a] + dx[a] * (x - refX) + dy[a] * (y - refY); }
+};
+
+constexpr double kGZScale = 65535.0 * 65536.0;
+constexpr int64_t kGColorMax = 255 * 65536 + 0xFFFF;
+
+// Local min / max / swap: a library template instantiated here could be shared with code
+// built for another instruction set.
+template <typename T>
+inline T GMin(T a, T b)
+{
+    return b < a ? b : a;
+}
+template <typename T>
+inline T GMax(T a, T b)
+{
+    return a < b ? b : a;
+}
+template <typename T>
+inline void GSwap(T& a, T& b)
+{
+    const T t = a;
+    a = b;
+    b = t;
+}
+
+inline float GClamp(float v, float lo, float hi)
+{
+    if (!(v >= lo)) {
+        return lo;
+    }
+    if (!(v <= hi)) {
+        return hi;
+    }
+    return v;
+}
+
+inline int64_t GDepthAt(const GouraudPlanes& p, float x, float y)
+{
+    return int64_t(double(GClamp(p.At(kGZ, x, y), 0.0f, 1.0f)) * kGZScale);
+}
+
+inline int32_t GColorAt(const GouraudPlanes& p, int k, float x, float y)
+{
+    return int32_t(GClamp(p.At(k, x, y), 0.0f, 255.0f) * 65536.0f);
+}
+
+// Depth at the span start and its step, kept in range over the span (the generic rule).
+inline void GSpanDepth(const GouraudPlanes& p, int32_t y, int32_t x0, int32_t x1, int64_t& z, int64_t& dz)
+{
+    z = GDepthAt(p, float(x0), float(y));
+    dz = p.depthStep;
+    const int32_t n = x1 - x0;
+    if (n <= 1) {
+        return;
+    }
+    const int64_t last = z + dz * (n - 1);
+    if (last < 0 || last > int64_t(kGZScale)) {
+        dz = (GDepthAt(p, float(x1 - 1), float(y)) - z) / (n - 1);
+    }
+}
+
+// Colour steps of a span whose ends may have been clamped (the generic rule): where the
+// triangle's step would leave 0..255, step between the clamped ends instead.
+inline void GFixColorSteps(const GouraudPlanes& p, int32_t y, int32_t x0, int32_t x1,
+                           const int32_t c[7], int32_t dc[7])
+{
+    const int32_t n = x1 - x0;
+    for (int k = 0; k < 7; ++k) {
+        dc[k] = p.colorStep[k];
+    }
+    if (n <= 1) {
+        return;
+    }
+    for (int k = 0; k < 7; ++k) {
+        const int64_t last = int64_t(c[k]) + int64_t(dc[k]) * (n - 1);
+        if (last < 0 || last > kGColorMax) {
+            dc[k] = (GColorAt(p, k, float(x1 - 1), float(y)) - c[k]) / (n - 1);
+        }
+    }
+}
+
+inline int64_t GFloorDiv(int64_t n, int64_t d)  // d > 0
+{
+    if (n >= INT32_MIN && n <= INT32_MAX && d <= INT32_MAX) {
+        const int32_t n32 = int32_t(n), d32 = int32_t(d);
+        int32_t q = n32 / d32;
+        if ((n32 % d32) != 0 && n32 < 0) {
+            --q;
+        }
+        return q;
+    }
+    int64_t q = n / d;
+    if ((n % d) != 0 && n < 0) {
+        --q;
+    }
+    return q;
+}
+
+// floor(v * 256 + 0.5) without a library call; |v| < 2^20 was checked by the vertex stage.
+inline int64_t GSnap(float v)
+{
+    const double t = double(v) * kSubPixelOne + 0.5;
+    const int64_t i = int64_t(t);
+    return i - (double(i) > t ? 1 : 0);
+}
+
+// floor(N_j / D) for N_j = N_0 + j S, stepped row by row (as ScanTriangle does).
+struct GStepper {
+    int64_t q, r, D, qs, rs;
+
+    void Init(int64_t n0, int64_t step, int64_t d)
+    {
+        D = d;
+        q = GFloorDiv(n0, d);
+        r = n0 - q * d;
+        qs = GFloorDiv(step, d);
+        rs = step - qs * d;
+    }
+    // A bound that never binds.
+    void Fixed(int64_t value)
+    {
+        q = value;
+        r = 0;
+        D = 1;
+        qs = 0;
+        rs = 0;
+    }
+    // Without a branch: whether the remainder wraps is as good as random along a slanted edge.
+    void Next()
+    {
+        r += rs;
+        const int64_t wrap = (D - 1 - r) >> 63;  // -1 when r >= D, else 0
+        r -= D & wrap;
+        q += qs - wrap;
+    }
+};
+
+// Sets up and walks one triangle; `Kernel` shades the spans. Same drops as DrawTriangle.
+template <class Kernel, bool Specular, bool AlphaTest, bool Blend>
+bool GouraudTriangle(const PixelContext& ctx, SpanFn, const ScreenVertex& v0, const ScreenVertex& in1,
+                     const ScreenVertex& in2, uint32_t cullMode)
+{
+    int64_t x0 = GSnap(v0.x), y0 = GSnap(v0.y);
+    int64_t x1 = GSnap(in1.x), y1 = GSnap(in1.y);
+    int64_t x2 = GSnap(in2.x), y2 = GSnap(in2.y);
+    int64_t area = (x1 - x0) * (y2 - y0) - (x2 - x0) * (y1 - y0);
+    if (area == 0) {
+        return false;
+    }
+    if ((cullMode == kCullCW && area > 0) || (cullMode == kCullCCW && area < 0)) {
+        return false;
+    }
+    const ScreenVertex* p1 = &in1;
+    const ScreenVertex* p2 = &in2;
+    if (area < 0) {
+        GSwap(p1, p2);
+        GSwap(x1, x2);
+        GSwap(y1, y2);
+    }
+    const int64_t minY = GMin(y0, GMin(y1, y2));
+    const int64_t maxY = GMax(y0, GMax(y1, y2));
+    int64_t row0 = GMax<int64_t>(-GFloorDiv(-minY, kSubPixelOne), ctx.clipY0);
+    int64_t row1 = GMin<int64_t>(GFloorDiv(maxY, kSubPixelOne), int64_t(ctx.clipY1) - 1);
+    if (row0 > row1) {
+        return false;
+    }
+
+    // Edges: x bounds per row from the slanted ones; a horizontal one bounds the rows instead
+    // (B (256 j - ay) + bias >= 0: a top edge, B > 0 and bias 0, keeps rows at or below it; a
+    // bottom edge, B < 0 and bias -1, keeps rows strictly above it).
+    const int64_t ex[3][4] = {{x1, y1, x2, y2}, {x2, y2, x0, y0}, {x0, y0, x1, y1}};
+    for (const auto& e : ex) {
+        if (e[1] == e[3]) {
+            if (e[2] > e[0]) {
+                row0 = GMax(row0, -GFloorDiv(-e[1], kSubPixelOne));
+            } else {
+                row1 = GMin(row1, GFloorDiv(e[1] - 1, kSubPixelOne));
+            }
+        }
+    }
+    if (row0 > row1) {
+        return false;
+    }
+    GStepper lower[2], upper[2];
+    lower[1].Fixed(INT64_MIN / 4);
+    upper[1].Fixed(INT64_MAX / 4);
+    int nLower = 0, nUpper = 0;
+    for (const auto& e : ex) {
+        const int64_t ax = e[0], ay = e[1];
+        const int64_t A = ay - e[3];
+        const int64_t B = e[2] - ax;
+        const int64_t bias = A > 0 ? 0 : -1;  // horizontal edges were handled above
+        const int64_t k0 = B * (row0 * kSubPixelOne - ay) - A * ax + bias;
+        const int64_t kStep = B * kSubPixelOne;
+        if (A > 0) {
+            const int64_t d = A * kSubPixelOne;
+            lower[nLower++ & 1].Init(-k0 + d - 1, -kStep, d);  // ceil(-K / D)
+        } else if (A < 0) {
+            upper[nUpper++ & 1].Init(k0, kStep, -A * kSubPixelOne);
+        }
+    }
+
+    // Planes from the snapped positions, with the generic set-up's double arithmetic.
+    GouraudPlanes planes;
+    const double fx0 = double(x0) / kSubPixelOne, fy0 = double(y0) / kSubPixelOne;
+    const double ex1 = double(x1 - x0) / kSubPixelOne, ey1 = double(y1 - y0) / kSubPixelOne;
+    const double ex2 = double(x2 - x0) / kSubPixelOne, ey2 = double(y2 - y0) / kSubPixelOne;
+    const double invArea = 1.0 / (ex1 * ey2 - ex2 * ey1);
+    planes.refX = float(fx0);
+    planes.refY = float(fy0);
+    const ScreenVertex* v[3] = {&v0, p1, p2};
+    alignas(32) float values[3][kGouraudAttrs];
+    for (int i = 0; i < 3; ++i) {
+        const ScreenVertex& c = ctx.flat ? v0 : *v[i];
+        float* a = values[i];
+        a[kGR] = c.r;
+        a[kGG] = c.g;
+        a[kGB] = c.b;
+        a[kGA] = c.a;
+        a[kGSR] = c.sr;
+        a[kGSG] = c.sg;
+        a[kGSB] = c.sb;
+        a[kGZ] = v[i]->z;
+    }
+    if (!Kernel::Gradients(values, ex1, ey1, ex2, ey2, invArea, planes)) {
+        return false;
+    }
+    for (int k = 0; k < 7; ++k) {
+        planes.colorStep[k] = int32_t(GClamp(planes.dx[k] * 65536.0f, -16777216.0f, 16777216.0f));
+    }
+    planes.colorStep[7] = 0;
+    planes.depthStep = int64_t(double(GClamp(planes.dx[kGZ], -1.0f, 1.0f)) * 65535.0 * 65536.0);
+
+    typename Kernel::template Walker<Specular, AlphaTest, Blend> walker(ctx, planes);
+    const int64_t clipLeft = ctx.clipX0;
+    const int64_t clipRight = int64_t(ctx.clipX1) - 1;
+    uint64_t covered = 0;
+    // The rows' memory is asked for a couple of rows ahead: after a full-screen pass it is no
+    // longer in the nearer caches, and a small triangle's spans are too short to hide a miss.
+    constexpr int64_t kAhead = 2;
+    for (int64_t j = row0; j < row0 + kAhead && j <= row1; ++j) {
+        walker.Prefetch(int32_t(j), int32_t(GMin(clipRight, GMax(clipLeft, GMax(lower[0].q, lower[1].q)))));
+    }
+    for (int64_t j = row0; j <= row1; ++j) {
+        const int64_t xMin = GMax(clipLeft, GMax(lower[0].q, lower[1].q));
+        if (j + kAhead <= row1) {
+            walker.Prefetch(int32_t(j + kAhead), int32_t(GMin(clipRight, xMin)));
+        }
+        const int64_t xMax = GMin(clipRight, GMin(upper[0].q, upper[1].q));
+        lower[0].Next();
+        lower[1].Next();
+        upper[0].Next();
+        upper[1].Next();
+        if (xMin <= xMax) {
+            walker.Span(int32_t(j), int32_t(xMin), int32_t(xMax + 1));
+            covered += uint64_t(xMax + 1 - xMin);
+        }
+    }
+    if (ctx.fragments != nullptr) {
+        *ctx.fragments += covered;
+    }
+    return true;
+}
+
+}  // namespace
+
+}  // namespace raster::detail
