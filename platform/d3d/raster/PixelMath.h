@@ -192,6 +192,13 @@ struct TexWalker {
 
     TexCursor Begin(const Planes& p, const PixelContext& ctx, int32_t y, int32_t x0, int32_t x1)
     {
+        Setup(p, ctx, y, x0, x1);
+        return Segment(0);
+    }
+
+    // The span's planes only, for loops that work out the segments themselves (via Exact).
+    void Setup(const Planes& p, const PixelContext& ctx, int32_t y, int32_t x0, int32_t x1)
+    {
         const float fy = float(y), fx = float(x0);
         u0 = p.At(kU, fx, fy);
         v0 = p.At(kV, fx, fy);
@@ -204,7 +211,6 @@ struct TexWalker {
         height = ctx.texHeight;
         n = x1 - x0;
         cachedK = -1;
-        return Segment(0);
     }
 
     void Next(TexCursor& c)

@@ -111,7 +111,7 @@ void TexturedSpanAvx512(const PixelContext& ctx, const Planes& p, int32_t y, int
     SpanInterp s;
     InitSpan(p, y, x0, x1, s);
     TexWalker tw;
-    tw.Begin(p, ctx, y, x0, x1);
+    tw.Setup(p, ctx, y, x0, x1);
     const int32_t n = x1 - x0;
 
     uint32_t* row = reinterpret_cast<uint32_t*>(ctx.colorBase + ptrdiff_t(y) * ctx.colorPitch) + x0;
