@@ -28,7 +28,7 @@ uintptr_t Break() { return reinterpret_cast<uintptr_t>(sbrk(0)); }
 
 HeapReserve Reserve(size_t reserveBytes) {
     HeapReserve reserve;
-    if (reserveBytes < kHugePage || reserveBytes > (size_t{256} << 20) || !HugePagesOffered()) return reserve;
+    if (reserveBytes < 2 * kHugePage || reserveBytes > (size_t{256} << 20) || !HugePagesOffered()) return reserve;
     const int pad = static_cast<int>(reserveBytes);
     // Blocks as large as the window's pixels stay in the heap, and freeing never hands the
     // reserve back (that would split its huge pages).
@@ -36,13 +36,15 @@ HeapReserve Reserve(size_t reserveBytes) {
         mallopt(M_TOP_PAD, pad) == 0) {
         return reserve;
     }
+    // A block just larger than the free top of the heap makes the heap grow by the pad. The
+    // allocator writes only next to the old end (where the block ends), never inside the
+    // reserve before it is advised: a small page there would keep its 2 MiB from huge pages.
     const uintptr_t before = Break();
-    // One block larger than the free top of the heap makes it grow by the block and the pad.
-    void* volatile block = std::malloc(reserveBytes);
+    void* volatile block = std::malloc(mallinfo2().keepcost + 64);
     std::free(block);
     const uintptr_t after = Break();
     if (before == ~uintptr_t{0} || after == ~uintptr_t{0} || after <= before) return reserve;
-    const uintptr_t begin = (before + kHugePage - 1) & ~(kHugePage - 1);
+    const uintptr_t begin = (before + 4096 + kHugePage - 1) & ~(kHugePage - 1);
     const uintptr_t end = after & ~(kHugePage - 1);
     if (end <= begin) return reserve;
     if (madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE) != 0) return reserve;

@@ -18,9 +18,9 @@ struct HeapReserve {
 // [madvise] never"): true for always or madvise.
 bool HugePagesOfferedBy(const char* settingsText);
 
-// Keeps blocks below 32 MiB in the heap (instead of a mapping each), grows the heap by about
-// twice `reserveBytes` (2 MiB to 256 MiB) up front, keeps freed memory in it, and advises that
-// part of the heap for huge pages. Advises nothing when the kernel offers no huge pages or the
+// Keeps blocks below 32 MiB in the heap (instead of a mapping each), grows the heap by
+// `reserveBytes` (4 MiB to 256 MiB) up front, keeps freed memory in it, and advises that part
+// of the heap (whole 2 MiB pages of it) for huge pages. Advises nothing when the kernel offers no huge pages or the
 // heap cannot grow (another allocator in use, address space taken). Runs once, before the
 // toolkit starts; later calls return the first result.
 HeapReserve ReserveHeapOnHugePages(size_t reserveBytes);

@@ -48,7 +48,7 @@ double SecondsSinceStart() {
 
 int main(int argc, char** argv) {
     // First, so that everything the start-up allocates lands on huge pages.
-    ReserveHeapOnHugePages(size_t{16} << 20);
+    ReserveHeapOnHugePages(size_t{32} << 20);
     if (!QtDisplayAvailable()) {
         std::fprintf(stderr,
                      "quillmote: no display (DISPLAY/WAYLAND_DISPLAY not set); try: xvfb-run build/bin/quillmote\n");
