@@ -7,8 +7,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <string>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 const auto g_processStart = std::chrono::steady_clock::now();
@@ -18,26 +20,36 @@ double MsSinceStaticInit() {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - g_processStart).count();
 }
 
+// Reads a small text file (a /proc entry) into `buffer`, terminated; false if it cannot.
+// Plain reads: a stream would set up a locale and buffers inside the measured start-up.
+bool ReadSmallFile(const char* path, char* buffer, size_t size) {
+    const int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const ssize_t n = read(fd, buffer, size - 1);
+    close(fd);
+    if (n <= 0) return false;
+    buffer[n] = '\0';
+    return true;
+}
+
 // Seconds the process has been running, from the kernel's start time when it can be read
 // (it includes loading and static construction), else since static construction.
 double SecondsSinceStart() {
-    std::ifstream stat("/proc/self/stat");
-    std::ifstream uptime("/proc/uptime");
-    std::string line;
-    double up = 0.0;
-    if (std::getline(stat, line) && (uptime >> up)) {
-        const size_t close = line.rfind(')');
-        if (close != std::string::npos) {
+    char stat[1024];
+    char uptime[128];
+    if (ReadSmallFile("/proc/self/stat", stat, sizeof stat) && ReadSmallFile("/proc/uptime", uptime, sizeof uptime)) {
+        const double up = std::strtod(uptime, nullptr);
+        if (const char* close = std::strrchr(stat, ')'); close && close[1] == ' ') {
             // Field 22 (starttime) counts from the field after the command name (field 3).
-            const char* p = line.c_str() + close + 2;
-            for (int field = 3; field < 22 && *p; ++field) {
+            const char* p = close + 2;
+            for (int field = 3; field < 22 && p; ++field) {
                 p = std::strchr(p, ' ');
-                if (!p) break;
-                ++p;
+                if (p) ++p;
             }
-            if (p) {
+            const long ticksPerSecond = sysconf(_SC_CLK_TCK);
+            if (p && ticksPerSecond > 0) {
                 const double ticks = static_cast<double>(std::strtoull(p, nullptr, 10));
-                const double elapsed = up - ticks / 100.0;
+                const double elapsed = up - ticks / static_cast<double>(ticksPerSecond);
                 if (elapsed >= 0.0 && elapsed < 3600.0) return elapsed;
             }
         }
