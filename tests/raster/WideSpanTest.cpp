@@ -1,0 +1,137 @@
+// The wide span loops (AVX2, AVX-512, where the processor has them) against the generic path on
+// long rows, where they take their other branches: texel windows versus gathers, stepped versus
+// one-by-one texel coordinates, span tails of every length, textures narrower than a window.
+#include "tests/raster/RasterFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using namespace rastertest;
+using namespace raster;
+
+namespace {
+
+struct WideScene {
+    int textureSize = 64;
+    float uScale = 1.0f;     // texture repeats across the quad
+    float uOffset = 0.0f;    // shifts the texture (negative coordinates wrap)
+    bool linear = true;
+    bool blend = true;
+    bool alphaTest = true;
+    bool white = true;       // constant white vertex colour (modulates nothing) or a gradient
+    bool perspective = true;
+};
+
+// A tilted quad (w varies across it) over a 203 x 21 target, so rows are long and odd-sized.
+std::vector<uint8_t> Render(SpanPath path, const WideScene& s)
+{
+    const int w = 203, h = 21;
+    Canvas c(w, h, PixelLayout{32, 0xFF0000u, 0xFF00u, 0xFFu, 0xFF000000u});
+    c.scratch.spanPath = path;
+    std::vector<uint32_t> texels(size_t(s.textureSize) * size_t(s.textureSize));
+    for (size_t i = 0; i < texels.size(); ++i) {
+        const uint32_t k = uint32_t(i) * 2654435761u;
+        texels[i] = (k & 0xFF000000u) | ((k >> 5) & 0x00FFFFFFu);
+    }
+    Texture tex(s.textureSize, s.textureSize, texels);
+    States st = NoCull();
+    st.zEnable = true;
+    st.specularEnable = true;
+    st.texture = &tex.image;
+    st.texturePerspective = s.perspective;
+    st.textureMag = st.textureMin = s.linear ? kFilterLinear : kFilterNearest;
+    st.alphaTestEnable = s.alphaTest;
+    st.alphaFunc = kCmpGreater;
+    st.alphaRef = 60;
+    st.alphaBlendEnable = s.blend;
+    st.srcBlend = kBlendSrcAlpha;
+    st.destBlend = kBlendInvSrcAlpha;
+    const uint32_t c0 = s.white ? 0xFFFFFFFFu : 0xC0FF2040u;
+    const uint32_t c1 = s.white ? 0xFFFFFFFFu : 0x8020FF90u;
+    auto vertex = [&](float x, float y, uint32_t color, float u, float v) {
+        LVertex out{};
+        out.x = x;
+        out.y = y;
+        out.z = 0.3f + 0.2f * x;
+        out.color = color;
+        out.specular = s.white ? 0u : 0x00102030u;
+        out.tu = s.uOffset + u * s.uScale;
+        out.tv = v;
+        return out;
+    };
+    // Row vectors: w = 1 + 0.45 x + 0.2 y, so 1/w varies along and across the rows.
+    const float tilt[16] = {1, 0, 0, 0.45f, 0, 1, 0, 0.2f, 0, 0, 1, 0, 0, 0, 0, 1};
+    const std::vector<LVertex> quad = {vertex(-0.9f, -0.9f, c0, 0, 1), vertex(0.95f, -0.9f, c1, 1, 1),
+                                       vertex(0.95f, 0.9f, c1, 1, 0), vertex(-0.9f, 0.9f, c0, 0, 0)};
+    // Twice, so the second pass depth-tests and blends against the first.
+    c.Draw(st, kPrimTriangleFan, quad, tilt);
+    c.Draw(st, kPrimTriangleFan, quad, tilt);
+    std::vector<uint8_t> out = c.storage;
+    out.insert(out.end(), reinterpret_cast<const uint8_t*>(c.depth.data()),
+               reinterpret_cast<const uint8_t*>(c.depth.data() + c.depth.size()));
+    return out;
+}
+
+}  // namespace
+
+TEST(WideSpans, AgreeWithTheGenericPathAtEveryTextureScale)
+{
+    struct Scale {
+        const char* name;
+        int size;
+        float uScale, uOffset;
+    };
+    const Scale scales[] = {
+        {"magnified, one window per step", 64, 0.2f, 0.1f},
+        {"about a texel per pixel", 256, 0.7f, 0.0f},
+        {"minified, gathers", 64, 9.0f, 0.0f},
+        {"beyond 16 texels per pixel, coordinates one by one", 256, 40.0f, 0.0f},
+        {"wrapping across the texture edge and negative", 64, 1.3f, -2.6f},
+        {"texture narrower than a window", 8, 0.6f, 0.0f},
+        {"far outside the texture", 64, 3.0f, 70000.0f},
+    };
+    for (const Scale& sc : scales) {
+        for (int bits = 0; bits < 32; ++bits) {
+            WideScene s;
+            s.textureSize = sc.size;
+            s.uScale = sc.uScale;
+            s.uOffset = sc.uOffset;
+            s.linear = bits & 1;
+            s.blend = bits & 2;
+            s.alphaTest = bits & 4;
+            s.white = bits & 8;
+            s.perspective = bits & 16;
+            const std::vector<uint8_t> generic = Render(SpanPath::Generic, s);
+            const std::string what = std::string(sc.name) + ", variant " + std::to_string(bits);
+            EXPECT_EQ(Render(SpanPath::Fastest, s), generic) << what;
+            EXPECT_EQ(Render(SpanPath::Avx2, s), generic) << "AVX2, " << what;
+            EXPECT_EQ(Render(SpanPath::Baseline, s), generic) << "baseline, " << what;
+        }
+    }
+}
+
+TEST(WideSpans, NeverWriteOutsideTheRowsTheyShade)
+{
+    // Spans of every length from 1 to 40 pixels, ending at the right edge of a target whose
+    // rows are exactly the span's width: any store past a span would hit the guard bytes.
+    for (int w = 1; w <= 40; ++w) {
+        Canvas c(w, 3);
+        std::vector<uint32_t> texels(16 * 16, 0x80FF8040u);
+        Texture tex(16, 16, texels);
+        States st = NoCull();
+        st.zEnable = true;
+        st.texture = &tex.image;
+        st.textureMag = st.textureMin = kFilterLinear;
+        st.alphaBlendEnable = true;
+        st.srcBlend = kBlendSrcAlpha;
+        st.destBlend = kBlendInvSrcAlpha;
+        const std::vector<LVertex> quad = {AtPixel(0, 0, w, 3, 0xFFFFFFFFu, 0.5f, 0, 0),
+                                           AtPixel(float(w), 0, w, 3, 0xFFFFFFFFu, 0.5f, 1, 0),
+                                           AtPixel(float(w), 3, w, 3, 0xFFFFFFFFu, 0.5f, 1, 1),
+                                           AtPixel(0, 3, w, 3, 0xFFFFFFFFu, 0.5f, 0, 1)};
+        ASSERT_TRUE(c.Draw(st, kPrimTriangleFan, quad));
+        EXPECT_TRUE(c.GuardsIntact()) << "width " << w;
+        EXPECT_EQ(c.CountNonZero(), w * 3) << "width " << w;
+    }
+}
