@@ -1,0 +1,230 @@
+// Small untextured triangles, the bulk of the model: every loop that may draw them (AVX2 eight
+// pixels at a time, the SSE2 one, the generic path) must give the same pixels, depths and
+// fragment counts, touch nothing outside the scissor, and keep the fill rule's row ownership.
+#include "tests/raster/RasterFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+
+using namespace rastertest;
+using namespace raster;
+
+namespace {
+
+constexpr SpanPath kPaths[] = {SpanPath::Generic, SpanPath::Baseline, SpanPath::Avx2, SpanPath::Fastest};
+const char* const kPathNames[] = {"generic", "baseline", "AVX2", "fastest"};
+
+// One state set of the Gouraud loops (depth LESSEQUAL), by bits: specular, alpha test, blend,
+// z writes, flat shading.
+States Gouraud(unsigned bits)
+{
+    States st = NoCull();
+    st.zEnable = true;
+    st.specularEnable = (bits & 1) != 0;
+    st.alphaTestEnable = (bits & 2) != 0;
+    st.alphaFunc = kCmpGreater;
+    st.alphaRef = (bits & 32) != 0 ? 90 : 0;
+    st.alphaBlendEnable = (bits & 4) != 0;
+    st.srcBlend = kBlendSrcAlpha;
+    st.destBlend = kBlendInvSrcAlpha;
+    st.zWriteEnable = (bits & 8) == 0;
+    st.shadeMode = (bits & 16) != 0 ? kShadeFlat : kShadeGouraud;
+    return st;
+}
+
+struct Result {
+    std::vector<uint8_t> bytes;  // colour storage (guards included), then depth
+    uint64_t fragments = 0;
+};
+
+// Draws `draw` on a fresh canvas through one loop choice, starting from a patterned colour
+// and depth so that depth tests pass and fail all over.
+template <typename Draw>
+Result Render(SpanPath path, int w, int h, bool targetAlpha, Draw&& draw)
+{
+    Canvas c(w, h, targetAlpha ? PixelLayout{32, 0xFF0000u, 0xFF00u, 0xFFu, 0xFF000000u} : PixelLayout{});
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const uint32_t v = uint32_t(x * 7919 + y * 104729) * 2654435761u;
+            StorePixel(c.Row(y) + x * 4, 32, v);
+            c.depth[size_t(y) * size_t(w) + size_t(x)] = uint16_t(20000 + (v >> 16) % 40000);
+        }
+    }
+    c.scratch.spanPath = path;
+    draw(c);
+    Result r;
+    r.fragments = c.scratch.fragments;
+    r.bytes = c.storage;
+    r.bytes.insert(r.bytes.end(), reinterpret_cast<const uint8_t*>(c.depth.data()),
+                   reinterpret_cast<const uint8_t*>(c.depth.data() + c.depth.size()));
+    return r;
+}
+
+template <typename Draw>
+void ExpectAllPathsAgree(int w, int h, bool targetAlpha, const std::string& what, Draw&& draw)
+{
+    const Result generic = Render(SpanPath::Generic, w, h, targetAlpha, draw);
+    for (int i = 1; i < 4; ++i) {
+        const Result r = Render(kPaths[i], w, h, targetAlpha, draw);
+        EXPECT_TRUE(r.bytes == generic.bytes) << kPathNames[i] << ": " << what;
+        EXPECT_EQ(r.fragments, generic.fragments) << kPathNames[i] << ": " << what;
+    }
+}
+
+uint32_t RandomColor(std::mt19937& rng)
+{
+    // Often at the ends of the range, where spans clamp.
+    switch (rng() % 4) {
+    case 0: return 0xFFFFFFFFu;
+    case 1: return rng() & 0xFF00FF00u;
+    default: return rng();
+    }
+}
+
+}  // namespace
+
+TEST(SmallTriangles, ModelLikeStripsLookTheSameOnEveryLoopForEveryStateSet)
+{
+    std::mt19937 rng(2024u);
+    for (unsigned bits = 0; bits < 64; ++bits) {
+        const uint32_t seed = rng();
+        const bool targetAlpha = (bits & 1) != 0 && (bits & 4) != 0;
+        ExpectAllPathsAgree(53, 41, targetAlpha, "state bits " + std::to_string(bits), [&](Canvas& c) {
+            std::mt19937 local(seed);
+            auto unit = [&] { return float(local() >> 8) / float(1u << 24); };
+            for (int s = 0; s < 6; ++s) {
+                // Thin slivers and small cells, some reaching past the edges.
+                std::vector<LVertex> strip;
+                const float x0 = -4.0f + 55.0f * unit(), y0 = -4.0f + 45.0f * unit();
+                const float dx = 0.3f + 6.0f * unit(), dy = 0.5f + 14.0f * unit();
+                for (int i = 0; i < 10; ++i) {
+                    strip.push_back(AtPixel(x0 + dx * float(i / 2) + unit(), y0 + ((i % 2) ? dy : 0.0f) + unit(),
+                                            53, 41, RandomColor(local), 0.05f + 0.9f * unit(), 0, 0,
+                                            local() & 0x7F7F7F7Fu));
+                }
+                c.Draw(Gouraud(bits), kPrimTriangleStrip, strip);
+            }
+        });
+    }
+}
+
+TEST(SmallTriangles, LongSpansAndSteepRampsLookTheSameOnEveryLoop)
+{
+    // Spans of every length up to well past 64 pixels, colour and depth ramps so steep that
+    // the ends clamp, and triangles pushing against the right edge of the scissor.
+    std::mt19937 rng(77u);
+    for (int scene = 0; scene < 24; ++scene) {
+        const uint32_t seed = rng();
+        ExpectAllPathsAgree(150, 23, scene % 2 == 0, "scene " + std::to_string(scene), [&](Canvas& c) {
+            std::mt19937 local(seed);
+            auto unit = [&] { return float(local() >> 8) / float(1u << 24); };
+            for (int t = 0; t < 8; ++t) {
+                const float left = -10.0f + 120.0f * unit(), right = left + 2.0f + 150.0f * unit();
+                const float top = -2.0f + 20.0f * unit();
+                std::vector<LVertex> tri{
+                    AtPixel(left, top, 150, 23, RandomColor(local), -0.2f + 1.4f * unit(), 0, 0, local()),
+                    AtPixel(right, top + 4.0f * unit(), 150, 23, RandomColor(local), -0.2f + 1.4f * unit(), 0, 0,
+                            local()),
+                    AtPixel(left + (right - left) * unit(), top + 1.0f + 8.0f * unit(), 150, 23,
+                            RandomColor(local), unit(), 0, 0, local())};
+                c.Draw(Gouraud(local() % 64), kPrimTriangleList, tri);
+            }
+        });
+    }
+}
+
+// Draws a quad far larger than a 7-row viewport at (vx, vy), twice at equal depth, and checks
+// that exactly the viewport's pixels changed.
+static void ExpectOnlyTheViewportDrawn(SpanPath path, int vx, int vy, int width)
+{
+    Canvas c(24, 12);
+    for (int y = 0; y < 12; ++y) {
+        for (int x = 0; x < 24; ++x) {
+            StorePixel(c.Row(y) + x * 4, 32, 0x00123456u);
+        }
+    }
+    c.scratch.spanPath = path;
+    Viewport vp;
+    vp.x = vx;
+    vp.y = vy;
+    vp.width = width;
+    vp.height = 7;
+    const States st = Gouraud(1 | 2 | 4);
+    const std::vector<LVertex> quad{
+        AtPixel(-30, -30, 24, 12, 0xFFFF8040u, 0.3f), AtPixel(60, -30, 24, 12, 0xC020FF80u, 0.3f),
+        AtPixel(60, 60, 24, 12, 0x80FFFFFFu, 0.3f), AtPixel(-30, 60, 24, 12, 0xFF000000u, 0.3f)};
+    c.Draw(st, kPrimTriangleFan, quad, nullptr, &vp);
+    c.Draw(st, kPrimTriangleFan, quad, nullptr, &vp);
+    EXPECT_TRUE(c.GuardsIntact());
+    int inside = 0;
+    for (int y = 0; y < 12; ++y) {
+        for (int x = 0; x < 24; ++x) {
+            const bool in = x >= vx && x < vx + width && y >= vy && y < vy + 7;
+            if (!in) {
+                EXPECT_EQ(c.Raw(x, y), 0x00123456u) << "x " << x << " y " << y << " width " << width;
+                EXPECT_EQ(c.Z(x, y), 0xFFFF) << "x " << x << " y " << y << " width " << width;
+            } else if (c.Z(x, y) != 0xFFFF) {
+                ++inside;
+            }
+        }
+    }
+    EXPECT_EQ(inside, width * 7) << "width " << width << " at " << vx << ", " << vy;
+}
+
+TEST(SmallTriangles, NarrowAndOffsetViewportsLeaveEverythingOutsideUntouched)
+{
+    // Viewports narrower than eight pixels, ones whose right edge lies inside the target and
+    // ones in its bottom right corner (where reading past the row would leave the buffers).
+    for (SpanPath path : kPaths) {
+        for (int width : {1, 3, 7, 8, 9, 15}) {
+            ExpectOnlyTheViewportDrawn(path, 5, 2, width);
+            ExpectOnlyTheViewportDrawn(path, 24 - width, 5, width);
+        }
+    }
+}
+
+TEST(SmallTriangles, HorizontalEdgesThroughPixelCentresKeepTheTopRowOnly)
+{
+    // A 6-row rectangle whose top and bottom edges pass exactly through pixel centres: the top
+    // row is drawn, the bottom row is left to the rectangle below, on every loop.
+    for (SpanPath path : kPaths) {
+        Canvas c(16, 16);
+        c.scratch.spanPath = path;
+        const std::vector<LVertex> quad{AtPixel(2.5f, 4, 16, 16, 0xFFFFFFFFu, 0.5f),
+                                        AtPixel(9.5f, 4, 16, 16, 0xFFFFFFFFu, 0.5f),
+                                        AtPixel(9.5f, 10, 16, 16, 0xFFFFFFFFu, 0.5f),
+                                        AtPixel(2.5f, 10, 16, 16, 0xFFFFFFFFu, 0.5f)};
+        States st = Gouraud(0);
+        c.Draw(st, kPrimTriangleFan, quad);
+        for (int y = 0; y < 16; ++y) {
+            for (int x = 0; x < 16; ++x) {
+                const bool expected = x >= 3 && x <= 9 && y >= 4 && y <= 9;
+                EXPECT_EQ(c.Z(x, y) != 0xFFFF, expected) << "x " << x << " y " << y;
+            }
+        }
+        EXPECT_EQ(c.scratch.fragments, uint64_t(7 * 6));
+    }
+}
+
+TEST(SmallTriangles, UntexturedTrianglesIgnoreEnormousTextureCoordinates)
+{
+    // The coordinates are never read without a texture, so they cannot drop the triangle, even
+    // when they change faster across a pixel than a float can hold.
+    for (SpanPath path : kPaths) {
+        for (bool zEnable : {true, false}) {
+            Canvas c(16, 16);
+            c.scratch.spanPath = path;
+            States st = NoCull();
+            st.zEnable = zEnable;
+            c.Draw(st, kPrimTriangleList,
+                   {AtPixel(1, 1, 16, 16, 0xFF80FF80u, 0.5f, 3e38f, -3e38f),
+                    AtPixel(2, 1, 16, 16, 0xFF80FF80u, 0.5f, -3e38f, 3e38f),
+                    AtPixel(1, 15, 16, 16, 0xFF80FF80u, 0.5f, 0.0f, 0.0f)});
+            EXPECT_EQ(c.Argb(1, 5) & 0x00FFFFFFu, 0x0080FF80u) << "z " << zEnable;
+            EXPECT_GE(c.CountNonZero(), 10) << "z " << zEnable;
+        }
+    }
+}
