@@ -3,10 +3,14 @@
 #include "tests/framework/TestWindows.h"
 
 #include <QApplication>
+#include <QBackingStore>
+#include <QImage>
 #include <QMouseEvent>
 #include <QWidget>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -123,6 +127,60 @@ TEST_F(QtWindowTest, UpdateWindowPaintsAtOnce) {
     EXPECT_EQ(w.paints, before + 1);
     Pump();
     EXPECT_EQ(w.paints, before + 1);
+}
+
+// Fills its client area with one colour on every paint, as the view does with its picture.
+class FillingWnd : public RecordingWnd {
+public:
+    static constexpr uint32_t kColour = 0x00C040;
+    void OnPaint() override {
+        ++paints;
+        CPaintDC dc(this);
+        HWND hwnd = GetSafeHwnd();
+        const SIZE size = hwnd->ClientSize();
+        std::fill(hwnd->ClientPixels(), hwnd->ClientPixels() + static_cast<size_t>(size.cx) * size.cy, kColour);
+        hwnd->ClientPixelsChanged(RECT{0, 0, size.cx, size.cy});
+    }
+};
+
+TEST_F(QtWindowTest, TheViewPanesFirstPaintIsReportedOnceWithItsPictureAlreadyInTheWindow) {
+    // A backend of its own, with the report; the toolkit's application object is shared.
+    int reports = 0;
+    QRgb inWindow = 0;
+    QtBackendOptions options;
+    options.onFirstViewPaint = [&] {
+        ++reports;
+        for (QWidget* widget : QApplication::allWidgets()) {
+            if (!widget->isVisible() || widget->geometry() != QRect(10, 20, 100, 50)) continue;
+            auto* pixels = dynamic_cast<QImage*>(widget->window()->backingStore()->paintDevice());
+            if (pixels == nullptr) continue;
+            inWindow = pixels->pixel(widget->mapTo(widget->window(), QPoint(50, 25)));
+        }
+    };
+    auto reporting = CreateQtBackend(g_argc, g_argv, std::move(options));
+    AfxSetBackend(reporting.get());
+    {
+        CWnd top;
+        ASSERT_TRUE(top.CreateEx(0, nullptr, "top", WS_OVERLAPPEDWINDOW | WS_VISIBLE, CRect(0, 0, 300, 200), nullptr, 0));
+        FillingWnd pane;
+        ASSERT_TRUE(pane.Create(nullptr, nullptr, WS_CHILD | WS_VISIBLE, CRect(10, 20, 110, 70), &top,
+                                AFX_IDW_PANE_FIRST));
+        for (int i = 0; i < 20 && reports == 0; ++i) AfxPumpMessages();
+        EXPECT_EQ(reports, 1);
+        EXPECT_EQ(inWindow & 0xFFFFFF, FillingWnd::kColour);
+        // Later paints are not reported again.
+        const int paints = pane.paints;
+        pane.Invalidate(FALSE);
+        pane.UpdateWindow();
+        Pump();
+        EXPECT_GT(pane.paints, paints);
+        EXPECT_EQ(reports, 1);
+        pane.DestroyWindow();
+        top.DestroyWindow();
+        Pump();
+    }
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    AfxSetBackend(backend.get());
 }
 
 }  // namespace

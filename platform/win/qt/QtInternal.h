@@ -89,6 +89,9 @@ public:
     void FocusIn();
 
 private:
+    // The client pixels and the client edge onto the widget.
+    void DrawClient(QWidget& widget);
+
     QPointer<QtClientWidget> m_widget;
     int m_edge;
     int32_t m_width = 0;

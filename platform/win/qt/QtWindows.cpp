@@ -220,16 +220,21 @@ void QtPlainWindow::Resized(int widgetWidth, int widgetHeight) {
 }
 
 void QtPlainWindow::Paint(QWidget& widget) {
-    const auto* id = &m_owner;
-    (void)id;
+    bool viewPainted = false;
     if (m_owner.IsPaintPending()) {
         m_inPaint = true;
         m_owner.SendMessage(WM_PAINT);
         m_inPaint = false;
         // Qt has painted this area now, whatever the handler did.
         m_owner.ValidateRect(nullptr);
-        if (m_owner.GetDlgCtrlID() == static_cast<int>(AFX_IDW_PANE_FIRST)) m_backend.ViewPainted();
+        viewPainted = m_owner.GetDlgCtrlID() == static_cast<int>(AFX_IDW_PANE_FIRST);
     }
+    DrawClient(widget);
+    // Reported once the picture is in the window's pixels, not just in the view's buffer.
+    if (viewPainted) m_backend.ViewPainted();
+}
+
+void QtPlainWindow::DrawClient(QWidget& widget) {
     QPainter painter(&widget);
     if (m_width > 0 && m_height > 0) {
         const QImage image(reinterpret_cast<const uchar*>(m_pixels.data()), m_width, m_height, m_width * 4,
