@@ -36,10 +36,11 @@ std::string ReadFile(const char* path) {
 // Where the kernel would give huge pages to an advised heap (and the C library allocates).
 bool HugePagesExpected() {
 #ifdef QM_OWN_ALLOCATOR
-    return false;  // the sanitizer's allocator does not use the heap
+    constexpr bool kHeapAllocator = false;  // the sanitizer's allocator does not use the heap
 #else
-    return HugePagesOfferedBy(ReadFile("/sys/kernel/mm/transparent_hugepage/enabled").c_str());
+    constexpr bool kHeapAllocator = true;
 #endif
+    return kHeapAllocator && HugePagesOfferedBy(ReadFile("/sys/kernel/mm/transparent_hugepage/enabled").c_str());
 }
 
 // The value of `field` (e.g. "THPeligible:") of every mapping that overlaps [begin, end),
