@@ -30,9 +30,15 @@ std::vector<uint8_t> Render(SpanPath path, const WideScene& s)
     Canvas c(w, h, PixelLayout{32, 0xFF0000u, 0xFF00u, 0xFFu, 0xFF000000u});
     c.scratch.spanPath = path;
     std::vector<uint32_t> texels(size_t(s.textureSize) * size_t(s.textureSize));
+    // Noise; the left half of every row opaque (where blending may be skipped), the next
+    // quarter all but opaque (where it may not).
     for (size_t i = 0; i < texels.size(); ++i) {
         const uint32_t k = uint32_t(i) * 2654435761u;
-        texels[i] = (k & 0xFF000000u) | ((k >> 5) & 0x00FFFFFFu);
+        const int column = int(i % size_t(s.textureSize));
+        const uint32_t alpha = column < s.textureSize / 2       ? 0xFF000000u
+                               : column < s.textureSize * 3 / 4 ? 0xFE000000u
+                                                                : (k & 0xFF000000u);
+        texels[i] = alpha | ((k >> 5) & 0x00FFFFFFu);
     }
     Texture tex(s.textureSize, s.textureSize, texels);
     States st = NoCull();
@@ -49,24 +55,34 @@ std::vector<uint8_t> Render(SpanPath path, const WideScene& s)
     st.destBlend = kBlendInvSrcAlpha;
     const uint32_t c0 = s.white ? 0xFFFFFFFFu : 0xC0FF2040u;
     const uint32_t c1 = s.white ? 0xFFFFFFFFu : 0x8020FF90u;
-    auto vertex = [&](float x, float y, uint32_t color, float u, float v) {
+    auto vertex = [&](float x, float y, uint32_t color, float u, float v, float shift) {
         LVertex out{};
         out.x = x;
         out.y = y;
         out.z = 0.3f + 0.2f * x;
         out.color = color;
         out.specular = s.white ? 0u : 0x00102030u;
-        out.tu = s.uOffset + u * s.uScale;
+        out.tu = s.uOffset + shift + u * s.uScale;
         out.tv = v;
         return out;
     };
     // Row vectors: w = 1 + 0.45 x + 0.2 y, so 1/w varies along and across the rows.
     const float tilt[16] = {1, 0, 0, 0.45f, 0, 1, 0, 0.2f, 0, 0, 1, 0, 0, 0, 0, 1};
-    const std::vector<LVertex> quad = {vertex(-0.9f, -0.9f, c0, 0, 1), vertex(0.95f, -0.9f, c1, 1, 1),
-                                       vertex(0.95f, 0.9f, c1, 1, 0), vertex(-0.9f, 0.9f, c0, 0, 0)};
-    // Twice, so the second pass depth-tests and blends against the first.
-    c.Draw(st, kPrimTriangleFan, quad, tilt);
-    c.Draw(st, kPrimTriangleFan, quad, tilt);
+    auto quad = [&](float shift) {
+        return std::vector<LVertex>{vertex(-0.9f, -0.9f, c0, 0, 1, shift), vertex(0.95f, -0.9f, c1, 1, 1, shift),
+                                    vertex(0.95f, 0.9f, c1, 1, 0, shift), vertex(-0.9f, 0.9f, c0, 0, 0, shift)};
+    };
+    // A farther untextured rainbow behind, then the quad twice (the second time with the
+    // texture moved by a third of a turn), so blends meet colours unlike their own and the
+    // second pass depth-tests against the first.
+    States behind = NoCull();
+    behind.zEnable = true;
+    const std::vector<LVertex> back = {AtPixel(0, 0, w, h, 0xFFFF0000u, 0.9f), AtPixel(float(w), 0, w, h, 0xFF00FF00u, 0.9f),
+                                       AtPixel(float(w), float(h), w, h, 0xFF0000FFu, 0.9f),
+                                       AtPixel(0, float(h), w, h, 0xFFFFFF00u, 0.9f)};
+    c.Draw(behind, kPrimTriangleFan, back);
+    c.Draw(st, kPrimTriangleFan, quad(0.0f), tilt);
+    c.Draw(st, kPrimTriangleFan, quad(0.34f), tilt);
     std::vector<uint8_t> out = c.storage;
     out.insert(out.end(), reinterpret_cast<const uint8_t*>(c.depth.data()),
                reinterpret_cast<const uint8_t*>(c.depth.data() + c.depth.size()));

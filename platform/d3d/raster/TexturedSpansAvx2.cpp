@@ -330,12 +330,14 @@ void TexturedSpanAvx2(const PixelContext& ctx, const Planes& p, int32_t y, int32
                 cLo = _mm256_min_epi16(_mm256_add_epi16(cLo, spLo), max255);
                 cHi = _mm256_min_epi16(_mm256_add_epi16(cHi, spHi), max255);
             }
+            // Each pixel's shaded alpha, for the alpha test and to skip blending opaque pixels.
+            const __m256i alpha = _mm256_srli_epi32(_mm256_packus_epi16(cLo, cHi), 24);
             if constexpr (AlphaTest) {
-                const __m256i shaded = _mm256_packus_epi16(cLo, cHi);
-                ok = _mm256_and_si256(ok, _mm256_cmpgt_epi32(_mm256_srli_epi32(shaded, 24), alphaRef));
+                ok = _mm256_and_si256(ok, _mm256_cmpgt_epi32(alpha, alphaRef));
             }
             const __m256i old = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst));
-            if constexpr (Blend) {
+            // Blending by an alpha of 255 gives the source exactly (255 c / 255 = c).
+            if (Blend && !_mm256_testc_si256(_mm256_cmpeq_epi32(alpha, _mm256_set1_epi32(255)), ok)) {
                 // Source over destination by the source alpha.
                 const __m256i d = _mm256_or_si256(old, dstAlphaOr);
                 const __m256i aLo = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(cLo, 0xFF), 0xFF);

@@ -301,11 +301,13 @@ void TexturedSpanAvx512(const PixelContext& ctx, const Planes& p, int32_t y, int
                 cLo = _mm512_min_epi16(_mm512_add_epi16(cLo, spLo), max255);
                 cHi = _mm512_min_epi16(_mm512_add_epi16(cHi, spHi), max255);
             }
+            // Each pixel's shaded alpha, for the alpha test and to skip blending opaque pixels.
+            const __m512i alpha = _mm512_srli_epi32(_mm512_packus_epi16(cLo, cHi), 24);
             if constexpr (AlphaTest) {
-                const __m512i shaded = _mm512_packus_epi16(cLo, cHi);
-                ok = _mm512_mask_cmpgt_epu32_mask(ok, _mm512_srli_epi32(shaded, 24), alphaRef);
+                ok = _mm512_mask_cmpgt_epu32_mask(ok, alpha, alphaRef);
             }
-            if constexpr (Blend) {
+            // Blending by an alpha of 255 gives the source exactly (255 c / 255 = c).
+            if (Blend && (ok & ~_mm512_cmpeq_epi32_mask(alpha, _mm512_set1_epi32(255))) != 0) {
                 // Source over destination by the source alpha.
                 const __m512i d = _mm512_or_si512(_mm512_maskz_loadu_epi32(inSpan, dst), dstAlphaOr);
                 const __m512i aLo = _mm512_shufflehi_epi16(_mm512_shufflelo_epi16(cLo, 0xFF), 0xFF);
