@@ -12,7 +12,22 @@ namespace raster::detail {
 namespace {
 
 struct Sse2Kernel {
-    // Attribute gradients, two per register in double; false when any is not finite.
+    static constexpr int kNarrowLanes = 0;  // rows always come from the edge steppers
+
+    // Bases, gradients (two per register in double) and colour steps; false when any value or
+    // gradient is not finite.
+    static bool Planes(const ScreenVertex* const col[3], const ScreenVertex* const pos[3], double ex1,
+                       double ey1, double ex2, double ey2, double invArea, GouraudPlanes& planes)
+    {
+        alignas(32) float values[3][kGouraudAttrs];
+        GGather(col, pos, values);
+        if (!Gradients(values, ex1, ey1, ex2, ey2, invArea, planes)) {
+            return false;
+        }
+        GColorSteps(planes);
+        return true;
+    }
+
     static bool Gradients(const float values[3][kGouraudAttrs], double ex1, double ey1, double ex2,
                           double ey2, double invArea, GouraudPlanes& planes)
     {
@@ -68,19 +83,6 @@ struct Sse2Kernel {
         const GouraudPlanes& p;
 
         Walker(const PixelContext& c, const GouraudPlanes& planes) : ctx(c), p(planes) {}
-
-        void Prefetch(int32_t y, int32_t x) const
-        {
-#if defined(__SSE2__)
-            _mm_prefetch(reinterpret_cast<const char*>(ctx.colorBase + ptrdiff_t(y) * ctx.colorPitch + ptrdiff_t(x) * 4),
-                         _MM_HINT_T0);
-            _mm_prefetch(reinterpret_cast<const char*>(ctx.depthBase + ptrdiff_t(y) * ctx.depthPitch + ptrdiff_t(x) * 2),
-                         _MM_HINT_T0);
-#else
-            (void)y;
-            (void)x;
-#endif
-        }
 
         void Span(int32_t y, int32_t x0, int32_t x1) const
         {

@@ -4,6 +4,7 @@
 // (depth x 65535 in 16.16 never exceeds 2^32 inside a span).
 #include "platform/d3d/raster/FastSpans.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -24,36 +25,56 @@ namespace raster::detail {
 namespace {
 
 struct Avx2Kernel {
-    // Attribute gradients, four per register in double (the same arithmetic as two per
-    // register); false when any value or gradient is not finite.
-    static bool Gradients(const float values[3][kGouraudAttrs], double ex1, double ey1, double ex2,
-                          double ey2, double invArea, GouraudPlanes& planes)
+    static constexpr int kNarrowLanes = 16;  // triangles narrower than this walk edge functions
+
+    // Bases, gradients (four per register in double, the same arithmetic as two per register)
+    // and colour steps; false when any value or gradient is not finite.
+    static bool Planes(const ScreenVertex* const col[3], const ScreenVertex* const pos[3], double ex1,
+                       double ey1, double ex2, double ey2, double invArea, GouraudPlanes& planes)
     {
+        static_assert(offsetof(ScreenVertex, sb) == offsetof(ScreenVertex, r) + 6 * sizeof(float) &&
+                          offsetof(ScreenVertex, u) == offsetof(ScreenVertex, r) + 7 * sizeof(float),
+                      "the colours are read as eight floats from r");
+        // r g b a sr sg sb straight from the vertex, depth in the last lane.
+        const __m256 f0 = _mm256_blend_ps(_mm256_loadu_ps(&col[0]->r), _mm256_set1_ps(pos[0]->z), 0x80);
+        const __m256 f1 = _mm256_blend_ps(_mm256_loadu_ps(&col[1]->r), _mm256_set1_ps(pos[1]->z), 0x80);
+        const __m256 f2 = _mm256_blend_ps(_mm256_loadu_ps(&col[2]->r), _mm256_set1_ps(pos[2]->z), 0x80);
         const __m256d vex1 = _mm256_set1_pd(ex1), vey1 = _mm256_set1_pd(ey1);
         const __m256d vex2 = _mm256_set1_pd(ex2), vey2 = _mm256_set1_pd(ey2);
         const __m256d vinv = _mm256_set1_pd(invArea);
-        __m128 notFinite = _mm_setzero_ps();
-        for (int k = 0; k < kGouraudAttrs; k += 4) {
-            const __m128 f0 = _mm_loadu_ps(values[0] + k);
-            const __m128 f1 = _mm_loadu_ps(values[1] + k);
-            const __m128 f2 = _mm_loadu_ps(values[2] + k);
-            const __m256d a0 = _mm256_cvtps_pd(f0);
-            const __m256d d1 = _mm256_sub_pd(_mm256_cvtps_pd(f1), a0);
-            const __m256d d2 = _mm256_sub_pd(_mm256_cvtps_pd(f2), a0);
-            const __m256d gx =
-                _mm256_mul_pd(_mm256_sub_pd(_mm256_mul_pd(d1, vey2), _mm256_mul_pd(d2, vey1)), vinv);
-            const __m256d gy =
-                _mm256_mul_pd(_mm256_sub_pd(_mm256_mul_pd(d2, vex1), _mm256_mul_pd(d1, vex2)), vinv);
-            const __m128 fx = _mm256_cvtpd_ps(gx), fy = _mm256_cvtpd_ps(gy);
-            // x - x is NaN exactly when x is infinite or NaN.
-            notFinite = _mm_or_ps(notFinite, _mm_cmpunord_ps(_mm_sub_ps(fx, fx), _mm_sub_ps(fy, fy)));
-            notFinite = _mm_or_ps(notFinite, _mm_cmpunord_ps(_mm_sub_ps(f0, f0), _mm_sub_ps(f1, f1)));
-            notFinite = _mm_or_ps(notFinite, _mm_cmpunord_ps(_mm_sub_ps(f2, f2), f2));
-            _mm_storeu_ps(planes.base + k, f0);
-            _mm_storeu_ps(planes.dx + k, fx);
-            _mm_storeu_ps(planes.dy + k, fy);
+        auto gradients = [&](__m128 a, __m128 b, __m128 c, __m128& gx, __m128& gy) {
+            const __m256d a0 = _mm256_cvtps_pd(a);
+            const __m256d d1 = _mm256_sub_pd(_mm256_cvtps_pd(b), a0);
+            const __m256d d2 = _mm256_sub_pd(_mm256_cvtps_pd(c), a0);
+            gx = _mm256_cvtpd_ps(
+                _mm256_mul_pd(_mm256_sub_pd(_mm256_mul_pd(d1, vey2), _mm256_mul_pd(d2, vey1)), vinv));
+            gy = _mm256_cvtpd_ps(
+                _mm256_mul_pd(_mm256_sub_pd(_mm256_mul_pd(d2, vex1), _mm256_mul_pd(d1, vex2)), vinv));
+        };
+        __m128 gxLo, gyLo, gxHi, gyHi;
+        gradients(_mm256_castps256_ps128(f0), _mm256_castps256_ps128(f1), _mm256_castps256_ps128(f2), gxLo, gyLo);
+        gradients(_mm256_extractf128_ps(f0, 1), _mm256_extractf128_ps(f1, 1), _mm256_extractf128_ps(f2, 1), gxHi,
+                  gyHi);
+        const __m256 gx = _mm256_set_m128(gxHi, gxLo);
+        const __m256 gy = _mm256_set_m128(gyHi, gyLo);
+        // x - x is NaN exactly when x is infinite or NaN.
+        __m256 notFinite = _mm256_cmp_ps(_mm256_sub_ps(gx, gx), _mm256_sub_ps(gy, gy), _CMP_UNORD_Q);
+        notFinite = _mm256_or_ps(notFinite, _mm256_cmp_ps(_mm256_sub_ps(f0, f0), _mm256_sub_ps(f1, f1), _CMP_UNORD_Q));
+        notFinite = _mm256_or_ps(notFinite, _mm256_cmp_ps(_mm256_sub_ps(f2, f2), f2, _CMP_UNORD_Q));
+        if (_mm256_movemask_ps(notFinite) != 0) {
+            return false;
         }
-        return _mm_movemask_ps(notFinite) == 0;
+        _mm256_store_ps(planes.base, f0);
+        _mm256_store_ps(planes.dx, gx);
+        _mm256_store_ps(planes.dy, gy);
+        // Colour steps: dx x 65536 clamped to +-2^24 (finite here), truncated; the last lane
+        // (depth) is not a colour.
+        const __m256 step = _mm256_min_ps(_mm256_max_ps(_mm256_mul_ps(gx, _mm256_set1_ps(65536.0f)),
+                                                        _mm256_set1_ps(-16777216.0f)),
+                                          _mm256_set1_ps(16777216.0f));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(planes.colorStep),
+                            _mm256_blend_epi32(_mm256_cvttps_epi32(step), _mm256_setzero_si256(), 0x80));
+        return true;
     }
 
     template <bool Specular, bool AlphaTest, bool Blend>
@@ -66,7 +87,6 @@ struct Avx2Kernel {
         __m256i lane;            // 0 .. 7
         __m256i steps;             // the triangle's colour steps (lane 7 zero)
         __m256i stepTimesLane[7];  // the triangle's colour steps x lane
-        __m256i stepTimes8[7];     // ... x 8
         __m256i depthTimesLane;  // the triangle's depth step x lane (low 32 bits)
         __m256i writeMask;       // the target's channels
         __m256i dstAlphaOr;      // a target without alpha reads as opaque
@@ -85,7 +105,6 @@ struct Avx2Kernel {
             steps = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p.colorStep));
             for (int k = 0; k < kChannels; ++k) {
                 stepTimesLane[k] = _mm256_mullo_epi32(_mm256_set1_epi32(p.colorStep[k]), lane);
-                stepTimes8[k] = _mm256_set1_epi32(int32_t(uint32_t(p.colorStep[k]) << 3));
             }
             depthTimesLane = _mm256_mullo_epi32(_mm256_set1_epi32(int32_t(uint32_t(uint64_t(p.depthStep)))), lane);
             writeMask = _mm256_set1_epi32(int32_t(0x00FFFFFFu | ctx.colorLayout.aMask));
@@ -108,12 +127,37 @@ struct Avx2Kernel {
             return _mm256_and_si256(sum, _mm256_set1_epi32(255));
         }
 
-        void Prefetch(int32_t y, int32_t x) const
+        // Rows of a triangle narrower than 16 pixels: the three edge functions at the pixel
+        // centres of columns col0 .. col0 + 15, stepped down the rows; a pixel is covered
+        // where none is negative. Returns the pixels covered.
+        uint64_t WalkNarrow(const int32_t e0[3], const int32_t stepX[3], const int32_t stepY[3],
+                            int32_t col0, int32_t row0, int32_t row1, uint32_t clipLanes)
         {
-            const uint8_t* c = reinterpret_cast<const uint8_t*>(colorBase) + ptrdiff_t(y) * colorPitch + ptrdiff_t(x) * 4;
-            const uint8_t* d = reinterpret_cast<const uint8_t*>(depthBase) + ptrdiff_t(y) * depthPitch + ptrdiff_t(x) * 2;
-            _mm_prefetch(reinterpret_cast<const char*>(c), _MM_HINT_T0);
-            _mm_prefetch(reinterpret_cast<const char*>(d), _MM_HINT_T0);
+            __m256i lo[3], hi[3], down[3];
+            for (int i = 0; i < 3; ++i) {
+                const __m256i sx = _mm256_set1_epi32(stepX[i]);
+                lo[i] = _mm256_add_epi32(_mm256_set1_epi32(e0[i]), _mm256_mullo_epi32(lane, sx));
+                hi[i] = _mm256_add_epi32(lo[i], _mm256_slli_epi32(sx, 3));
+                down[i] = _mm256_set1_epi32(stepY[i]);
+            }
+            uint64_t covered = 0;
+            for (int32_t y = row0; y <= row1; ++y) {
+                const uint32_t outLo = uint32_t(_mm256_movemask_ps(
+                    _mm256_castsi256_ps(_mm256_or_si256(lo[0], _mm256_or_si256(lo[1], lo[2])))));
+                const uint32_t outHi = uint32_t(_mm256_movemask_ps(
+                    _mm256_castsi256_ps(_mm256_or_si256(hi[0], _mm256_or_si256(hi[1], hi[2])))));
+                const uint32_t m = ~(outLo | (outHi << 8)) & clipLanes & 0xFFFFu;
+                for (int i = 0; i < 3; ++i) {
+                    lo[i] = _mm256_add_epi32(lo[i], down[i]);
+                    hi[i] = _mm256_add_epi32(hi[i], down[i]);
+                }
+                if (m != 0) {
+                    // A row's coverage is one run of pixels.
+                    Span(y, col0 + int32_t(__builtin_ctz(m)), col0 + 32 - int32_t(__builtin_clz(m)));
+                    covered += uint64_t(__builtin_popcount(m));
+                }
+            }
+            return covered;
         }
 
         void Span(int32_t y, int32_t x0, int32_t x1)
@@ -123,20 +167,26 @@ struct Avx2Kernel {
             uint16_t* zrow = reinterpret_cast<uint16_t*>(reinterpret_cast<uint8_t*>(depthBase) +
                                                          ptrdiff_t(y) * depthPitch);
             const int32_t n = x1 - x0;
-            int64_t z;
-            int64_t dz;
-            GSpanDepth(p, y, x0, x1, z, dz);
-
-            // The colours at the span start, as the generic evaluation (clamped, truncated).
+            // The colours and depth at the span start, as the generic evaluation: clamped to
+            // 0..255 (depth 0..1), colours truncated to 16.16.
             const __m256 ox = _mm256_set1_ps(float(x0) - p.refX);
             const __m256 oy = _mm256_set1_ps(float(y) - p.refY);
             __m256 v = _mm256_add_ps(_mm256_add_ps(base, _mm256_mul_ps(dx, ox)), _mm256_mul_ps(dy, oy));
-            v = _mm256_min_ps(_mm256_max_ps(v, _mm256_setzero_ps()), _mm256_set1_ps(255.0f));
+            v = _mm256_min_ps(_mm256_max_ps(v, _mm256_setzero_ps()),
+                              _mm256_setr_ps(255.0f, 255.0f, 255.0f, 255.0f, 255.0f, 255.0f, 255.0f, 1.0f));
             const __m256i cv = _mm256_cvttps_epi32(_mm256_mul_ps(v, _mm256_set1_ps(65536.0f)));
+            // Depth x 65535 in 16.16 and its step, kept in range over the span (the generic rule).
+            const float zStart = _mm_cvtss_f32(_mm_permute_ps(_mm256_extractf128_ps(v, 1), 0xFF));
+            const int64_t z = int64_t(double(zStart) * kGZScale);
+            int64_t dz = p.depthStep;
+            const int64_t zLast = z + dz * (n - 1);
+            if ((zLast < 0 || zLast > int64_t(kGZScale)) && n > 1) {
+                dz = (GDepthAt(p, float(x1 - 1), float(y)) - z) / (n - 1);
+            }
 
             const __m256i* byLane = stepTimesLane;
-            const __m256i* by8 = stepTimes8;
-            __m256i localByLane[7], localBy8[7];
+            __m256i stepVec = steps;
+            __m256i localByLane[7];
             // The triangle's steps keep every pixel in range unless the span's ends were
             // clamped. Short spans check that in 32-bit lanes (|step| <= 2^24, n - 1 < 64);
             // a one-pixel span passes trivially.
@@ -151,15 +201,14 @@ struct Avx2Kernel {
             }
             if (!inRange) {
                 alignas(32) int32_t c[8];
-                int32_t dc[7];
+                alignas(32) int32_t dc[8] = {};
                 _mm256_store_si256(reinterpret_cast<__m256i*>(c), cv);
                 GFixColorSteps(p, y, x0, x1, c, dc);
                 for (int k = 0; k < kChannels; ++k) {
                     localByLane[k] = _mm256_mullo_epi32(_mm256_set1_epi32(dc[k]), lane);
-                    localBy8[k] = _mm256_set1_epi32(int32_t(uint32_t(dc[k]) << 3));
                 }
                 byLane = localByLane;
-                by8 = localBy8;
+                stepVec = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dc));
             }
             __m256i ch[7];
             for (int k = 0; k < kChannels; ++k) {
@@ -235,7 +284,8 @@ struct Avx2Kernel {
                 }
                 xs += 8;
                 for (int k = 0; k < kChannels; ++k) {
-                    ch[k] = _mm256_add_epi32(ch[k], by8[k]);
+                    ch[k] = _mm256_add_epi32(ch[k],
+                                             _mm256_slli_epi32(_mm256_permutevar8x32_epi32(stepVec, _mm256_set1_epi32(k)), 3));
                 }
                 zl = _mm256_add_epi32(zl, _mm256_slli_epi32(_mm256_set1_epi32(int32_t(dz32)), 3));
             }

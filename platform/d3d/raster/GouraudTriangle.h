@@ -78,11 +78,9 @@ inline void GSpanDepth(const GouraudPlanes& p, int32_t y, int32_t x0, int32_t x1
     z = GDepthAt(p, float(x0), float(y));
     dz = p.depthStep;
     const int32_t n = x1 - x0;
-    if (n <= 1) {
-        return;
-    }
+    // A one-pixel span passes this test (z is in range), so it needs no branch of its own.
     const int64_t last = z + dz * (n - 1);
-    if (last < 0 || last > int64_t(kGZScale)) {
+    if ((last < 0 || last > int64_t(kGZScale)) && n > 1) {
         dz = (GDepthAt(p, float(x1 - 1), float(y)) - z) / (n - 1);
     }
 }
@@ -105,6 +103,33 @@ inline void GFixColorSteps(const GouraudPlanes& p, int32_t y, int32_t x0, int32_
             dc[k] = (GColorAt(p, k, float(x1 - 1), float(y)) - c[k]) / (n - 1);
         }
     }
+}
+
+// The untextured attributes of three vertices: colours from `col`, depth from `pos`.
+inline void GGather(const ScreenVertex* const col[3], const ScreenVertex* const pos[3],
+                    float values[3][kGouraudAttrs])
+{
+    for (int i = 0; i < 3; ++i) {
+        const ScreenVertex& c = *col[i];
+        float* a = values[i];
+        a[kGR] = c.r;
+        a[kGG] = c.g;
+        a[kGB] = c.b;
+        a[kGA] = c.a;
+        a[kGSR] = c.sr;
+        a[kGSG] = c.sg;
+        a[kGSB] = c.sb;
+        a[kGZ] = pos[i]->z;
+    }
+}
+
+// Per-pixel colour steps in 16.16, clamped (the generic rule).
+inline void GColorSteps(GouraudPlanes& planes)
+{
+    for (int k = 0; k < 7; ++k) {
+        planes.colorStep[k] = int32_t(GClamp(planes.dx[k] * 65536.0f, -16777216.0f, 16777216.0f));
+    }
+    planes.colorStep[7] = 0;
 }
 
 inline int64_t GFloorDiv(int64_t n, int64_t d)  // d > 0
@@ -209,25 +234,6 @@ bool GouraudTriangle(const PixelContext& ctx, SpanFn, const ScreenVertex& v0, co
     if (row0 > row1) {
         return false;
     }
-    GStepper lower[2], upper[2];
-    lower[1].Fixed(INT64_MIN / 4);
-    upper[1].Fixed(INT64_MAX / 4);
-    int nLower = 0, nUpper = 0;
-    for (const auto& e : ex) {
-        const int64_t ax = e[0], ay = e[1];
-        const int64_t A = ay - e[3];
-        const int64_t B = e[2] - ax;
-        const int64_t bias = A > 0 ? 0 : -1;  // horizontal edges were handled above
-        const int64_t k0 = B * (row0 * kSubPixelOne - ay) - A * ax + bias;
-        const int64_t kStep = B * kSubPixelOne;
-        if (A > 0) {
-            const int64_t d = A * kSubPixelOne;
-            lower[nLower++ & 1].Init(-k0 + d - 1, -kStep, d);  // ceil(-K / D)
-        } else if (A < 0) {
-            upper[nUpper++ & 1].Init(k0, kStep, -A * kSubPixelOne);
-        }
-    }
-
     // Planes from the snapped positions, with the generic set-up's double arithmetic.
     GouraudPlanes planes;
     const double fx0 = double(x0) / kSubPixelOne, fy0 = double(y0) / kSubPixelOne;
@@ -236,52 +242,75 @@ bool GouraudTriangle(const PixelContext& ctx, SpanFn, const ScreenVertex& v0, co
     const double invArea = 1.0 / (ex1 * ey2 - ex2 * ey1);
     planes.refX = float(fx0);
     planes.refY = float(fy0);
-    const ScreenVertex* v[3] = {&v0, p1, p2};
-    alignas(32) float values[3][kGouraudAttrs];
-    for (int i = 0; i < 3; ++i) {
-        const ScreenVertex& c = ctx.flat ? v0 : *v[i];
-        float* a = values[i];
-        a[kGR] = c.r;
-        a[kGG] = c.g;
-        a[kGB] = c.b;
-        a[kGA] = c.a;
-        a[kGSR] = c.sr;
-        a[kGSG] = c.sg;
-        a[kGSB] = c.sb;
-        a[kGZ] = v[i]->z;
-    }
-    if (!Kernel::Gradients(values, ex1, ey1, ex2, ey2, invArea, planes)) {
+    // Flat shading takes every colour from the first vertex.
+    const ScreenVertex* pos[3] = {&v0, p1, p2};
+    const ScreenVertex* col[3] = {&v0, ctx.flat ? &v0 : p1, ctx.flat ? &v0 : p2};
+    if (!Kernel::Planes(col, pos, ex1, ey1, ex2, ey2, invArea, planes)) {
         return false;
     }
-    for (int k = 0; k < 7; ++k) {
-        planes.colorStep[k] = int32_t(GClamp(planes.dx[k] * 65536.0f, -16777216.0f, 16777216.0f));
-    }
-    planes.colorStep[7] = 0;
     planes.depthStep = int64_t(double(GClamp(planes.dx[kGZ], -1.0f, 1.0f)) * 65535.0 * 65536.0);
 
     typename Kernel::template Walker<Specular, AlphaTest, Blend> walker(ctx, planes);
-    const int64_t clipLeft = ctx.clipX0;
-    const int64_t clipRight = int64_t(ctx.clipX1) - 1;
     uint64_t covered = 0;
-    // The rows' memory is asked for a couple of rows ahead: after a full-screen pass it is no
-    // longer in the nearer caches, and a small triangle's spans are too short to hide a miss.
-    constexpr int64_t kAhead = 2;
-    for (int64_t j = row0; j < row0 + kAhead && j <= row1; ++j) {
-        walker.Prefetch(int32_t(j), int32_t(GMin(clipRight, GMax(clipLeft, GMax(lower[0].q, lower[1].q)))));
+    const int64_t minX = GMin(x0, GMin(x1, x2));
+    const int64_t maxX = GMax(x0, GMax(x1, x2));
+    bool narrow = false;
+    if constexpr (Kernel::kNarrowLanes > 0) {
+        narrow = maxX - minX < Kernel::kNarrowLanes * kSubPixelOne && maxY - minY < 512 * kSubPixelOne;
     }
-    for (int64_t j = row0; j <= row1; ++j) {
-        const int64_t xMin = GMax(clipLeft, GMax(lower[0].q, lower[1].q));
-        if (j + kAhead <= row1) {
-            walker.Prefetch(int32_t(j + kAhead), int32_t(GMin(clipRight, xMin)));
+    if (narrow) {
+        // Narrow triangles: the edge functions themselves, one lane per pixel of the box's
+        // columns. Inside such a box every value fits in 32 bits (|E| < 2^31).
+        const int64_t col0 = -GFloorDiv(-minX, kSubPixelOne);
+        int32_t e0[3], stepX[3], stepY[3];
+        for (int i = 0; i < 3; ++i) {
+            const int64_t ax = ex[i][0], ay = ex[i][1];
+            const int64_t A = ay - ex[i][3];
+            const int64_t B = ex[i][2] - ax;
+            const int64_t bias = (A > 0 || (A == 0 && B > 0)) ? 0 : -1;
+            e0[i] = int32_t(A * (col0 * kSubPixelOne - ax) + B * (row0 * kSubPixelOne - ay) + bias);
+            stepX[i] = int32_t(A * kSubPixelOne);
+            stepY[i] = int32_t(B * kSubPixelOne);
         }
-        const int64_t xMax = GMin(clipRight, GMin(upper[0].q, upper[1].q));
-        lower[0].Next();
-        lower[1].Next();
-        upper[0].Next();
-        upper[1].Next();
-        if (xMin <= xMax) {
-            walker.Span(int32_t(j), int32_t(xMin), int32_t(xMax + 1));
-            covered += uint64_t(xMax + 1 - xMin);
+        // The scissor's columns as lanes.
+        const int64_t lo = GMin<int64_t>(GMax<int64_t>(ctx.clipX0 - col0, 0), 32);
+        const int64_t hi = GMin<int64_t>(GMax<int64_t>(ctx.clipX1 - col0, 0), 32);
+        const uint32_t clipLanes = uint32_t(((uint64_t(1) << hi) - 1) & ~((uint64_t(1) << lo) - 1));
+        if constexpr (Kernel::kNarrowLanes > 0) {
+            covered = walker.WalkNarrow(e0, stepX, stepY, int32_t(col0), int32_t(row0), int32_t(row1), clipLanes);
+        }
+    } else {
+        GStepper lower[2], upper[2];
+        lower[1].Fixed(INT64_MIN / 4);
+        upper[1].Fixed(INT64_MAX / 4);
+        int nLower = 0, nUpper = 0;
+        for (const auto& e : ex) {
+            const int64_t ax = e[0], ay = e[1];
+            const int64_t A = ay - e[3];
+            const int64_t B = e[2] - ax;
+            const int64_t bias = A > 0 ? 0 : -1;  // horizontal edges were handled above
+            const int64_t k0 = B * (row0 * kSubPixelOne - ay) - A * ax + bias;
+            const int64_t kStep = B * kSubPixelOne;
+            if (A > 0) {
+                const int64_t d = A * kSubPixelOne;
+                lower[nLower++ & 1].Init(-k0 + d - 1, -kStep, d);  // ceil(-K / D)
+            } else if (A < 0) {
+                upper[nUpper++ & 1].Init(k0, kStep, -A * kSubPixelOne);
+            }
+        }
+        const int64_t clipLeft = ctx.clipX0;
+        const int64_t clipRight = int64_t(ctx.clipX1) - 1;
+        for (int64_t j = row0; j <= row1; ++j) {
+            const int64_t xMin = GMax(clipLeft, GMax(lower[0].q, lower[1].q));
+            const int64_t xMax = GMin(clipRight, GMin(upper[0].q, upper[1].q));
+            lower[0].Next();
+            lower[1].Next();
+            upper[0].Next();
+            upper[1].Next();
+            if (xMin <= xMax) {
+                walker.Span(int32_t(j), int32_t(xMin), int32_t(xMax + 1));
+                covered += uint64_t(xMax + 1 - xMin);
+            }
         }
     }
     if (ctx.fragments != nullptr) {
