@@ -211,83 +211,109 @@ struct Avx2Kernel {
                 stepVec = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dc));
             }
             __m256i ch[7];
+            Broadcast(cv, ch);
             for (int k = 0; k < kChannels; ++k) {
-                ch[k] = _mm256_add_epi32(_mm256_permutevar8x32_epi32(cv, _mm256_set1_epi32(k)), byLane[k]);
+                ch[k] = _mm256_add_epi32(ch[k], byLane[k]);
             }
             const uint32_t dz32 = uint32_t(uint64_t(dz));
             __m256i zl = _mm256_add_epi32(
                 _mm256_set1_epi32(int32_t(uint32_t(uint64_t(z)))),
                 dz == p.depthStep ? depthTimesLane : _mm256_mullo_epi32(_mm256_set1_epi32(int32_t(dz32)), lane));
-
-            for (int32_t xs = x0;;) {
-                const int32_t left = x1 - xs;
-                // Whole rows of eight are read and written back where they lie inside the
-                // scissor; near its right edge the lanes go through a local copy instead.
-                const bool direct = xs + 8 <= clipX1;
-                const int32_t count = left < 8 ? left : 8;
-                alignas(32) uint32_t colorCopy[8] = {};
-                alignas(16) uint16_t depthCopy[8] = {};
-                uint32_t* cp = row + xs;
-                uint16_t* zp = zrow + xs;
-                if (!direct) {
-                    std::memcpy(colorCopy, cp, size_t(count) * 4);
-                    std::memcpy(depthCopy, zp, size_t(count) * 2);
-                    cp = colorCopy;
-                    zp = depthCopy;
-                }
-                const __m128i zOld = _mm_loadu_si128(reinterpret_cast<const __m128i*>(zp));
-                const __m256i z16 = _mm256_srli_epi32(_mm256_add_epi32(zl, _mm256_set1_epi32(32768)), 16);
-                __m256i pass = _mm256_andnot_si256(_mm256_cmpgt_epi32(z16, _mm256_cvtepu16_epi32(zOld)),
-                                                   _mm256_cmpgt_epi32(_mm256_set1_epi32(left), lane));
-                const __m256i a = _mm256_srli_epi32(ch[3], 16);
-                if constexpr (AlphaTest) {
-                    pass = _mm256_and_si256(pass, _mm256_cmpgt_epi32(a, alphaRef));
-                }
-                if (!_mm256_testz_si256(pass, pass)) {
-                    __m256i r = _mm256_srli_epi32(ch[0], 16);
-                    __m256i g = _mm256_srli_epi32(ch[1], 16);
-                    __m256i b = _mm256_srli_epi32(ch[2], 16);
-                    if constexpr (Specular) {
-                        const __m256i max255 = _mm256_set1_epi32(255);
-                        r = _mm256_min_epi32(_mm256_add_epi32(r, _mm256_srli_epi32(ch[4], 16)), max255);
-                        g = _mm256_min_epi32(_mm256_add_epi32(g, _mm256_srli_epi32(ch[5], 16)), max255);
-                        b = _mm256_min_epi32(_mm256_add_epi32(b, _mm256_srli_epi32(ch[6], 16)), max255);
-                    }
-                    const __m256i old = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(cp));
-                    __m256i outA = a;
-                    if constexpr (Blend) {
-                        const __m256i m255 = _mm256_set1_epi32(255);
-                        const __m256i inv = _mm256_sub_epi32(m255, a);
-                        r = BlendChannel(r, _mm256_and_si256(_mm256_srli_epi32(old, 16), m255), a, inv);
-                        g = BlendChannel(g, _mm256_and_si256(_mm256_srli_epi32(old, 8), m255), a, inv);
-                        b = BlendChannel(b, _mm256_and_si256(old, m255), a, inv);
-                        outA = BlendChannel(a, _mm256_or_si256(_mm256_srli_epi32(old, 24), dstAlphaOr), a, inv);
-                    }
-                    __m256i out = _mm256_or_si256(_mm256_or_si256(_mm256_slli_epi32(outA, 24), _mm256_slli_epi32(r, 16)),
-                                                  _mm256_or_si256(_mm256_slli_epi32(g, 8), b));
-                    out = _mm256_and_si256(out, writeMask);
-                    _mm256_storeu_si256(reinterpret_cast<__m256i*>(cp), _mm256_blendv_epi8(old, out, pass));
-                    if (zWrite) {
-                        const __m256i zPacked = _mm256_permute4x64_epi64(_mm256_packus_epi32(z16, z16), 0x08);
-                        const __m256i mPacked = _mm256_permute4x64_epi64(_mm256_packs_epi32(pass, pass), 0x08);
-                        const __m128i zNew = _mm_blendv_epi8(zOld, _mm256_castsi256_si128(zPacked),
-                                                             _mm256_castsi256_si128(mPacked));
-                        _mm_storeu_si128(reinterpret_cast<__m128i*>(zp), zNew);
-                    }
-                    if (!direct) {
-                        std::memcpy(row + xs, colorCopy, size_t(count) * 4);
-                        std::memcpy(zrow + xs, depthCopy, size_t(count) * 2);
-                    }
-                }
-                if (left <= 8) {
-                    break;
-                }
-                xs += 8;
+            Chunk(row, zrow, x0, n, ch, zl);
+            if (n <= 8) {
+                return;  // most spans
+            }
+            __m256i step8[7];
+            Broadcast(_mm256_slli_epi32(stepVec, 3), step8);
+            const __m256i zStep8 = _mm256_set1_epi32(int32_t(dz32 << 3));
+            for (int32_t xs = x0 + 8; xs < x1; xs += 8) {
                 for (int k = 0; k < kChannels; ++k) {
-                    ch[k] = _mm256_add_epi32(ch[k],
-                                             _mm256_slli_epi32(_mm256_permutevar8x32_epi32(stepVec, _mm256_set1_epi32(k)), 3));
+                    ch[k] = _mm256_add_epi32(ch[k], step8[k]);
                 }
-                zl = _mm256_add_epi32(zl, _mm256_slli_epi32(_mm256_set1_epi32(int32_t(dz32)), 3));
+                zl = _mm256_add_epi32(zl, zStep8);
+                Chunk(row, zrow, xs, x1 - xs, ch, zl);
+            }
+        }
+
+        // Each of the first seven lanes of `v` across a whole register.
+        static void Broadcast(__m256i v, __m256i (&out)[7])
+        {
+            const __m256i low = _mm256_permute2x128_si256(v, v, 0x00);
+            const __m256i high = _mm256_permute2x128_si256(v, v, 0x11);
+            out[0] = _mm256_shuffle_epi32(low, 0x00);
+            out[1] = _mm256_shuffle_epi32(low, 0x55);
+            out[2] = _mm256_shuffle_epi32(low, 0xAA);
+            out[3] = _mm256_shuffle_epi32(low, 0xFF);
+            out[4] = _mm256_shuffle_epi32(high, 0x00);
+            out[5] = _mm256_shuffle_epi32(high, 0x55);
+            out[6] = _mm256_shuffle_epi32(high, 0xAA);
+        }
+
+        // Pixels xs .. xs + 7 of the row (those before xs + left), colours `ch` and depth `zl`
+        // in 16.16 per lane.
+        [[gnu::always_inline]] inline void Chunk(uint32_t* row, uint16_t* zrow, int32_t xs, int32_t left,
+                                                 const __m256i (&ch)[7], __m256i zl) const
+        {
+            // Whole runs of eight are read and written back where they lie inside the scissor;
+            // near its right edge the lanes go through a local copy instead.
+            const bool direct = xs + 8 <= clipX1;
+            const int32_t count = left < 8 ? left : 8;
+            alignas(32) uint32_t colorCopy[8];
+            alignas(16) uint16_t depthCopy[8];
+            uint32_t* cp = row + xs;
+            uint16_t* zp = zrow + xs;
+            if (!direct) {
+                std::memset(colorCopy, 0, sizeof colorCopy);
+                std::memset(depthCopy, 0, sizeof depthCopy);
+                std::memcpy(colorCopy, cp, size_t(count) * 4);
+                std::memcpy(depthCopy, zp, size_t(count) * 2);
+                cp = colorCopy;
+                zp = depthCopy;
+            }
+            const __m128i zOld = _mm_loadu_si128(reinterpret_cast<const __m128i*>(zp));
+            const __m256i z16 = _mm256_srli_epi32(_mm256_add_epi32(zl, _mm256_set1_epi32(32768)), 16);
+            __m256i pass = _mm256_andnot_si256(_mm256_cmpgt_epi32(z16, _mm256_cvtepu16_epi32(zOld)),
+                                               _mm256_cmpgt_epi32(_mm256_set1_epi32(left), lane));
+            const __m256i a = _mm256_srli_epi32(ch[3], 16);
+            if constexpr (AlphaTest) {
+                pass = _mm256_and_si256(pass, _mm256_cmpgt_epi32(a, alphaRef));
+            }
+            if (_mm256_testz_si256(pass, pass)) {
+                return;
+            }
+            __m256i r = _mm256_srli_epi32(ch[0], 16);
+            __m256i g = _mm256_srli_epi32(ch[1], 16);
+            __m256i b = _mm256_srli_epi32(ch[2], 16);
+            if constexpr (Specular) {
+                const __m256i max255 = _mm256_set1_epi32(255);
+                r = _mm256_min_epi32(_mm256_add_epi32(r, _mm256_srli_epi32(ch[4], 16)), max255);
+                g = _mm256_min_epi32(_mm256_add_epi32(g, _mm256_srli_epi32(ch[5], 16)), max255);
+                b = _mm256_min_epi32(_mm256_add_epi32(b, _mm256_srli_epi32(ch[6], 16)), max255);
+            }
+            const __m256i old = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(cp));
+            __m256i outA = a;
+            if constexpr (Blend) {
+                const __m256i m255 = _mm256_set1_epi32(255);
+                const __m256i inv = _mm256_sub_epi32(m255, a);
+                r = BlendChannel(r, _mm256_and_si256(_mm256_srli_epi32(old, 16), m255), a, inv);
+                g = BlendChannel(g, _mm256_and_si256(_mm256_srli_epi32(old, 8), m255), a, inv);
+                b = BlendChannel(b, _mm256_and_si256(old, m255), a, inv);
+                outA = BlendChannel(a, _mm256_or_si256(_mm256_srli_epi32(old, 24), dstAlphaOr), a, inv);
+            }
+            __m256i out = _mm256_or_si256(_mm256_or_si256(_mm256_slli_epi32(outA, 24), _mm256_slli_epi32(r, 16)),
+                                          _mm256_or_si256(_mm256_slli_epi32(g, 8), b));
+            out = _mm256_and_si256(out, writeMask);
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(cp), _mm256_blendv_epi8(old, out, pass));
+            if (zWrite) {
+                const __m256i zPacked = _mm256_permute4x64_epi64(_mm256_packus_epi32(z16, z16), 0x08);
+                const __m256i mPacked = _mm256_permute4x64_epi64(_mm256_packs_epi32(pass, pass), 0x08);
+                const __m128i zNew = _mm_blendv_epi8(zOld, _mm256_castsi256_si128(zPacked),
+                                                     _mm256_castsi256_si128(mPacked));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(zp), zNew);
+            }
+            if (!direct) {
+                std::memcpy(row + xs, colorCopy, size_t(count) * 4);
+                std::memcpy(zrow + xs, depthCopy, size_t(count) * 2);
             }
         }
     };
