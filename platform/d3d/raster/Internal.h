@@ -120,8 +120,37 @@ int ClipPolygon(ClipVertex* poly, int n, ClipVertex* tmp);
 // Clips a segment; false when nothing is left.
 bool ClipSegment(ClipVertex& a, ClipVertex& b);
 // Divides and maps to the viewport; false when the result is not finite or out of range.
-bool MapToScreen(const ClipVertex& c, const Viewport& vp, ScreenVertex& out);
-uint32_t ClipCode(const ClipVertex& c);
+// Inline: it runs once per vertex.
+inline bool MapToScreen(const ClipVertex& c, const Viewport& vp, ScreenVertex& out)
+{
+    const float invW = 1.0f / c.w;
+    const float xn = c.x * invW;
+    const float yn = c.y * invW;
+    out.x = float(vp.x) + (xn + 1.0f) * 0.5f * float(vp.width);
+    out.y = float(vp.y) + (1.0f - yn) * 0.5f * float(vp.height);
+    out.z = ClampF(c.z * invW, 0.0f, 1.0f);
+    out.invW = invW;
+    out.r = c.r;
+    out.g = c.g;
+    out.b = c.b;
+    out.a = c.a;
+    out.sr = c.sr;
+    out.sg = c.sg;
+    out.sb = c.sb;
+    out.u = c.u;
+    out.v = c.v;
+    return std::isfinite(invW) && invW > 0.0f && std::fabs(out.x) < kMaxScreenCoord &&
+           std::fabs(out.y) < kMaxScreenCoord;
+}
+// Bit p set when the vertex is outside clip plane p (-x, +x, -y, +y, near, far, w > 0 in the
+// clipper's order) or the distance is NaN.
+inline uint32_t ClipCode(const ClipVertex& c)
+{
+    return uint32_t(!(c.w + c.x >= 0.0f)) | uint32_t(!(c.w - c.x >= 0.0f)) << 1 |
+           uint32_t(!(c.w + c.y >= 0.0f)) << 2 | uint32_t(!(c.w - c.y >= 0.0f)) << 3 |
+           uint32_t(!(c.z >= 0.0f)) << 4 | uint32_t(!(c.w - c.z >= 0.0f)) << 5 |
+           uint32_t(!(c.w - kMinW >= 0.0f)) << 6;
+}
 
 // Pixel stage.
 bool BuildPixelContext(const ColorTarget& target, const DepthTarget& depth, const Viewport& vp,

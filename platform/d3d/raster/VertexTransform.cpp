@@ -97,17 +97,6 @@ void TransformVertices(const void* in, uint32_t count, const float m[16], const 
     }
 }
 
-uint32_t ClipCode(const ClipVertex& c)
-{
-    uint32_t code = 0;
-    for (int p = 0; p < kPlaneCount; ++p) {
-        if (!(PlaneDistance(c, p) >= 0.0f)) {
-            code |= 1u << p;
-        }
-    }
-    return code;
-}
-
 int ClipPolygon(ClipVertex* poly, int n, ClipVertex* tmp)
 {
     ClipVertex* src = poly;
@@ -166,28 +155,6 @@ bool ClipSegment(ClipVertex& a, ClipVertex& b)
         }
     }
     return true;
-}
-
-bool MapToScreen(const ClipVertex& c, const Viewport& vp, ScreenVertex& out)
-{
-    const float invW = 1.0f / c.w;
-    const float xn = c.x * invW;
-    const float yn = c.y * invW;
-    out.x = float(vp.x) + (xn + 1.0f) * 0.5f * float(vp.width);
-    out.y = float(vp.y) + (1.0f - yn) * 0.5f * float(vp.height);
-    out.z = ClampF(c.z * invW, 0.0f, 1.0f);
-    out.invW = invW;
-    out.r = c.r;
-    out.g = c.g;
-    out.b = c.b;
-    out.a = c.a;
-    out.sr = c.sr;
-    out.sg = c.sg;
-    out.sb = c.sb;
-    out.u = c.u;
-    out.v = c.v;
-    return std::isfinite(invW) && invW > 0.0f && std::fabs(out.x) < kMaxScreenCoord &&
-           std::fabs(out.y) < kMaxScreenCoord;
 }
 
 }  // namespace raster::detail
