@@ -15,27 +15,21 @@ bool IsTarget8888(const PixelLayout& l)
 
 bool IsPowerOfTwo(int32_t v) { return v > 0 && (v & (v - 1)) == 0; }
 
+#if defined(QM_RASTER_WIDE_SPANS)
 bool HasAvx2()
 {
-#if defined(QM_RASTER_WIDE_SPANS)
     static const bool has = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi2");
     return has;
-#else
-    return false;
-#endif
 }
 
 bool HasAvx512()
 {
-#if defined(QM_RASTER_WIDE_SPANS)
     static const bool has = HasAvx2() && __builtin_cpu_supports("avx512f") &&
                             __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vl") &&
                             __builtin_cpu_supports("avx512dq");
     return has;
-#else
-    return false;
-#endif
 }
+#endif
 
 // The loops address pixels, depths and texels as whole words: they need an 8888 target and
 // aligned rows.
