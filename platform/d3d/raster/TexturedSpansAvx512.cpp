@@ -85,24 +85,12 @@ inline __m256i SegmentCoords(int64_t anchor, int64_t end, int32_t first, int32_t
 {
     const int32_t len = std::clamp(n - 1 - first, 0, 8);
     const int64_t step = len > 0 ? (len == 8 ? (end - anchor) / 8 : (end - anchor) / len) : 0;
-    const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
-    const __m256i atEnd = _mm256_set1_epi32(int32_t(uint32_t(uint64_t(end >> 16))));
-    constexpr int64_t kLimit = int64_t(1) << 28;  // 7 x step + 65535 stays within int32
-    __m256i stepped;
-    if (step < kLimit && step > -kLimit) {
-        // anchor = high x 65536 + low, so (anchor + j step) >> 16 = high + ((low + j step) >> 16).
-        const __m256i high = _mm256_set1_epi32(int32_t(uint32_t(uint64_t(anchor >> 16))));
-        const __m256i low = _mm256_set1_epi32(int32_t(anchor & 0xFFFF));
-        stepped = _mm256_add_epi32(
-            high, _mm256_srai_epi32(_mm256_add_epi32(low, _mm256_mullo_epi32(lane, _mm256_set1_epi32(int32_t(step)))), 16));
-    } else {
-        alignas(32) int32_t values[8];
-        for (int j = 0; j < 8; ++j) {
-            values[j] = int32_t((anchor + j * step) >> 16);
-        }
-        stepped = _mm256_load_si256(reinterpret_cast<const __m256i*>(values));
-    }
-    return _mm256_mask_blend_epi32(_mm256_cmpge_epi32_mask(lane, _mm256_set1_epi32(len)), stepped, atEnd);
+    const __m512i lane = _mm512_setr_epi64(0, 1, 2, 3, 4, 5, 6, 7);
+    const __m512i stepped = _mm512_add_epi64(_mm512_set1_epi64(anchor),
+                                             _mm512_mullo_epi64(lane, _mm512_set1_epi64(step)));
+    const __m512i value = _mm512_mask_blend_epi64(_mm512_cmpge_epi64_mask(lane, _mm512_set1_epi64(len)),
+                                                  stepped, _mm512_set1_epi64(end));
+    return _mm512_cvtepi64_epi32(_mm512_srai_epi64(value, 16));
 }
 
 template <bool Linear, bool Blend, bool AlphaTest, bool Specular>
