@@ -140,21 +140,34 @@ struct Avx2Kernel {
                 hi[i] = _mm256_add_epi32(lo[i], _mm256_slli_epi32(sx, 3));
                 down[i] = _mm256_set1_epi32(stepY[i]);
             }
+            // Rows are found a batch at a time and shaded after, so the edge registers need
+            // not survive the span calls.
+            constexpr int32_t kBatch = 32;
+            int32_t first[kBatch], end[kBatch];
             uint64_t covered = 0;
-            for (int32_t y = row0; y <= row1; ++y) {
-                const uint32_t outLo = uint32_t(_mm256_movemask_ps(
-                    _mm256_castsi256_ps(_mm256_or_si256(lo[0], _mm256_or_si256(lo[1], lo[2])))));
-                const uint32_t outHi = uint32_t(_mm256_movemask_ps(
-                    _mm256_castsi256_ps(_mm256_or_si256(hi[0], _mm256_or_si256(hi[1], hi[2])))));
-                const uint32_t m = ~(outLo | (outHi << 8)) & clipLanes & 0xFFFFu;
-                for (int i = 0; i < 3; ++i) {
-                    lo[i] = _mm256_add_epi32(lo[i], down[i]);
-                    hi[i] = _mm256_add_epi32(hi[i], down[i]);
-                }
-                if (m != 0) {
-                    // A row's coverage is one run of pixels.
-                    Span(y, col0 + int32_t(__builtin_ctz(m)), col0 + 32 - int32_t(__builtin_clz(m)));
+            for (int32_t y0 = row0; y0 <= row1; y0 += kBatch) {
+                const int32_t rows = row1 - y0 + 1 < kBatch ? row1 - y0 + 1 : kBatch;
+                for (int32_t j = 0; j < rows; ++j) {
+                    const uint32_t outLo = uint32_t(_mm256_movemask_ps(
+                        _mm256_castsi256_ps(_mm256_or_si256(lo[0], _mm256_or_si256(lo[1], lo[2])))));
+                    const uint32_t outHi = uint32_t(_mm256_movemask_ps(
+                        _mm256_castsi256_ps(_mm256_or_si256(hi[0], _mm256_or_si256(hi[1], hi[2])))));
+                    const uint32_t m = ~(outLo | (outHi << 8)) & clipLanes & 0xFFFFu;
+                    for (int i = 0; i < 3; ++i) {
+                        lo[i] = _mm256_add_epi32(lo[i], down[i]);
+                        hi[i] = _mm256_add_epi32(hi[i], down[i]);
+                    }
+                    // A row's coverage is one run of pixels; an empty row gets an empty run.
+                    const int32_t f = int32_t(__builtin_ctz(m | 0x10000u));
+                    const int32_t e = m != 0 ? 32 - int32_t(__builtin_clz(m)) : f;
+                    first[j] = col0 + f;
+                    end[j] = col0 + e;
                     covered += uint64_t(__builtin_popcount(m));
+                }
+                for (int32_t j = 0; j < rows; ++j) {
+                    if (first[j] < end[j]) {
+                        Span(y0 + j, first[j], end[j]);
+                    }
                 }
             }
             return covered;
