@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <limits>
 #include <random>
 #include <string>
 
@@ -225,6 +226,75 @@ TEST(SmallTriangles, UntexturedTrianglesIgnoreEnormousTextureCoordinates)
                     AtPixel(1, 15, 16, 16, 0xFF80FF80u, 0.5f, 0.0f, 0.0f)});
             EXPECT_EQ(c.Argb(1, 5) & 0x00FFFFFFu, 0x0080FF80u) << "z " << zEnable;
             EXPECT_GE(c.CountNonZero(), 10) << "z " << zEnable;
+        }
+    }
+}
+
+TEST(SmallTriangles, HostileTrianglesStaySafeAndAgreeOnEveryLoop)
+{
+    // Enormous, sub-pixel, degenerate, off-screen and non-finite triangles under the Gouraud
+    // states: nothing is written outside the target and every loop gives the same result.
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const std::vector<std::vector<LVertex>> cases{
+        {AtPixel(-3e5f, -2e5f, 32, 24, 0xFFFFFFFFu, 0.1f), AtPixel(4e5f, 10, 32, 24, 0xFF000000u, 0.9f),
+         AtPixel(12, 3e5f, 32, 24, 0x80FF00FFu, 0.5f)},
+        {AtPixel(5.1f, 2, 32, 24), AtPixel(5.3f, 2, 32, 24), AtPixel(5.2f, 22, 32, 24)},     // thinner than a pixel
+        {AtPixel(1, 1, 32, 24), AtPixel(9, 9, 32, 24), AtPixel(17, 17, 32, 24)},             // no area
+        {AtPixel(40, 1, 32, 24), AtPixel(60, 5, 32, 24), AtPixel(50, 20, 32, 24)},           // off the target
+        {AtPixel(3, 3, 32, 24), AtPixel(nan, 3, 32, 24), AtPixel(3, 20, 32, 24)},            // not finite
+        {AtPixel(0, 0, 32, 24, 0xFFFFFFFFu, 0.0f), AtPixel(32, 0, 32, 24, 0xFFFFFFFFu, 1.0f),
+         AtPixel(0, 24, 32, 24, 0x00000000u, 1.0f)},                                        // the whole target
+        {AtPixel(31.5f, 0, 32, 24), AtPixel(32, 24, 32, 24), AtPixel(31, 24, 32, 24)},       // the last column
+    };
+    for (size_t i = 0; i < cases.size(); ++i) {
+        for (unsigned bits : {0u, 7u, 21u}) {
+            const Result generic = Render(SpanPath::Generic, 32, 24, true, [&](Canvas& c) {
+                c.Draw(Gouraud(bits), kPrimTriangleList, cases[i]);
+                EXPECT_TRUE(c.GuardsIntact()) << "case " << i;
+            });
+            for (int p = 1; p < 4; ++p) {
+                const Result r = Render(kPaths[p], 32, 24, true, [&](Canvas& c) {
+                    c.Draw(Gouraud(bits), kPrimTriangleList, cases[i]);
+                    EXPECT_TRUE(c.GuardsIntact()) << kPathNames[p] << ", case " << i;
+                });
+                EXPECT_TRUE(r.bytes == generic.bytes) << kPathNames[p] << ", case " << i << ", bits " << bits;
+                EXPECT_EQ(r.fragments, generic.fragments) << kPathNames[p] << ", case " << i;
+            }
+        }
+    }
+}
+
+TEST(SmallTriangles, ViewportsReachingPastTheTargetAreCutAtItsEdges)
+{
+    // The viewport (and so the clip volume) is larger than the target on every side: narrow
+    // and wide triangles over the target's edges are cut there, the same on every loop.
+    Viewport vp;
+    vp.x = -8;
+    vp.y = -6;
+    vp.width = 48;
+    vp.height = 36;
+    auto at = [](float px, float py, uint32_t color) {
+        return AtPixel(px + 8.0f, py + 6.0f, 48, 36, color, 0.25f + px / 128.0f);  // target pixels
+    };
+    const std::vector<LVertex> tris{
+        at(-6.5f, 2, 0xFFFF0000u), at(3.5f, 4, 0xFF00FF00u), at(-1, 23.5f, 0xFF0000FFu),     // left edge
+        at(28.5f, -3, 0xFFFFFFFFu), at(38, 7, 0xFF808080u), at(30, 12.5f, 0xFF102030u),     // right and top
+        at(10, 20, 0xFF406080u), at(14, 29, 0xFFC0A080u), at(5, 27, 0xFF204060u),           // bottom
+        at(-5, -4, 0xFF00FFFFu), at(37, 1, 0xFFFF00FFu), at(16, 28, 0xFFFFFF00u),           // wide, all sides
+    };
+    for (unsigned bits : {0u, 1u, 7u}) {
+        const Result generic = Render(SpanPath::Generic, 32, 24, false, [&](Canvas& c) {
+            c.Draw(Gouraud(bits), kPrimTriangleList, tris, nullptr, &vp);
+            EXPECT_TRUE(c.GuardsIntact());
+        });
+        EXPECT_GT(generic.fragments, uint64_t(300));
+        for (int p = 1; p < 4; ++p) {
+            const Result r = Render(kPaths[p], 32, 24, false, [&](Canvas& c) {
+                c.Draw(Gouraud(bits), kPrimTriangleList, tris, nullptr, &vp);
+                EXPECT_TRUE(c.GuardsIntact()) << kPathNames[p];
+            });
+            EXPECT_TRUE(r.bytes == generic.bytes) << kPathNames[p] << ", bits " << bits;
+            EXPECT_EQ(r.fragments, generic.fragments) << kPathNames[p] << ", bits " << bits;
         }
     }
 }
