@@ -5,8 +5,8 @@
 // Each frame is timed on its own; the median over many frames is reported, with the number of
 // heap allocations made inside the timed frames (expected 0).
 //
-// Usage: raster_bench [frames] [scenes: any of "abcsg", default all; s = the SSE2 baseline
-// loops, g = the generic path]
+// Usage: raster_bench [frames] [scenes: any of "abcvsg", default all; v = loops up to AVX2,
+// s = the SSE2 baseline loops, g = the generic path]
 #include "bench/support/AllocationCounter.h"
 #include "bench/support/SquaresScene.h"
 #include "platform/d3d/raster/Raster.h"
@@ -223,7 +223,7 @@ void Measure(const char* name, int frames, Frame& f, Fn&& frame)
 int main(int argc, char** argv)
 {
     const int frames = argc > 1 ? std::max(10, std::atoi(argv[1])) : 400;
-    const std::string which = argc > 2 ? argv[2] : "abcsg";
+    const std::string which = argc > 2 ? argv[2] : "abcvsg";
     auto want = [&](char c) { return which.find(c) != std::string::npos; };
     Frame f;
     const StripScene strips;
@@ -232,6 +232,13 @@ int main(int argc, char** argv)
     if (want('a')) Measure("(a) 3200 Gouraud strip triangles", frames, f, [&] { strips.Draw(f); });
     if (want('b')) Measure("(b) four translucent squares", frames, f, [&] { squares.Draw(f); });
     if (want('c')) Measure("(c) clear + (a) + (b)", frames, f, [&] {
+        Clear(f);
+        strips.Draw(f);
+        squares.Draw(f);
+    });
+    f.scratch.spanPath = raster::SpanPath::Avx2;
+    if (want('v')) Measure("(b) with loops up to AVX2", frames, f, [&] { squares.Draw(f); });
+    if (want('v')) Measure("(c) with loops up to AVX2", frames, f, [&] {
         Clear(f);
         strips.Draw(f);
         squares.Draw(f);
