@@ -3,7 +3,10 @@
 // SRCALPHA / INVSRCALPHA blend). Only the planes an untextured pixel needs are set up, and the
 // rows call the span loop directly. Included by one file per instruction set, each bringing its
 // own span kernel; everything here has internal linkage so no code compiled for one instruction
-// set can be picked for another. Pixels are those of DrawTriangle + ScanTriangle + GenericSpan.
+// set can be picked for another. The helpers it takes from Internal.h (FloorDiv, SnapToSubPixel,
+// EdgeStepper, ClampF) are defined before any file switches its instruction set, and GCC compiles
+// a function for the instruction set in force where it is defined, so they stay baseline code.
+// Pixels are those of DrawTriangle + ScanTriangle + GenericSpan.
 #pragma once
 
 #include "platform/d3d/raster/Internal.h"
@@ -51,25 +54,14 @@ inline void GSwap(T& a, T& b)
     b = t;
 }
 
-inline float GClamp(float v, float lo, float hi)
-{
-    if (!(v >= lo)) {
-        return lo;
-    }
-    if (!(v <= hi)) {
-        return hi;
-    }
-    return v;
-}
-
 inline int64_t GDepthAt(const GouraudPlanes& p, float x, float y)
 {
-    return int64_t(double(GClamp(p.At(kGZ, x, y), 0.0f, 1.0f)) * kGZScale);
+    return int64_t(double(ClampF(p.At(kGZ, x, y), 0.0f, 1.0f)) * kGZScale);
 }
 
 inline int32_t GColorAt(const GouraudPlanes& p, int k, float x, float y)
 {
-    return int32_t(GClamp(p.At(k, x, y), 0.0f, 255.0f) * 65536.0f);
+    return int32_t(ClampF(p.At(k, x, y), 0.0f, 255.0f) * 65536.0f);
 }
 
 // Depth at the span start and its step, kept in range over the span (the generic rule).
@@ -127,75 +119,19 @@ inline void GGather(const ScreenVertex* const col[3], const ScreenVertex* const 
 inline void GColorSteps(GouraudPlanes& planes)
 {
     for (int k = 0; k < 7; ++k) {
-        planes.colorStep[k] = int32_t(GClamp(planes.dx[k] * 65536.0f, -16777216.0f, 16777216.0f));
+        planes.colorStep[k] = int32_t(ClampF(planes.dx[k] * 65536.0f, -16777216.0f, 16777216.0f));
     }
     planes.colorStep[7] = 0;
 }
-
-inline int64_t GFloorDiv(int64_t n, int64_t d)  // d > 0
-{
-    if (n >= INT32_MIN && n <= INT32_MAX && d <= INT32_MAX) {
-        const int32_t n32 = int32_t(n), d32 = int32_t(d);
-        int32_t q = n32 / d32;
-        if ((n32 % d32) != 0 && n32 < 0) {
-            --q;
-        }
-        return q;
-    }
-    int64_t q = n / d;
-    if ((n % d) != 0 && n < 0) {
-        --q;
-    }
-    return q;
-}
-
-// floor(v * 256 + 0.5) without a library call; |v| < 2^20 was checked by the vertex stage.
-inline int64_t GSnap(float v)
-{
-    const double t = double(v) * kSubPixelOne + 0.5;
-    const int64_t i = int64_t(t);
-    return i - (double(i) > t ? 1 : 0);
-}
-
-// floor(N_j / D) for N_j = N_0 + j S, stepped row by row (as ScanTriangle does).
-struct GStepper {
-    int64_t q, r, D, qs, rs;
-
-    void Init(int64_t n0, int64_t step, int64_t d)
-    {
-        D = d;
-        q = GFloorDiv(n0, d);
-        r = n0 - q * d;
-        qs = GFloorDiv(step, d);
-        rs = step - qs * d;
-    }
-    // A bound that never binds.
-    void Fixed(int64_t value)
-    {
-        q = value;
-        r = 0;
-        D = 1;
-        qs = 0;
-        rs = 0;
-    }
-    // Without a branch: whether the remainder wraps is as good as random along a slanted edge.
-    void Next()
-    {
-        r += rs;
-        const int64_t wrap = (D - 1 - r) >> 63;  // -1 when r >= D, else 0
-        r -= D & wrap;
-        q += qs - wrap;
-    }
-};
 
 // Sets up and walks one triangle; `Kernel` shades the spans. Same drops as DrawTriangle.
 template <class Kernel, bool Specular, bool AlphaTest, bool Blend>
 bool GouraudTriangle(const PixelContext& ctx, SpanFn, const ScreenVertex& v0, const ScreenVertex& in1,
                      const ScreenVertex& in2, uint32_t cullMode)
 {
-    int64_t x0 = GSnap(v0.x), y0 = GSnap(v0.y);
-    int64_t x1 = GSnap(in1.x), y1 = GSnap(in1.y);
-    int64_t x2 = GSnap(in2.x), y2 = GSnap(in2.y);
+    int64_t x0 = SnapToSubPixel(v0.x), y0 = SnapToSubPixel(v0.y);
+    int64_t x1 = SnapToSubPixel(in1.x), y1 = SnapToSubPixel(in1.y);
+    int64_t x2 = SnapToSubPixel(in2.x), y2 = SnapToSubPixel(in2.y);
     int64_t area = (x1 - x0) * (y2 - y0) - (x2 - x0) * (y1 - y0);
     if (area == 0) {
         return false;
@@ -212,8 +148,8 @@ bool GouraudTriangle(const PixelContext& ctx, SpanFn, const ScreenVertex& v0, co
     }
     const int64_t minY = GMin(y0, GMin(y1, y2));
     const int64_t maxY = GMax(y0, GMax(y1, y2));
-    int64_t row0 = GMax<int64_t>(-GFloorDiv(-minY, kSubPixelOne), ctx.clipY0);
-    int64_t row1 = GMin<int64_t>(GFloorDiv(maxY, kSubPixelOne), int64_t(ctx.clipY1) - 1);
+    int64_t row0 = GMax<int64_t>(-FloorDiv(-minY, kSubPixelOne), ctx.clipY0);
+    int64_t row1 = GMin<int64_t>(FloorDiv(maxY, kSubPixelOne), int64_t(ctx.clipY1) - 1);
     if (row0 > row1) {
         return false;
     }
@@ -225,9 +161,9 @@ bool GouraudTriangle(const PixelContext& ctx, SpanFn, const ScreenVertex& v0, co
     for (const auto& e : ex) {
         if (e[1] == e[3]) {
             if (e[2] > e[0]) {
-                row0 = GMax(row0, -GFloorDiv(-e[1], kSubPixelOne));
+                row0 = GMax(row0, -FloorDiv(-e[1], kSubPixelOne));
             } else {
-                row1 = GMin(row1, GFloorDiv(e[1] - 1, kSubPixelOne));
+                row1 = GMin(row1, FloorDiv(e[1] - 1, kSubPixelOne));
             }
         }
     }
@@ -248,7 +184,7 @@ bool GouraudTriangle(const PixelContext& ctx, SpanFn, const ScreenVertex& v0, co
     if (!Kernel::Planes(col, pos, ex1, ey1, ex2, ey2, invArea, planes)) {
         return false;
     }
-    planes.depthStep = int64_t(double(GClamp(planes.dx[kGZ], -1.0f, 1.0f)) * 65535.0 * 65536.0);
+    planes.depthStep = int64_t(double(ClampF(planes.dx[kGZ], -1.0f, 1.0f)) * 65535.0 * 65536.0);
 
     typename Kernel::template Walker<Specular, AlphaTest, Blend> walker(ctx, planes);
     uint64_t covered = 0;
@@ -261,7 +197,7 @@ bool GouraudTriangle(const PixelContext& ctx, SpanFn, const ScreenVertex& v0, co
     if (narrow) {
         // Narrow triangles: the edge functions themselves, one lane per pixel of the box's
         // columns. Inside such a box every value fits in 32 bits (|E| < 2^31).
-        const int64_t col0 = -GFloorDiv(-minX, kSubPixelOne);
+        const int64_t col0 = -FloorDiv(-minX, kSubPixelOne);
         int32_t e0[3], stepX[3], stepY[3];
         for (int i = 0; i < 3; ++i) {
             const int64_t ax = ex[i][0], ay = ex[i][1];
@@ -280,7 +216,7 @@ bool GouraudTriangle(const PixelContext& ctx, SpanFn, const ScreenVertex& v0, co
             covered = walker.WalkNarrow(e0, stepX, stepY, int32_t(col0), int32_t(row0), int32_t(row1), clipLanes);
         }
     } else {
-        GStepper lower[2], upper[2];
+        EdgeStepper lower[2], upper[2];
         lower[1].Fixed(INT64_MIN / 4);
         upper[1].Fixed(INT64_MAX / 4);
         int nLower = 0, nUpper = 0;

@@ -28,6 +28,65 @@ inline float ClampF(float v, float lo, float hi)
     return v;
 }
 
+// floor(n / d) for d > 0; 32-bit division when both fit (the usual case, and much cheaper).
+inline int64_t FloorDiv(int64_t n, int64_t d)
+{
+    if (n >= INT32_MIN && n <= INT32_MAX && d <= INT32_MAX) {
+        const int32_t n32 = int32_t(n), d32 = int32_t(d);
+        int32_t q = n32 / d32;
+        if ((n32 % d32) != 0 && n32 < 0) {
+            --q;
+        }
+        return q;
+    }
+    int64_t q = n / d;
+    if ((n % d) != 0 && n < 0) {
+        --q;
+    }
+    return q;
+}
+
+// A screen coordinate on the sub-pixel grid: floor(v * 256 + 0.5), without a library call.
+// |v| < 2^20 was checked by the vertex stage, so this fits easily.
+inline int64_t SnapToSubPixel(float v)
+{
+    const double t = double(v) * kSubPixelOne + 0.5;
+    const int64_t i = int64_t(t);
+    return i - (double(i) > t ? 1 : 0);
+}
+
+// floor(N_j / D) for N_j = N_0 + j S, stepped row by row without dividing again: one edge's
+// bound on the pixels of each row.
+struct EdgeStepper {
+    int64_t q = 0, r = 0, D = 1, qs = 0, rs = 0;
+
+    void Init(int64_t n0, int64_t step, int64_t d)
+    {
+        D = d;
+        q = FloorDiv(n0, d);
+        r = n0 - q * d;
+        qs = FloorDiv(step, d);
+        rs = step - qs * d;
+    }
+    // A bound that never moves.
+    void Fixed(int64_t value)
+    {
+        q = value;
+        r = 0;
+        D = 1;
+        qs = 0;
+        rs = 0;
+    }
+    // Without a branch: whether the remainder wraps is as good as random along a slanted edge.
+    void Next()
+    {
+        r += rs;
+        const int64_t wrap = (D - 1 - r) >> 63;  // -1 when r >= D, else 0
+        r -= D & wrap;
+        q += qs - wrap;
+    }
+};
+
 // round(v / 255) for v in [0, 255 * 255], exact.
 inline uint32_t Div255(uint32_t v)
 {

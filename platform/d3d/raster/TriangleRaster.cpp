@@ -6,55 +6,11 @@
 
 namespace raster::detail {
 
-namespace {
-
-// floor(n / d) for d > 0; 32-bit division when both fit (the usual case, and much cheaper).
-inline int64_t FloorDiv(int64_t n, int64_t d)
-{
-    if (n >= INT32_MIN && n <= INT32_MAX && d <= INT32_MAX) {
-        const int32_t n32 = int32_t(n), d32 = int32_t(d);
-        int32_t q = n32 / d32;
-        if ((n32 % d32) != 0 && n32 < 0) {
-            --q;
-        }
-        return q;
-    }
-    int64_t q = n / d;
-    if ((n % d) != 0 && n < 0) {
-        --q;
-    }
-    return q;
-}
-
-// floor(N_j / D) for N_j = N_0 + j S, stepped row by row without dividing again.
-struct BoundStepper {
-    int64_t q = 0, r = 0, D = 1, qs = 0, rs = 0;
-
-    void Init(int64_t n0, int64_t step, int64_t d)
-    {
-        D = d;
-        q = FloorDiv(n0, d);
-        r = n0 - q * d;
-        qs = FloorDiv(step, d);
-        rs = step - qs * d;
-    }
-    // Without a branch: whether the remainder wraps is as good as random along a slanted edge.
-    void Next()
-    {
-        r += rs;
-        const int64_t wrap = (D - 1 - r) >> 63;  // -1 when r >= D, else 0
-        r -= D & wrap;
-        q += qs - wrap;
-    }
-};
-
-}  // namespace
-
 void ScanTriangle(const PixelContext& ctx, SpanFn span, const Planes& planes,
                   const TriangleEdges& edges)
 {
     // Per edge: a lower bound on x (A > 0), an upper bound (A < 0), or a whole-row test (A == 0).
-    BoundStepper lower[3], upper[3];
+    EdgeStepper lower[3], upper[3];
     int nLower = 0, nUpper = 0;
     const EdgeFn* flatEdges[3];
     int nFlat = 0;

@@ -12,30 +12,6 @@ namespace raster::detail {
 
 namespace {
 
-inline int64_t Snap(float v)
-{
-    // |v| < 2^20 was checked by the vertex stage, so this fits easily.
-    return static_cast<int64_t>(std::floor(double(v) * kSubPixelOne + 0.5));
-}
-
-// floor(n / d) for d > 0; 32-bit division when both fit (the usual case, and much cheaper).
-inline int64_t FloorDiv(int64_t n, int64_t d)
-{
-    if (n >= INT32_MIN && n <= INT32_MAX && d <= INT32_MAX) {
-        const int32_t n32 = int32_t(n), d32 = int32_t(d);
-        int32_t q = n32 / d32;
-        if ((n32 % d32) != 0 && n32 < 0) {
-            --q;
-        }
-        return q;
-    }
-    int64_t q = n / d;
-    if ((n % d) != 0 && n < 0) {
-        --q;
-    }
-    return q;
-}
-
 inline EdgeFn MakeEdge(int64_t ax, int64_t ay, int64_t bx, int64_t by)
 {
     EdgeFn e;
@@ -55,9 +31,9 @@ inline EdgeFn MakeEdge(int64_t ax, int64_t ay, int64_t bx, int64_t by)
 bool DrawTriangle(const PixelContext& ctx, SpanFn span, const ScreenVertex& v0,
                   const ScreenVertex& in1, const ScreenVertex& in2, uint32_t cullMode)
 {
-    int64_t x0 = Snap(v0.x), y0 = Snap(v0.y);
-    int64_t x1 = Snap(in1.x), y1 = Snap(in1.y);
-    int64_t x2 = Snap(in2.x), y2 = Snap(in2.y);
+    int64_t x0 = SnapToSubPixel(v0.x), y0 = SnapToSubPixel(v0.y);
+    int64_t x1 = SnapToSubPixel(in1.x), y1 = SnapToSubPixel(in1.y);
+    int64_t x2 = SnapToSubPixel(in2.x), y2 = SnapToSubPixel(in2.y);
     int64_t area = (x1 - x0) * (y2 - y0) - (x2 - x0) * (y1 - y0);
     if (area == 0) {
         return false;
