@@ -100,6 +100,25 @@ inline void InitSpan(const Planes& p, int32_t y, int32_t x0, int32_t x1, SpanInt
     }
 }
 
+// Work a textured MODULATE span may leave out: multiplying by a constant white vertex colour
+// (255 t / 255 = t; its alpha only counts when the texture has none) and adding a zero specular.
+struct ModulateWork {
+    bool modulate = true;
+    bool addSpecular = true;
+};
+
+inline ModulateWork ModulateWorkOf(const SpanInterp& s, bool texHasAlpha, bool specular)
+{
+    auto channel = [&](int k) { return uint32_t(s.c[k]) >> 16; };
+    const bool constantColor = s.dc[0] == 0 && s.dc[1] == 0 && s.dc[2] == 0 && s.dc[3] == 0;
+    ModulateWork work;
+    work.modulate = !(constantColor && channel(0) == 255 && channel(1) == 255 && channel(2) == 255 &&
+                      (texHasAlpha || channel(3) == 255));
+    work.addSpecular = specular && !(channel(4) == 0 && channel(5) == 0 && channel(6) == 0 &&
+                                     s.dc[4] == 0 && s.dc[5] == 0 && s.dc[6] == 0);
+    return work;
+}
+
 inline void StepColors(SpanInterp& s)
 {
     for (int k = 0; k < 7; ++k) {

@@ -144,14 +144,10 @@ void TexturedSpanAvx512(const PixelContext& ctx, const Planes& p, int32_t y, int
     const __m512i alphaRef = _mm512_set1_epi32(int(ctx.alphaRef));
     const bool zWrite = ctx.zWrite;
 
-    // A constant white vertex colour modulates nothing (255 t / 255 = t), and a zero specular
-    // adds nothing: such spans (most of a textured scene's) skip that work.
-    auto channel = [&](int k) { return uint32_t(s.c[k]) >> 16; };
-    const bool constantColor = s.dc[0] == 0 && s.dc[1] == 0 && s.dc[2] == 0 && s.dc[3] == 0;
-    const bool modulate = !(constantColor && channel(0) == 255 && channel(1) == 255 &&
-                            channel(2) == 255 && (texAlpha || channel(3) == 255));
-    const bool addSpecular = Specular && !(channel(4) == 0 && channel(5) == 0 && channel(6) == 0 &&
-                                           s.dc[4] == 0 && s.dc[5] == 0 && s.dc[6] == 0);
+    // Most spans of a textured scene need neither (see ModulateWorkOf).
+    const ModulateWork work = ModulateWorkOf(s, texAlpha, Specular);
+    const bool modulate = work.modulate;
+    const bool addSpecular = work.addSpecular;
     // Vertex colour and specular, 16.16 in 32-bit lanes B G R A; one register holds pixels
     // k, k + 4, k + 8 and k + 12 of the step in its four quarters.
     const __m512i quarter = _mm512_setr_epi32(0, 0, 0, 0, 4, 4, 4, 4, 8, 8, 8, 8, 12, 12, 12, 12);
