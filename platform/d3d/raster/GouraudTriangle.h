@@ -11,6 +11,7 @@
 
 #include "platform/d3d/raster/Internal.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace raster::detail {
@@ -33,26 +34,6 @@ struct alignas(32) GouraudPlanes {
 
 constexpr double kGZScale = 65535.0 * 65536.0;
 constexpr int64_t kGColorMax = 255 * 65536 + 0xFFFF;
-
-// Local min / max / swap: a library template instantiated here could be shared with code
-// built for another instruction set.
-template <typename T>
-inline T GMin(T a, T b)
-{
-    return b < a ? b : a;
-}
-template <typename T>
-inline T GMax(T a, T b)
-{
-    return a < b ? b : a;
-}
-template <typename T>
-inline void GSwap(T& a, T& b)
-{
-    const T t = a;
-    a = b;
-    b = t;
-}
 
 inline int64_t GDepthAt(const GouraudPlanes& p, float x, float y)
 {
@@ -129,27 +110,17 @@ template <class Kernel, bool Specular, bool AlphaTest, bool Blend>
 bool GouraudTriangle(const PixelContext& ctx, SpanFn, const ScreenVertex& v0, const ScreenVertex& in1,
                      const ScreenVertex& in2, uint32_t cullMode)
 {
-    int64_t x0 = SnapToSubPixel(v0.x), y0 = SnapToSubPixel(v0.y);
-    int64_t x1 = SnapToSubPixel(in1.x), y1 = SnapToSubPixel(in1.y);
-    int64_t x2 = SnapToSubPixel(in2.x), y2 = SnapToSubPixel(in2.y);
-    int64_t area = (x1 - x0) * (y2 - y0) - (x2 - x0) * (y1 - y0);
-    if (area == 0) {
+    SnappedTriangle t;
+    if (!SnapTriangle(v0, in1, in2, cullMode, t)) {
         return false;
     }
-    if ((cullMode == kCullCW && area > 0) || (cullMode == kCullCCW && area < 0)) {
-        return false;
-    }
-    const ScreenVertex* p1 = &in1;
-    const ScreenVertex* p2 = &in2;
-    if (area < 0) {
-        GSwap(p1, p2);
-        GSwap(x1, x2);
-        GSwap(y1, y2);
-    }
-    const int64_t minY = GMin(y0, GMin(y1, y2));
-    const int64_t maxY = GMax(y0, GMax(y1, y2));
-    int64_t row0 = GMax<int64_t>(-FloorDiv(-minY, kSubPixelOne), ctx.clipY0);
-    int64_t row1 = GMin<int64_t>(FloorDiv(maxY, kSubPixelOne), int64_t(ctx.clipY1) - 1);
+    const int64_t x0 = t.x[0], y0 = t.y[0], x1 = t.x[1], y1 = t.y[1], x2 = t.x[2], y2 = t.y[2];
+    const ScreenVertex* p1 = t.v[1];
+    const ScreenVertex* p2 = t.v[2];
+    const int64_t minY = std::min(y0, std::min(y1, y2));
+    const int64_t maxY = std::max(y0, std::max(y1, y2));
+    int64_t row0 = std::max<int64_t>(-FloorDiv(-minY, kSubPixelOne), ctx.clipY0);
+    int64_t row1 = std::min<int64_t>(FloorDiv(maxY, kSubPixelOne), int64_t(ctx.clipY1) - 1);
     if (row0 > row1) {
         return false;
     }
@@ -161,9 +132,9 @@ bool GouraudTriangle(const PixelContext& ctx, SpanFn, const ScreenVertex& v0, co
     for (const auto& e : ex) {
         if (e[1] == e[3]) {
             if (e[2] > e[0]) {
-                row0 = GMax(row0, -FloorDiv(-e[1], kSubPixelOne));
+                row0 = std::max(row0, -FloorDiv(-e[1], kSubPixelOne));
             } else {
-                row1 = GMin(row1, FloorDiv(e[1] - 1, kSubPixelOne));
+                row1 = std::min(row1, FloorDiv(e[1] - 1, kSubPixelOne));
             }
         }
     }
@@ -188,8 +159,8 @@ bool GouraudTriangle(const PixelContext& ctx, SpanFn, const ScreenVertex& v0, co
 
     typename Kernel::template Walker<Specular, AlphaTest, Blend> walker(ctx, planes);
     uint64_t covered = 0;
-    const int64_t minX = GMin(x0, GMin(x1, x2));
-    const int64_t maxX = GMax(x0, GMax(x1, x2));
+    const int64_t minX = std::min(x0, std::min(x1, x2));
+    const int64_t maxX = std::max(x0, std::max(x1, x2));
     bool narrow = false;
     if constexpr (Kernel::kNarrowLanes > 0) {
         narrow = maxX - minX < Kernel::kNarrowLanes * kSubPixelOne && maxY - minY < 512 * kSubPixelOne;
@@ -209,8 +180,8 @@ bool GouraudTriangle(const PixelContext& ctx, SpanFn, const ScreenVertex& v0, co
             stepY[i] = int32_t(B * kSubPixelOne);
         }
         // The scissor's columns as lanes.
-        const int64_t lo = GMin<int64_t>(GMax<int64_t>(ctx.clipX0 - col0, 0), 32);
-        const int64_t hi = GMin<int64_t>(GMax<int64_t>(ctx.clipX1 - col0, 0), 32);
+        const int64_t lo = std::min<int64_t>(std::max<int64_t>(ctx.clipX0 - col0, 0), 32);
+        const int64_t hi = std::min<int64_t>(std::max<int64_t>(ctx.clipX1 - col0, 0), 32);
         const uint32_t clipLanes = uint32_t(((uint64_t(1) << hi) - 1) & ~((uint64_t(1) << lo) - 1));
         if constexpr (Kernel::kNarrowLanes > 0) {
             covered = walker.WalkNarrow(e0, stepX, stepY, int32_t(col0), int32_t(row0), int32_t(row1), clipLanes);
@@ -237,8 +208,8 @@ bool GouraudTriangle(const PixelContext& ctx, SpanFn, const ScreenVertex& v0, co
         const int64_t clipLeft = ctx.clipX0;
         const int64_t clipRight = int64_t(ctx.clipX1) - 1;
         for (int64_t j = row0; j <= row1; ++j) {
-            const int64_t xMin = GMax(clipLeft, GMax(lower[0].q, lower[1].q));
-            const int64_t xMax = GMin(clipRight, GMin(upper[0].q, upper[1].q));
+            const int64_t xMin = std::max(clipLeft, std::max(lower[0].q, lower[1].q));
+            const int64_t xMax = std::min(clipRight, std::min(upper[0].q, upper[1].q));
             lower[0].Next();
             lower[1].Next();
             upper[0].Next();

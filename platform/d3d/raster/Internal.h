@@ -87,6 +87,41 @@ struct EdgeStepper {
     }
 };
 
+// A screen triangle on the sub-pixel grid, wound clockwise on screen (y grows downward, so
+// clockwise is a positive area): vertex 0 stays first, 1 and 2 swap when needed.
+struct SnappedTriangle {
+    int64_t x[3], y[3];
+    const ScreenVertex* v[3];
+};
+
+// False when the triangle has no area on the grid or `cullMode` culls it.
+inline bool SnapTriangle(const ScreenVertex& v0, const ScreenVertex& v1, const ScreenVertex& v2,
+                         uint32_t cullMode, SnappedTriangle& t)
+{
+    t.x[0] = SnapToSubPixel(v0.x);
+    t.y[0] = SnapToSubPixel(v0.y);
+    t.x[1] = SnapToSubPixel(v1.x);
+    t.y[1] = SnapToSubPixel(v1.y);
+    t.x[2] = SnapToSubPixel(v2.x);
+    t.y[2] = SnapToSubPixel(v2.y);
+    const int64_t area = (t.x[1] - t.x[0]) * (t.y[2] - t.y[0]) - (t.x[2] - t.x[0]) * (t.y[1] - t.y[0]);
+    if (area == 0 || (cullMode == kCullCW && area > 0) || (cullMode == kCullCCW && area < 0)) {
+        return false;
+    }
+    const bool swap = area < 0;
+    t.v[0] = &v0;
+    t.v[1] = swap ? &v2 : &v1;
+    t.v[2] = swap ? &v1 : &v2;
+    if (swap) {
+        const int64_t x = t.x[1], y = t.y[1];
+        t.x[1] = t.x[2];
+        t.y[1] = t.y[2];
+        t.x[2] = x;
+        t.y[2] = y;
+    }
+    return true;
+}
+
 // round(v / 255) for v in [0, 255 * 255], exact.
 inline uint32_t Div255(uint32_t v)
 {

@@ -31,25 +31,13 @@ inline EdgeFn MakeEdge(int64_t ax, int64_t ay, int64_t bx, int64_t by)
 bool DrawTriangle(const PixelContext& ctx, SpanFn span, const ScreenVertex& v0,
                   const ScreenVertex& in1, const ScreenVertex& in2, uint32_t cullMode)
 {
-    int64_t x0 = SnapToSubPixel(v0.x), y0 = SnapToSubPixel(v0.y);
-    int64_t x1 = SnapToSubPixel(in1.x), y1 = SnapToSubPixel(in1.y);
-    int64_t x2 = SnapToSubPixel(in2.x), y2 = SnapToSubPixel(in2.y);
-    int64_t area = (x1 - x0) * (y2 - y0) - (x2 - x0) * (y1 - y0);
-    if (area == 0) {
+    SnappedTriangle t;
+    if (!SnapTriangle(v0, in1, in2, cullMode, t)) {
         return false;
     }
-    // y grows downward, so a positive area is clockwise on screen.
-    if ((cullMode == kCullCW && area > 0) || (cullMode == kCullCCW && area < 0)) {
-        return false;
-    }
-    const ScreenVertex* p1 = &in1;
-    const ScreenVertex* p2 = &in2;
-    if (area < 0) {
-        std::swap(p1, p2);
-        std::swap(x1, x2);
-        std::swap(y1, y2);
-        area = -area;
-    }
+    const int64_t x0 = t.x[0], y0 = t.y[0], x1 = t.x[1], y1 = t.y[1], x2 = t.x[2], y2 = t.y[2];
+    const ScreenVertex* p1 = t.v[1];
+    const ScreenVertex* p2 = t.v[2];
 
     TriangleEdges edges;
     edges.e[0] = MakeEdge(x1, y1, x2, y2);
