@@ -122,6 +122,25 @@ inline bool SnapTriangle(const ScreenVertex& v0, const ScreenVertex& v1, const S
     return true;
 }
 
+// Where a snapped triangle's attribute planes are measured from, in pixels: vertex 0 and the
+// edge vectors to vertices 1 and 2 (double, so every set-up rounds alike).
+struct PlaneFrame {
+    double x0, y0, ex1, ey1, ex2, ey2, invArea;
+};
+
+inline PlaneFrame PlaneFrameOf(const SnappedTriangle& t)
+{
+    PlaneFrame f;
+    f.x0 = double(t.x[0]) / kSubPixelOne;
+    f.y0 = double(t.y[0]) / kSubPixelOne;
+    f.ex1 = double(t.x[1] - t.x[0]) / kSubPixelOne;
+    f.ey1 = double(t.y[1] - t.y[0]) / kSubPixelOne;
+    f.ex2 = double(t.x[2] - t.x[0]) / kSubPixelOne;
+    f.ey2 = double(t.y[2] - t.y[0]) / kSubPixelOne;
+    f.invArea = 1.0 / (f.ex1 * f.ey2 - f.ex2 * f.ey1);
+    return f;
+}
+
 // round(v / 255) for v in [0, 255 * 255], exact.
 inline uint32_t Div255(uint32_t v)
 {

@@ -55,12 +55,10 @@ bool DrawTriangle(const PixelContext& ctx, SpanFn span, const ScreenVertex& v0,
 
     // Attribute planes from the snapped positions, so interpolation agrees with coverage.
     Planes planes;
-    const double fx0 = double(x0) / kSubPixelOne, fy0 = double(y0) / kSubPixelOne;
-    const double ex1 = double(x1 - x0) / kSubPixelOne, ey1 = double(y1 - y0) / kSubPixelOne;
-    const double ex2 = double(x2 - x0) / kSubPixelOne, ey2 = double(y2 - y0) / kSubPixelOne;
-    const double invArea = 1.0 / (ex1 * ey2 - ex2 * ey1);
-    planes.refX = float(fx0);
-    planes.refY = float(fy0);
+    const PlaneFrame frame = PlaneFrameOf(t);
+    const double ex1 = frame.ex1, ey1 = frame.ey1, ex2 = frame.ex2, ey2 = frame.ey2, invArea = frame.invArea;
+    planes.refX = float(frame.x0);
+    planes.refY = float(frame.y0);
 
     const ScreenVertex* v[3] = {&v0, p1, p2};
     const bool textured = ctx.texels != nullptr;
