@@ -229,32 +229,34 @@ int main(int argc, char** argv)
     const StripScene strips;
     const SquaresScene squares;
     std::printf("raster_bench: 640x480 X8R8G8B8, 16-bit Z, %d frames each, one thread\n", frames);
+    auto squaresOnly = [&] { squares.Draw(f); };
+    auto whole = [&] {
+        Clear(f);
+        strips.Draw(f);
+        squares.Draw(f);
+    };
     if (want('a')) Measure("(a) 3200 Gouraud strip triangles", frames, f, [&] { strips.Draw(f); });
-    if (want('b')) Measure("(b) four translucent squares", frames, f, [&] { squares.Draw(f); });
-    if (want('c')) Measure("(c) clear + (a) + (b)", frames, f, [&] {
-        Clear(f);
-        strips.Draw(f);
-        squares.Draw(f);
-    });
-    f.scratch.spanPath = raster::SpanPath::Avx2;
-    if (want('v')) Measure("(b) with loops up to AVX2", frames, f, [&] { squares.Draw(f); });
-    if (want('v')) Measure("(c) with loops up to AVX2", frames, f, [&] {
-        Clear(f);
-        strips.Draw(f);
-        squares.Draw(f);
-    });
-    f.scratch.spanPath = raster::SpanPath::Baseline;
-    if (want('s')) Measure("(b) with the SSE2 baseline loops", frames, f, [&] { squares.Draw(f); });
-    if (want('s')) Measure("(c) with the SSE2 baseline loops", frames, f, [&] {
-        Clear(f);
-        strips.Draw(f);
-        squares.Draw(f);
-    });
+    if (want('b')) Measure("(b) four translucent squares", frames, f, squaresOnly);
+    if (want('c')) Measure("(c) clear + (a) + (b)", frames, f, whole);
+    // The same with the span loops limited to narrower instruction sets.
+    struct Limited {
+        char letter;
+        raster::SpanPath path;
+        const char* squaresName;
+        const char* wholeName;
+    };
+    const Limited limited[] = {
+        {'v', raster::SpanPath::Avx2, "(b) with loops up to AVX2", "(c) with loops up to AVX2"},
+        {'s', raster::SpanPath::Baseline, "(b) with the SSE2 baseline loops", "(c) with the SSE2 baseline loops"},
+    };
+    for (const Limited& l : limited) {
+        if (want(l.letter)) {
+            f.scratch.spanPath = l.path;
+            Measure(l.squaresName, frames, f, squaresOnly);
+            Measure(l.wholeName, frames, f, whole);
+        }
+    }
     f.scratch.spanPath = raster::SpanPath::Generic;
-    if (want('g')) Measure("(c) with the generic span path", frames / 4 + 10, f, [&] {
-        Clear(f);
-        strips.Draw(f);
-        squares.Draw(f);
-    });
+    if (want('g')) Measure("(c) with the generic span path", frames / 4 + 10, f, whole);
     return 0;
 }
