@@ -34,16 +34,9 @@ constexpr DWORD kHeight = 480;
 constexpr float kP = 639.0f;
 constexpr float kQ = 479.0f;
 
-D3DLVERTEX Vtx(float x, float y, float z, D3DCOLOR color, float tu = 0, float tv = 0, D3DCOLOR specular = 0) {
-    D3DLVERTEX v{};
-    v.x = x;
-    v.y = y;
-    v.z = z;
-    v.color = color;
-    v.specular = specular;
-    v.tu = tu;
-    v.tv = tv;
-    return v;
+D3DLVERTEX Vtx(float x, float y, float z, uint32_t color, float tu = 0, float tv = 0, uint32_t specular = 0)
+{
+    return MakeLitVertex<D3DLVERTEX>(x, y, z, color, tu, tv, specular);
 }
 
 D3DMATRIX ToD3D(const Matrix4& m) {

@@ -43,15 +43,7 @@ struct Frame {
 
 LVertex Vtx(float x, float y, float z, uint32_t color, float tu = 0, float tv = 0, uint32_t specular = 0)
 {
-    LVertex v{};
-    v.x = x;
-    v.y = y;
-    v.z = z;
-    v.color = color;
-    v.specular = specular;
-    v.tu = tu;
-    v.tv = tv;
-    return v;
+    return MakeLitVertex<LVertex>(x, y, z, color, tu, tv, specular);
 }
 
 // (a): 100 strips of 32 triangles, cells of about 5.9 x 5.9 pixels, scattered over the screen.

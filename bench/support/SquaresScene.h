@@ -1,9 +1,23 @@
-// The four translucent squares the viewer's frame draws (floor, darker lower floor, left and
-// right panel), as triangle fans of four vertices in scene units with their texture
-// coordinates. Benchmarks build them in whatever vertex type they feed.
+// Vertices for the benchmarks, and the four translucent squares the viewer's frame draws
+// (floor, darker lower floor, left and right panel), as triangle fans of four vertices in scene
+// units with their texture coordinates. Benchmarks build them in whatever vertex type they feed.
 #pragma once
 
 #include <cstdint>
+
+// One pre-lit vertex of either D3DLVERTEX or the rasterizer's LVertex (the same fields).
+template <class Vertex>
+Vertex MakeLitVertex(float x, float y, float z, uint32_t color, float tu = 0, float tv = 0, uint32_t specular = 0) {
+    Vertex v{};
+    v.x = x;
+    v.y = y;
+    v.z = z;
+    v.color = color;
+    v.specular = specular;
+    v.tu = tu;
+    v.tv = tv;
+    return v;
+}
 
 // make(x, y, z, color, u, v) returns one vertex of the caller's type.
 template <class Vertex, class Make>

@@ -12,18 +12,6 @@ using namespace raster;
 
 namespace {
 
-LVertex Vtx(float x, float y, float z, uint32_t color, float tu, float tv)
-{
-    LVertex v{};
-    v.x = x;
-    v.y = y;
-    v.z = z;
-    v.color = color;
-    v.tu = tu;
-    v.tv = tv;
-    return v;
-}
-
 png::Image RenderSquares(SpanPath path)
 {
     const int w = 160, h = 120;
@@ -61,7 +49,7 @@ png::Image RenderSquares(SpanPath path)
     std::vector<LVertex> strip;
     for (int i = 0; i < 10; ++i) {
         const float x = -1.0f + 0.25f * float(i / 2);
-        strip.push_back(Vtx(x, (i % 2) ? 1.2f : 0.1f, 0.5f + 0.1f * float(i % 3),
+        strip.push_back(Vertex(x, (i % 2) ? 1.2f : 0.1f, 0.5f + 0.1f * float(i % 3),
                             0xFF000000u | uint32_t(40 + i * 20) << 16 | uint32_t(200 - i * 15) << 8 | 90u, 0, 0));
     }
     DrawLVertices(c.Target(), c.Depth(), vp, st, wvp.m, kPrimTriangleStrip, strip.data(),
@@ -75,14 +63,14 @@ png::Image RenderSquares(SpanPath path)
     st.srcBlend = kBlendSrcAlpha;
     st.destBlend = kBlendInvSrcAlpha;
     st.textureMag = st.textureMin = kFilterLinear;
-    const LVertex left[4] = {Vtx(-2, 2, -2, ~0u, 0, 1), Vtx(0, 2, -2, ~0u, 1, 1), Vtx(0, 0, -2, ~0u, 1, 0),
-                             Vtx(-2, 0, -2, ~0u, 0, 0)};
-    const LVertex right[4] = {Vtx(0, 2, -2, ~0u, 0, 1), Vtx(2, 2, -2, ~0u, 1, 1), Vtx(2, 0, -2, ~0u, 1, 0),
-                              Vtx(0, 0, -2, ~0u, 0, 0)};
-    const LVertex lower[4] = {Vtx(-3, -0.5f, -3, 0x80808080u, 0, 1), Vtx(3, -0.5f, -3, 0x80808080u, 1, 1),
-                              Vtx(3, -0.5f, 3, 0x80808080u, 1, 0), Vtx(-3, -0.5f, 3, 0x80808080u, 0, 0)};
-    const LVertex floor[4] = {Vtx(-3, 0, -3, ~0u, 0, 1), Vtx(3, 0, -3, ~0u, 1, 1), Vtx(3, 0, 3, ~0u, 1, 0),
-                              Vtx(-3, 0, 3, ~0u, 0, 0)};
+    const LVertex left[4] = {Vertex(-2, 2, -2, ~0u, 0, 1), Vertex(0, 2, -2, ~0u, 1, 1), Vertex(0, 0, -2, ~0u, 1, 0),
+                             Vertex(-2, 0, -2, ~0u, 0, 0)};
+    const LVertex right[4] = {Vertex(0, 2, -2, ~0u, 0, 1), Vertex(2, 2, -2, ~0u, 1, 1), Vertex(2, 0, -2, ~0u, 1, 0),
+                              Vertex(0, 0, -2, ~0u, 0, 0)};
+    const LVertex lower[4] = {Vertex(-3, -0.5f, -3, 0x80808080u, 0, 1), Vertex(3, -0.5f, -3, 0x80808080u, 1, 1),
+                              Vertex(3, -0.5f, 3, 0x80808080u, 1, 0), Vertex(-3, -0.5f, 3, 0x80808080u, 0, 0)};
+    const LVertex floor[4] = {Vertex(-3, 0, -3, ~0u, 0, 1), Vertex(3, 0, -3, ~0u, 1, 1), Vertex(3, 0, 3, ~0u, 1, 0),
+                              Vertex(-3, 0, 3, ~0u, 0, 0)};
     DrawLVertices(c.Target(), c.Depth(), vp, st, wvp.m, kPrimTriangleFan, left, 4, c.scratch);
     States pointSampled = st;
     pointSampled.textureMag = pointSampled.textureMin = kFilterNearest;

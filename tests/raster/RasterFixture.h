@@ -87,20 +87,28 @@ struct Canvas {
     }
 };
 
-// A vertex placed at pixel coordinates (px, py) of a full-target viewport of the given size,
-// with the identity transform (w = 1).
-inline LVertex AtPixel(float px, float py, int width, int height, uint32_t color = 0xFFFFFFFFu,
-                       float z = 0.5f, float tu = 0.0f, float tv = 0.0f, uint32_t specular = 0)
+// A pre-lit vertex in clip or model coordinates.
+inline LVertex Vertex(float x, float y, float z, uint32_t color = 0xFFFFFFFFu, float tu = 0.0f,
+                      float tv = 0.0f, uint32_t specular = 0)
 {
     LVertex v{};
-    v.x = 2.0f * px / float(width) - 1.0f;
-    v.y = 1.0f - 2.0f * py / float(height);
+    v.x = x;
+    v.y = y;
     v.z = z;
     v.color = color;
     v.specular = specular;
     v.tu = tu;
     v.tv = tv;
     return v;
+}
+
+// A vertex placed at pixel coordinates (px, py) of a full-target viewport of the given size,
+// with the identity transform (w = 1).
+inline LVertex AtPixel(float px, float py, int width, int height, uint32_t color = 0xFFFFFFFFu,
+                       float z = 0.5f, float tu = 0.0f, float tv = 0.0f, uint32_t specular = 0)
+{
+    return Vertex(2.0f * px / float(width) - 1.0f, 1.0f - 2.0f * py / float(height), z, color, tu, tv,
+                  specular);
 }
 
 inline raster::States NoCull()
