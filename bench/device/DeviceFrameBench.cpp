@@ -8,7 +8,7 @@
 //
 // Usage: device_frame_bench [frames]
 #include "bench/support/AllocationCounter.h"
-#include "bench/support/SquaresScene.h"
+#include "bench/support/FrameScenes.h"
 #include "math/Matrix4.h"
 #include "platform/d3d/d3d.h"
 #include "platform/ddraw/Machine.h"
@@ -159,19 +159,9 @@ struct Scene {
         Check(textures[0]->GetHandle(device, &handle), "GetHandle");
 
         // 100 strips of 32 triangles in cells of about 5.9 pixels, in post-divide coordinates.
-        const float cell = 5.9f;
-        for (int s = 0; s < 100; ++s) {
-            const float x0 = 20.0f + float(s % 10) * 60.0f + float((s * 7) % 5);
-            const float y0 = 20.0f + float(s / 10) * 45.0f + float((s * 3) % 7);
-            for (int i = 0; i < 34; ++i) {
-                const float px = x0 + cell * float(i / 2) + 0.37f * float(i % 3);
-                const float py = y0 + ((i % 2) ? cell : 0.0f) + 0.21f * float(i % 5);
-                const uint32_t c = 0xFF000000u | uint32_t((s * 37 + i * 11) & 255) << 16 |
-                                   uint32_t((s * 17 + i * 5) & 255) << 8 | uint32_t((i * 23) & 255);
-                strips.push_back(Vtx(2.0f * px / kP - 1.0f, kQ / kP - 2.0f * py / kP, 0.2f + 0.006f * float(s) + 0.001f * float(i),
-                                     c, 0, 0, 0x00202020u));
-            }
-        }
+        BuildStrips(strips, [](float px, float py, float depth, uint32_t c, uint32_t specular) {
+            return Vtx(2.0f * px / kP - 1.0f, kQ / kP - 2.0f * py / kP, depth, c, 0, 0, specular);
+        });
 
         Matrix4 proj, view;
         MatrixPerspective(&proj, 0.5f, 30.0f, 1.0471977f);

@@ -8,7 +8,7 @@
 // Usage: raster_bench [frames] [scenes: any of "abcvsg", default all; v = loops up to AVX2,
 // s = the SSE2 baseline loops, g = the generic path]
 #include "bench/support/AllocationCounter.h"
-#include "bench/support/SquaresScene.h"
+#include "bench/support/FrameScenes.h"
 #include "platform/d3d/raster/Raster.h"
 
 #include "math/Matrix4.h"
@@ -63,20 +63,9 @@ struct StripScene {
         st.alphaTestEnable = true;
         st.alphaFunc = raster::kCmpGreater;
         st.alphaRef = 0;
-        const float cell = 5.9f;
-        for (int s = 0; s < 100; ++s) {
-            const float x0 = 20.0f + float(s % 10) * 60.0f + float((s * 7) % 5);
-            const float y0 = 20.0f + float(s / 10) * 45.0f + float((s * 3) % 7);
-            for (int i = 0; i < 34; ++i) {
-                const float px = x0 + cell * float(i / 2) + 0.37f * float(i % 3);
-                const float py = y0 + ((i % 2) ? cell : 0.0f) + 0.21f * float(i % 5);
-                const uint32_t c = 0xFF000000u | uint32_t((s * 37 + i * 11) & 255) << 16 |
-                                   uint32_t((s * 17 + i * 5) & 255) << 8 | uint32_t((i * 23) & 255);
-                vertices.push_back(Vtx(2.0f * px / kWidth - 1.0f, 1.0f - 2.0f * py / kHeight,
-                                       0.2f + 0.006f * float(s) + 0.001f * float(i), c, 0, 0,
-                                       0x00202020u));
-            }
-        }
+        BuildStrips(vertices, [](float px, float py, float z, uint32_t c, uint32_t specular) {
+            return Vtx(2.0f * px / kWidth - 1.0f, 1.0f - 2.0f * py / kHeight, z, c, 0, 0, specular);
+        });
     }
 
     void Draw(Frame& f) const

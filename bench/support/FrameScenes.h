@@ -1,9 +1,10 @@
-// Vertices for the benchmarks, and the four translucent squares the viewer's frame draws
-// (floor, darker lower floor, left and right panel), as triangle fans of four vertices in scene
-// units with their texture coordinates. Benchmarks build them in whatever vertex type they feed.
+// The scenes the frame benchmarks draw, built in whatever vertex type each benchmark feeds: the
+// 100 small Gouraud strips, and the four translucent squares of the viewer's frame (floor,
+// darker lower floor, left and right panel) as triangle fans in scene units.
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 // One pre-lit vertex of either D3DLVERTEX or the rasterizer's LVertex (the same fields).
 template <class Vertex>
@@ -38,4 +39,22 @@ void BuildSquares(Vertex (&floor)[4], Vertex (&lower)[4], Vertex (&left)[4], Ver
     flat(lower, 0x80808080u, -3.0f, -0.5f, -3.0f, 3.0f, 3.0f);
     upright(left, 0xFFFFFFFFu, -2.0f, 0.0f, 0.0f, 2.0f, -2.0f);
     upright(right, 0xFFFFFFFFu, 0.0f, 0.0f, 2.0f, 2.0f, -2.0f);
+}
+
+// 100 strips of 34 vertices (32 triangles in cells of about 5.9 pixels) scattered over a 640 x 480
+// screen: make(px, py, z, color, specular) gets pixel coordinates and returns one vertex.
+template <class Vertex, class Make>
+void BuildStrips(std::vector<Vertex>& out, Make make) {
+    const float cell = 5.9f;
+    for (int s = 0; s < 100; ++s) {
+        const float x0 = 20.0f + float(s % 10) * 60.0f + float((s * 7) % 5);
+        const float y0 = 20.0f + float(s / 10) * 45.0f + float((s * 3) % 7);
+        for (int i = 0; i < 34; ++i) {
+            const float px = x0 + cell * float(i / 2) + 0.37f * float(i % 3);
+            const float py = y0 + ((i % 2) ? cell : 0.0f) + 0.21f * float(i % 5);
+            const uint32_t c = 0xFF000000u | uint32_t((s * 37 + i * 11) & 255) << 16 |
+                               uint32_t((s * 17 + i * 5) & 255) << 8 | uint32_t((i * 23) & 255);
+            out.push_back(make(px, py, 0.2f + 0.006f * float(s) + 0.001f * float(i), c, 0x00202020u));
+        }
+    }
 }
