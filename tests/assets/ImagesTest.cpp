@@ -75,17 +75,17 @@ TEST(TextureBitmaps, ColourHasFineDetailThatFilteringSoftens) {
     EXPECT_GT(sharp, 2000);
 }
 
-// The emblem's nose lies below its eyes in the picture; stored bottom row first, the nose's
-// row comes earlier in the file than the mirrored row above the face's centre.
+// The emblem's left eye lies above the bird's centre; stored bottom row first, the eye's row
+// comes later in the file than the mirrored row below the centre (red plumage there).
 TEST(TextureBitmaps, PictureIsStoredUprightBottomRowFirst) {
     const Bmp c = Colour();
     ASSERT_TRUE(c.Valid());
     auto dark = [&](int pictureRow) {
-        const uint8_t* p = c.Pixel(255 - pictureRow, 128);
+        const uint8_t* p = c.Pixel(255 - pictureRow, 118);
         return p[0] + p[1] + p[2] < 200;
     };
-    EXPECT_TRUE(dark(141));   // nose, 11 pixels below the face's centre at row 130
-    EXPECT_FALSE(dark(119));  // the same distance above it: forehead
+    EXPECT_TRUE(dark(121));   // eye, 9 pixels above the bird's centre at row 130
+    EXPECT_FALSE(dark(139));  // the same distance below it
 }
 
 TEST(ShellImages, ToolbarHoldsFiveDrawn16By15Buttons) {

@@ -4,6 +4,7 @@
 //   quillmote-author --preview SHEET.png   contact sheet of the dance (our own software preview)
 //   quillmote-author --frame F OUT.png     one 640 x 480 preview of frame F
 //   quillmote-author --show DIR            the texture, toolbar and icon as PNGs to look at
+//   quillmote-author --figures             triangles, work entries and keys per list
 //   quillmote-author --sheet OUT.png COLUMNS IN.png...
 //                                          tiles pictures (e.g. quillmote-render frames) at half size
 #include "tools/author/Assets.h"
@@ -11,6 +12,7 @@
 #include "tools/author/Dance.h"
 #include "tools/author/Images.h"
 #include "tools/author/Preview.h"
+#include "tools/author/StoredFiles.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -24,7 +26,7 @@ using namespace author;
 
 int Usage() {
     std::fprintf(stderr,
-                 "usage: quillmote-author [--out DIR] [--preview SHEET.png] [--frame F OUT.png] [--show DIR]\n"
+                 "usage: quillmote-author [--out DIR] [--preview SHEET.png] [--frame F OUT.png] [--show DIR] [--figures]\n"
                  "                        [--sheet OUT.png COLUMNS IN.png...]\n");
     return 2;
 }
@@ -75,10 +77,22 @@ Image Showable(const Picture& p, int zoom) {
     return out;
 }
 
+// The figures the docs quote: triangles, work entries, and keys per list of the dance.
+void PrintFigures() {
+    const Character c = BuildCharacter();
+    const Dance d = BuildDance(c);
+    std::printf("triangles %zu\nwork entries %u\n", c.TriangleCount(), LayOutEntries(c).total);
+    for (size_t n = 0; n < c.nodes.size(); ++n) {
+        if (!d.positions[n].empty()) std::printf("%s position keys %zu\n", c.nodes[n].name.c_str(), d.positions[n].size());
+        if (!d.angles[n].empty()) std::printf("%s angle keys %zu\n", c.nodes[n].name.c_str(), d.angles[n].size());
+    }
+}
+
 }  // namespace
 
 static int Run(int argc, char** argv) {
     std::string outDir, preview, framePng, showDir, sheet;
+    bool figures = false;
     std::vector<std::string> sheetInputs;
     int sheetColumns = 4;
     double frame = 0;
@@ -96,6 +110,8 @@ static int Run(int argc, char** argv) {
                 return 2;
             }
             framePng = argv[++i];
+        } else if (arg == "--figures") {
+            figures = true;
         } else if (arg == "--show" && i + 1 < argc) {
             showDir = argv[++i];
         } else if (arg == "--sheet" && i + 2 < argc) {
@@ -124,7 +140,7 @@ static int Run(int argc, char** argv) {
         if (images.empty()) return Usage();
         if (!Png(TileImages(images, sheetColumns, 2), sheet)) return 1;
     }
-    if (outDir.empty() && preview.empty() && framePng.empty() && showDir.empty() && sheet.empty()) return Usage();
+    if (outDir.empty() && preview.empty() && framePng.empty() && showDir.empty() && sheet.empty() && !figures) return Usage();
 
     if (!outDir.empty()) {
         for (const AuthoredFile& f : AuthorAssets())
@@ -143,6 +159,7 @@ static int Run(int argc, char** argv) {
         }
         if (!framePng.empty() && !Png(RenderPreview(c, d, {frame, 0, 0}), framePng)) return 1;
     }
+    if (figures) PrintFigures();
     if (!showDir.empty()) {
         const Picture texture = TexturePicture();
         if (!Png(Showable(texture, 2), showDir + "/texture.png") || !Png(Showable(ToolbarPicture(), 6), showDir + "/toolbar.png") ||
