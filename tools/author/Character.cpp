@@ -219,14 +219,14 @@ const NodeDef kNodes[] = {
     {"chest", "hips", {0, 0.46, 0}, true, true},
     {"neck", "chest", {0, 0.74, 0}, false, false},
     {"head", "neck", {0, 0.80, 0}, true, true},
-    {"beak", "head", {0.19, 0.955, 0}, false, false},
-    {"lower_beak", "beak", {0.19, 0.955, 0}, true, true},
+    {"beak", "head", {0.19, 0.935, 0}, false, false},
+    {"lower_beak", "beak", {0.19, 0.935, 0}, true, true},
     {"crest", "head", {-0.02, 1.19, 0}, true, true},
     {"crest_tip", "crest", {-0.06, 1.36, 0}, false, false},
-    {"eye_l", "head", {0.23, 1.03, -0.15}, false, false},
-    {"eye_r", "head", {0.23, 1.03, 0.15}, false, false},
-    {"cheek_l", "head", {0.19, 0.96, -0.19}, false, false},
-    {"cheek_r", "head", {0.19, 0.96, 0.19}, false, false},
+    {"eye_l", "head", {0.22, 1.01, -0.15}, false, false},
+    {"eye_r", "head", {0.22, 1.01, 0.15}, false, false},
+    {"cheek_l", "head", {0.17, 0.94, -0.20}, false, false},
+    {"cheek_r", "head", {0.17, 0.94, 0.20}, false, false},
     {"shoulder_l", "chest", {0.0, 0.70, -0.26}, false, false},
     {"upper_wing_l", "shoulder_l", {0.0, 0.70, -0.28}, true, true},
     {"forewing_l", "upper_wing_l", {-0.03, 0.57, -0.35}, true, true},
@@ -245,7 +245,7 @@ const NodeDef kNodes[] = {
     {"foot_r", "shin_r", {0.01, 0.03, 0.13}, false, false},
     {"tail_base", "hips", {-0.20, 0.30, 0}, false, false},
     {"tail", "tail_base", {-0.21, 0.30, 0}, true, true},
-    {"tail_tip", "tail", {-0.50, 0.47, 0}, false, false},
+    {"tail_tip", "tail", {-0.50, 0.55, 0}, false, false},
     {"skin", "root", {0, 0, 0}, false, false},
 };
 
@@ -385,7 +385,7 @@ Character BuildCharacter() {
 
     // Eyes: glossy dark ovals with a bright catch-light toward the light; rosy cheeks below.
     for (int side = -1; side <= 1; side += 2) {
-        const V3 d = Normalize(V3{0.70, 0.15, 0.62 * side});
+        const V3 d = Normalize(V3{0.74, 0.06, 0.60 * side});
         const V3 centre = onHead(d, 0.93);
         const Lathe eye = Ellipsoid(centre, d, {0, 1, 0}, 0.035, 0.06, 0.046);
         const Grid g = b.AddLathe(eye, 8, 5, 0.08, 0.92, [&](V3, double) { return head; });
@@ -398,7 +398,7 @@ Character BuildCharacter() {
         b.StripGrid(sg, [](double, double, V3) { return kEyeShine; });
         b.Cap(sg.rings.back(), kEyeShine);
 
-        const V3 cd = Normalize(V3{0.62, -0.16, 0.76 * side});
+        const V3 cd = Normalize(V3{0.60, -0.24, 0.76 * side});
         const Lathe cheek = Ellipsoid(onHead(cd, 0.975), cd, {0, 1, 0}, 0.012, 0.038, 0.046);
         const Grid cg = b.AddLathe(cheek, 8, 3, 0.5, 0.9, [&](V3, double) { return head; });
         b.StripGrid(cg, [](double, double, V3) { return kCheek; });
@@ -422,8 +422,8 @@ Character BuildCharacter() {
             b.Cap(g.rings.front(), m);
             b.Cap(g.rings.back(), m);
         };
-        cone({0.20, 0.975, 0}, {1, -0.10, 0}, 0.19, 0.068, 0.62, head, kBeak, 10, 6);
-        cone({0.20, 0.945, 0}, {1, -0.28, 0}, 0.15, 0.05, 0.55, lowerBeak, kLowerBeak, 8, 5);
+        cone({0.20, 0.955, 0}, {1, -0.10, 0}, 0.19, 0.068, 0.62, head, kBeak, 10, 6);
+        cone({0.20, 0.925, 0}, {1, -0.28, 0}, 0.15, 0.05, 0.55, lowerBeak, kLowerBeak, 8, 5);
     }
 
     // Crest: a tuft of four feathers on the crown, fanned back and to the sides.
@@ -438,7 +438,7 @@ Character BuildCharacter() {
     }
 
     // Wings: each a flattened paddle from the shoulder, bending at elbow and wrist, its broad
-    // side turned a little toward the front; three flight feathers with pale tips fan out of
+    // side turned a little toward the front; four flight feathers with pale tips fan out of
     // the end.
     for (int side = -1; side <= 1; side += 2) {
         const char* const names[3][2] = {{"upper_wing_l", "upper_wing_r"}, {"forewing_l", "forewing_r"}, {"wing_tip_l", "wing_tip_r"}};
@@ -447,7 +447,7 @@ Character BuildCharacter() {
         const V3 shoulder = c.nodes[static_cast<size_t>(upper)].joint;
         const V3 elbow = c.nodes[static_cast<size_t>(fore)].joint;
         const V3 wrist = c.nodes[static_cast<size_t>(tip)].joint;
-        const V3 end = shoulder + Normalize(wrist - shoulder) * 0.32;
+        const V3 end = shoulder + Normalize(wrist - shoulder) * 0.29;
         const V3 axis = Normalize(end - shoulder);
         const double length = Length(end - shoulder) + 0.03;
         const double elbowAt = Dot(elbow - shoulder, axis), wristAt = Dot(wrist - shoulder, axis);
@@ -467,11 +467,11 @@ Character BuildCharacter() {
         b.StripGrid(g, [](double, double v, V3) { return v < 0.3 ? kPlumage : kWing; });
         b.Cap(g.rings.front(), kPlumage);
         b.Cap(g.rings.back(), kWing);
-        const double fan[][2] = {{0.5, 0.30}, {0.0, 0.34}, {-0.5, 0.28}};
+        const double fan[][2] = {{0.38, 0.25}, {0.13, 0.31}, {-0.13, 0.30}, {-0.38, 0.24}};
         for (const auto& f : fan) {
             const V3 dir = axis * Cos(f[0]) + chord * Sin(f[0]);
-            const V3 base = shoulder + axis * (wristAt - 0.04);
-            AddFeather(b, tip, base, dir, chord, f[1], 0.09, 0.024, kFlight, kFeatherTip, 0.62);
+            const V3 base = shoulder + axis * (wristAt - 0.05);
+            AddFeather(b, tip, base, dir, chord, f[1], 0.1, 0.022, kFlight, kFeatherTip, 0.68);
         }
     }
 
@@ -524,7 +524,7 @@ Character BuildCharacter() {
         const V3 at = JointOf(c, "tail");
         const V3 up = Normalize(JointOf(c, "tail_tip") - at);
         const V3 side{0, 0, 1};
-        const double fan[][2] = {{-0.56, 0.29}, {-0.28, 0.33}, {0.0, 0.35}, {0.28, 0.33}, {0.56, 0.29}};
+        const double fan[][2] = {{-0.62, 0.33}, {-0.31, 0.38}, {0.0, 0.41}, {0.31, 0.38}, {0.62, 0.33}};
         for (const auto& f : fan) {
             const V3 dir = up * Cos(f[0]) + side * Sin(f[0]);
             AddFeather(b, tail, at, dir, side, f[1], 0.065, 0.02, kFlight, kFeatherTip, 0.78);

@@ -59,16 +59,16 @@ V3 NodeAngles(const std::string& name, double t) {
         if (name == "wing_tip" + suffix) return {out * (0.10 + 0.45 * (trail2 - trail)), 0.0, 0.05};
     }
     // Legs: one foot tucks on each hop, left and right in turn.
-    if (name == "thigh_l") return {0.05 * s, 0.0, 0.55 * Max0(s)};
-    if (name == "thigh_r") return {0.05 * s, 0.0, 0.55 * Max0(-s)};
-    if (name == "shin_l") return {0.0, 0.0, -0.9 * Max0(s)};
-    if (name == "shin_r") return {0.0, 0.0, -0.9 * Max0(-s)};
+    if (name == "thigh_l") return {0.05 * s, 0.0, 0.7 * Max0(s)};
+    if (name == "thigh_r") return {0.05 * s, 0.0, 0.7 * Max0(-s)};
+    if (name == "shin_l") return {0.0, 0.0, -1.1 * Max0(s)};
+    if (name == "shin_r") return {0.0, 0.0, -1.1 * Max0(-s)};
     return {};
 }
 
 // The root: four hops per loop, a sway from side to side and a little rock back and forth.
 V3 RootPosition(double t) {
-    return {0.015 * Sin(2.0 * t + 0.7), 0.065 * Hop(Sin(2.0 * t)), 0.07 * Sin(t)};
+    return {0.015 * Sin(2.0 * t + 0.7), 0.085 * Hop(Sin(2.0 * t)), 0.07 * Sin(t)};
 }
 
 // A list's values at every frame 0..89, three channels each.
