@@ -38,10 +38,10 @@ namespace {
 // Proportions. Model space: +x is where quillmote looks, +y up, +z its right-hand side; the
 // root sits on the floor between the feet.
 
-constexpr V3 kHeadCentre{0.04, 1.0, 0.0};
-constexpr double kHeadRx = 0.26, kHeadRy = 0.25, kHeadRz = 0.27;
+constexpr V3 kHeadCentre{0.04, 0.99, 0.0};
+constexpr double kHeadRx = 0.28, kHeadRy = 0.27, kHeadRz = 0.29;
 
-constexpr double kBodyCentreY = 0.50, kBodyRy = 0.34, kBodyRx = 0.34, kBodyRz = 0.34;
+constexpr double kBodyCentreY = 0.49, kBodyRy = 0.33, kBodyRx = 0.335, kBodyRz = 0.335;
 
 // A surface of revolution about an axis, possibly squashed across it:
 // P(u, v) = origin + axis h(v) + r(v) (side1 scale1 cos 2 pi u + side2 scale2 sin 2 pi u).
@@ -219,14 +219,14 @@ const NodeDef kNodes[] = {
     {"chest", "hips", {0, 0.46, 0}, true, true},
     {"neck", "chest", {0, 0.74, 0}, false, false},
     {"head", "neck", {0, 0.80, 0}, true, true},
-    {"beak", "head", {0.19, 0.935, 0}, false, false},
-    {"lower_beak", "beak", {0.19, 0.935, 0}, true, true},
-    {"crest", "head", {-0.02, 1.19, 0}, true, true},
-    {"crest_tip", "crest", {-0.06, 1.36, 0}, false, false},
-    {"eye_l", "head", {0.22, 1.01, -0.15}, false, false},
-    {"eye_r", "head", {0.22, 1.01, 0.15}, false, false},
-    {"cheek_l", "head", {0.17, 0.94, -0.20}, false, false},
-    {"cheek_r", "head", {0.17, 0.94, 0.20}, false, false},
+    {"beak", "head", {0.22, 0.925, 0}, false, false},
+    {"lower_beak", "beak", {0.22, 0.925, 0}, true, true},
+    {"crest", "head", {-0.02, 1.22, 0}, true, true},
+    {"crest_tip", "crest", {-0.05, 1.37, 0}, false, false},
+    {"eye_l", "head", {0.24, 1.0, -0.16}, false, false},
+    {"eye_r", "head", {0.24, 1.0, 0.16}, false, false},
+    {"cheek_l", "head", {0.18, 0.92, -0.22}, false, false},
+    {"cheek_r", "head", {0.18, 0.92, 0.22}, false, false},
     {"shoulder_l", "chest", {0.0, 0.70, -0.26}, false, false},
     {"upper_wing_l", "shoulder_l", {0.0, 0.70, -0.28}, true, true},
     {"forewing_l", "upper_wing_l", {-0.03, 0.57, -0.35}, true, true},
@@ -363,7 +363,7 @@ Character BuildCharacter() {
         const int segs = 20, faceCols = 8;
         auto faceHalfWidth = [](double v) {
             const double y = kHeadCentre.y - kHeadRy * Cos(kPi * v);
-            const double t = (y - 0.95) / 0.19;
+            const double t = (y - 0.94) / 0.20;
             if (t <= -1 || t >= 1) return 0.02;
             return 0.02 + 1.1 * std::sqrt(1.0 - t * t) * (t > 0 ? 1.0 - 0.3 * t : 1.0);
         };
@@ -422,14 +422,14 @@ Character BuildCharacter() {
             b.Cap(g.rings.front(), m);
             b.Cap(g.rings.back(), m);
         };
-        cone({0.20, 0.955, 0}, {1, -0.10, 0}, 0.19, 0.068, 0.62, head, kBeak, 10, 6);
-        cone({0.20, 0.925, 0}, {1, -0.28, 0}, 0.15, 0.05, 0.55, lowerBeak, kLowerBeak, 8, 5);
+        cone({0.23, 0.945, 0}, {1, -0.10, 0}, 0.19, 0.07, 0.62, head, kBeak, 10, 6);
+        cone({0.23, 0.915, 0}, {1, -0.28, 0}, 0.15, 0.052, 0.55, lowerBeak, kLowerBeak, 8, 5);
     }
 
     // Crest: a tuft of four feathers on the crown, fanned back and to the sides.
     {
         const V3 at = JointOf(c, "crest");
-        const double tuft[][3] = {{-0.05, 0.0, 0.21}, {0.38, 0.32, 0.19}, {0.38, -0.32, 0.19}, {0.8, 0.0, 0.17}};
+        const double tuft[][3] = {{-0.05, 0.0, 0.17}, {0.38, 0.32, 0.16}, {0.38, -0.32, 0.16}, {0.8, 0.0, 0.15}};
         for (const auto& f : tuft) {
             const double back = f[0], spread = f[1], length = f[2];
             const V3 dir{-Sin(back) * Cos(spread), Cos(back) * Cos(spread), Sin(spread)};
