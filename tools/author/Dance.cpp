@@ -78,7 +78,7 @@ double Channel(V3 v, int i) { return i == 0 ? v.x : (i == 1 ? v.y : v.z); }
 
 // Keys where an animator puts them: the first and last frame, every extreme (a frame where some
 // channel turns round), then breakdowns wherever the straight line between two keys strays more
-// than `tolerance` (and a little more for big moves) from the curve, the worst frame first.
+// than `tolerance` (and 3.5 % of the widest move more) from the curve, the worst frame first.
 std::vector<uint32_t> KeyFrames(const Curve& curve, double tolerance) {
     const size_t n = curve.size();
     std::vector<bool> key(n, false);
@@ -100,7 +100,7 @@ std::vector<uint32_t> KeyFrames(const Curve& curve, double tolerance) {
             const double before = Channel(curve[f - 1], i), at = Channel(curve[f], i), after = Channel(curve[f + 1], i);
             if ((at > before && at >= after) || (at < before && at <= after)) key[f] = true;
         }
-    tolerance += 0.05 * widest;
+    tolerance += 0.035 * widest;
     for (;;) {
         double worst = tolerance;
         size_t worstAt = 0;
@@ -132,8 +132,9 @@ std::vector<uint32_t> KeyFrames(const Curve& curve, double tolerance) {
 // Phase of frame f: frame 89 closes the loop.
 double Phase(uint32_t f) { return kTwoPi * static_cast<double>(f) / static_cast<double>(kDanceFrames - 1); }
 
-// Within this of the choreography between keys: about a degree, and 2 mm on a 1.3-unit bird.
-constexpr double kAngleTolerance = 0.02;
+// Within this of the choreography between keys, before KeyFrames adds its share of the widest
+// move: two thirds of a degree, and 2 mm on a 1.4-unit bird.
+constexpr double kAngleTolerance = 0.012;
 constexpr double kPositionTolerance = 0.002;
 
 float ToFloat(double v) { return static_cast<float>(v); }
