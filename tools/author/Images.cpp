@@ -107,9 +107,12 @@ void BirdAt(double x, double y, double cx, double cy, double size, uint32_t* col
     c = Mix(c, cream, cover(Ellipse(dx, dy, 0.0, -3.5, 11.5, 9.0)));
     // Cheeks, eyes with catch-lights.
     for (int side = -1; side <= 1; side += 2) c = Mix(c, 0xF08C96, 0.85 * cover(Ellipse(dx, dy, 9.5 * side, 0.5, 2.8, 2.4)));
+    // At small sizes the eyes keep at least two pixels of height and lose their
+    // catch-lights, which would only grey them.
+    const double eyeRy = 3.5 > 1.1 / s ? 3.5 : 1.1 / s, eyeRx = eyeRy * (2.7 / 3.5);
     for (int side = -1; side <= 1; side += 2) {
-        c = Mix(c, 0x1A1420, cover(Ellipse(dx, dy, 6.5 * side, -6.0, 2.7, 3.5)));
-        c = Mix(c, 0xFFFFFF, cover(Dist(dx, dy, 6.5 * side - 0.9, -7.4) - 1.0));
+        c = Mix(c, 0x1A1420, cover(Ellipse(dx, dy, 6.5 * side, -6.0, eyeRx, eyeRy)));
+        if (s >= 0.4) c = Mix(c, 0xFFFFFF, cover(Dist(dx, dy, 6.5 * side - 0.9, -7.4) - 1.0));
     }
     // Beak: a short triangle pointing down, as the intersection of three half-planes.
     {
