@@ -451,7 +451,7 @@ Character BuildCharacter() {
         const V3 axis = Normalize(end - shoulder);
         const double length = Length(end - shoulder) + 0.03;
         const double elbowAt = Dot(elbow - shoulder, axis), wristAt = Dot(wrist - shoulder, axis);
-        const V3 chord = Across(axis, V3{0.6, 0, -0.8 * side});  // forward and in toward the breast
+        const V3 chord = Across(axis, V3{0.3, 0, -0.95 * side});  // in toward the breast, a little forward
         Lathe w;
         w.origin = shoulder - axis * 0.03;
         w.axis = axis;
