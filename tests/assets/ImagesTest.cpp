@@ -1,7 +1,10 @@
 #include "tests/assets/EmbeddedFiles.h"
+#include "tools/author/Images.h"
 
 #include <gtest/gtest.h>
 #include <png.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -75,17 +78,17 @@ TEST(TextureBitmaps, ColourHasFineDetailThatFilteringSoftens) {
     EXPECT_GT(sharp, 2000);
 }
 
-// The emblem's nose lies below its eyes in the picture; stored bottom row first, the nose's
-// row comes earlier in the file than the mirrored row above the face's centre.
+// The emblem's left eye lies above the bird's centre; stored bottom row first, the eye's row
+// comes later in the file than the mirrored row below the centre (red plumage there).
 TEST(TextureBitmaps, PictureIsStoredUprightBottomRowFirst) {
     const Bmp c = Colour();
     ASSERT_TRUE(c.Valid());
     auto dark = [&](int pictureRow) {
-        const uint8_t* p = c.Pixel(255 - pictureRow, 128);
+        const uint8_t* p = c.Pixel(255 - pictureRow, 118);
         return p[0] + p[1] + p[2] < 200;
     };
-    EXPECT_TRUE(dark(141));   // nose, 11 pixels below the face's centre at row 130
-    EXPECT_FALSE(dark(119));  // the same distance above it: forehead
+    EXPECT_TRUE(dark(121));   // eye, 9 pixels above the bird's centre at row 130
+    EXPECT_FALSE(dark(139));  // the same distance below it
 }
 
 TEST(ShellImages, ToolbarHoldsFiveDrawn16By15Buttons) {
@@ -126,6 +129,28 @@ TEST(ShellImages, IconIsA32By32PngWithATransparentBackground) {
     EXPECT_EQ(alpha(0, 0), 0);
     EXPECT_EQ(alpha(31, 31), 0);
     EXPECT_EQ(alpha(16, 16), 255);
+}
+
+// The icon is drawn afresh for every size: each is square, transparent in the corners, opaque
+// in the middle, and shows the bird's eyes above its centre as really dark pixels.
+TEST(ShellImages, IconIsDrawnSharpAtEverySize) {
+    for (int size : {16, 32, 48, 256}) {
+        const author::Picture p = author::IconPicture(size);
+        ASSERT_EQ(p.width, size);
+        ASSERT_EQ(p.height, size);
+        ASSERT_EQ(p.alpha.size(), static_cast<size_t>(size * size));
+        auto at = [&](int x, int y) { return static_cast<size_t>(y * size + x); };
+        EXPECT_EQ(p.alpha[at(0, 0)], 0) << size;
+        EXPECT_EQ(p.alpha[at(size - 1, size - 1)], 0) << size;
+        EXPECT_EQ(p.alpha[at(size / 2, size / 2)], 255) << size;
+        uint32_t darkest = 765;
+        for (int y = 0; y < size / 2; ++y)
+            for (int x = 0; x < size; ++x) {
+                const uint32_t c = p.rgb[at(x, y)];
+                if (p.alpha[at(x, y)] == 255) darkest = std::min(darkest, ((c >> 16) & 0xFF) + ((c >> 8) & 0xFF) + (c & 0xFF));
+            }
+        EXPECT_LT(darkest, 150u) << size;  // an eye, not a grey smudge
+    }
 }
 
 }  // namespace

@@ -281,7 +281,7 @@ TEST(StoredModelPolygons, StripsHaveNoUserWordsBothLengthSignsAndOnlyWrittenEntr
 }
 
 // Triangles that join two bones make the skin bend at the joint instead of tearing.
-TEST(StoredModelPolygons, SkinBridgesTheJointsOfBodyArmsAndLegs) {
+TEST(StoredModelPolygons, SkinBridgesTheJointsOfBodyWingsAndLegs) {
     const Model& m = TheModel();
     const author::Character c = author::BuildCharacter();
     ASSERT_EQ(c.nodes.size(), m.loaded.nodes.size());
@@ -294,8 +294,9 @@ TEST(StoredModelPolygons, SkinBridgesTheJointsOfBodyArmsAndLegs) {
                     for (int y : {a, b, d})
                         if (x != y) joined.insert({x, y});
             }
-    const char* const joints[][2] = {{"hips", "chest"}, {"chest", "head"}, {"upper_arm_l", "forearm_l"}, {"upper_arm_r", "forearm_r"},
-                                     {"thigh_l", "shin_l"}, {"thigh_r", "shin_r"}};
+    const char* const joints[][2] = {{"hips", "chest"},          {"chest", "head"},          {"upper_wing_l", "forewing_l"},
+                                     {"forewing_l", "wing_tip_l"}, {"upper_wing_r", "forewing_r"}, {"forewing_r", "wing_tip_r"},
+                                     {"thigh_l", "shin_l"},        {"thigh_r", "shin_r"}};
     for (const auto& j : joints) EXPECT_TRUE(joined.count({c.NodeIndex(j[0]), c.NodeIndex(j[1])})) << j[0] << " - " << j[1];
 }
 
@@ -331,7 +332,7 @@ TEST(StoredModelPose, StandsOnTheFloorAbout1_3UnitsTallFacingPlusX) {
     const Model& m = TheModel();
     std::vector<Frame> frames;
     const Frame identity{{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {0, 0, 0}};
-    double minY = 1e9, maxY = -1e9, frontX = -1e9, backX = 1e9;
+    double minY = 1e9, maxY = -1e9, frontX = -1e9, backX = 1e9, frontY = 0, backY = 0;
     for (size_t n = 0; n < m.loaded.nodes.size(); ++n) {
         const VisitedNode& node = m.loaded.nodes[n];
         frames.push_back(Compose(node.parent < 0 ? identity : frames[static_cast<size_t>(node.parent)], node.object));
@@ -343,16 +344,25 @@ TEST(StoredModelPose, StandsOnTheFloorAbout1_3UnitsTallFacingPlusX) {
             for (int i = 0; i < 3; ++i) w[i] = f.t[i] + f.r[i][0] * p[0] + f.r[i][1] * p[1] + f.r[i][2] * p[2];
             minY = std::min(minY, w[1]);
             maxY = std::max(maxY, w[1]);
-            frontX = std::max(frontX, w[0]);
-            backX = std::min(backX, w[0]);
+            if (w[0] > frontX) {
+                frontX = w[0];
+                frontY = w[1];
+            }
+            if (w[0] < backX) {
+                backX = w[0];
+                backY = w[1];
+            }
         }
     }
     EXPECT_NEAR(minY, 0.0, 0.01);
     EXPECT_GE(maxY, 1.2);
     EXPECT_LE(maxY, 1.4);
-    // The snout reaches further forward than the quills reach back.
-    EXPECT_GT(frontX, 0.4);
-    EXPECT_GT(frontX, -backX);
+    // The beak, high on the head, is what reaches furthest forward; the tail, low on the back,
+    // reaches furthest back.
+    EXPECT_GT(frontX, 0.3);
+    EXPECT_GT(frontY, 0.85);
+    EXPECT_LT(backX, -0.4);
+    EXPECT_LT(backY, 0.7);
 }
 
 }  // namespace

@@ -38,10 +38,10 @@ namespace {
 // Proportions. Model space: +x is where quillmote looks, +y up, +z its right-hand side; the
 // root sits on the floor between the feet.
 
-constexpr V3 kHeadCentre{0.0, 0.93, 0.0};
-constexpr double kHeadRx = 0.285, kHeadRy = 0.275, kHeadRz = 0.30;
+constexpr V3 kHeadCentre{0.04, 0.99, 0.0};
+constexpr double kHeadRx = 0.28, kHeadRy = 0.27, kHeadRz = 0.29;
 
-constexpr double kBodyCentreY = 0.43, kBodyRy = 0.33, kBodyRx = 0.265, kBodyRz = 0.285;
+constexpr double kBodyCentreY = 0.49, kBodyRy = 0.33, kBodyRx = 0.335, kBodyRz = 0.335;
 
 // A surface of revolution about an axis, possibly squashed across it:
 // P(u, v) = origin + axis h(v) + r(v) (side1 scale1 cos 2 pi u + side2 scale2 sin 2 pi u).
@@ -212,43 +212,45 @@ struct NodeDef {
 };
 
 // Drawing order: depth first, a node before its children, children before later siblings.
+// Every bone is turned by the dance; the other nodes are joints and anchors for geometry.
 const NodeDef kNodes[] = {
     {"root", nullptr, {0, 0, 0}, false, false},
     {"hips", "root", {0, 0.30, 0}, true, true},
-    {"chest", "hips", {0, 0.47, 0}, true, true},
-    {"neck", "chest", {0, 0.68, 0}, false, true},
-    {"head", "neck", {0, 0.78, 0}, true, true},
-    {"snout", "head", {0.20, 0.88, 0}, true, false},
-    {"nose_tip", "snout", {0.47, 0.835, 0}, false, false},
-    {"crest", "head", {-0.08, 1.08, 0}, true, true},
-    {"ear_base_l", "head", {-0.02, 1.10, -0.19}, false, false},
-    {"ear_l", "ear_base_l", {-0.02, 1.10, -0.19}, true, true},
-    {"ear_base_r", "head", {-0.02, 1.10, 0.19}, false, false},
-    {"ear_r", "ear_base_r", {-0.02, 1.10, 0.19}, true, true},
-    {"eye_l", "head", {0.22, 0.99, -0.12}, false, false},
-    {"eye_r", "head", {0.22, 0.99, 0.12}, false, false},
-    {"back_quills", "chest", {-0.18, 0.50, 0}, true, true},
-    {"shoulder_l", "chest", {0.02, 0.60, -0.22}, false, false},
-    {"upper_arm_l", "shoulder_l", {0.02, 0.60, -0.24}, true, true},
-    {"forearm_l", "upper_arm_l", {0.05, 0.47, -0.31}, true, true},
-    {"paw_l", "forearm_l", {0.08, 0.36, -0.35}, false, false},
-    {"shoulder_r", "chest", {0.02, 0.60, 0.22}, false, false},
-    {"upper_arm_r", "shoulder_r", {0.02, 0.60, 0.24}, true, true},
-    {"forearm_r", "upper_arm_r", {0.05, 0.47, 0.31}, true, true},
-    {"paw_r", "forearm_r", {0.08, 0.36, 0.35}, false, false},
-    {"hip_joint_l", "hips", {0, 0.26, -0.13}, false, false},
-    {"thigh_l", "hip_joint_l", {0, 0.26, -0.13}, true, true},
-    {"shin_l", "thigh_l", {0.01, 0.165, -0.135}, true, true},
-    {"toe_l", "shin_l", {0.15, 0.03, -0.14}, false, false},
-    {"hip_joint_r", "hips", {0, 0.26, 0.13}, false, false},
-    {"thigh_r", "hip_joint_r", {0, 0.26, 0.13}, true, true},
-    {"shin_r", "thigh_r", {0.01, 0.165, 0.135}, true, true},
-    {"toe_r", "shin_r", {0.15, 0.03, 0.14}, false, false},
-    {"tail", "hips", {-0.27, 0.20, 0}, false, false},
+    {"chest", "hips", {0, 0.46, 0}, true, true},
+    {"neck", "chest", {0, 0.74, 0}, false, false},
+    {"head", "neck", {0, 0.80, 0}, true, true},
+    {"beak", "head", {0.22, 0.925, 0}, false, false},
+    {"lower_beak", "beak", {0.22, 0.925, 0}, true, true},
+    {"crest", "head", {-0.02, 1.22, 0}, true, true},
+    {"crest_tip", "crest", {-0.05, 1.37, 0}, false, false},
+    {"eye_l", "head", {0.24, 1.0, -0.16}, false, false},
+    {"eye_r", "head", {0.24, 1.0, 0.16}, false, false},
+    {"cheek_l", "head", {0.18, 0.92, -0.22}, false, false},
+    {"cheek_r", "head", {0.18, 0.92, 0.22}, false, false},
+    {"shoulder_l", "chest", {0.0, 0.70, -0.26}, false, false},
+    {"upper_wing_l", "shoulder_l", {0.0, 0.70, -0.28}, true, true},
+    {"forewing_l", "upper_wing_l", {-0.03, 0.57, -0.35}, true, true},
+    {"wing_tip_l", "forewing_l", {-0.06, 0.45, -0.40}, true, true},
+    {"shoulder_r", "chest", {0.0, 0.70, 0.26}, false, false},
+    {"upper_wing_r", "shoulder_r", {0.0, 0.70, 0.28}, true, true},
+    {"forewing_r", "upper_wing_r", {-0.03, 0.57, 0.35}, true, true},
+    {"wing_tip_r", "forewing_r", {-0.06, 0.45, 0.40}, true, true},
+    {"hip_joint_l", "hips", {0, 0.26, -0.12}, false, false},
+    {"thigh_l", "hip_joint_l", {0, 0.26, -0.12}, true, true},
+    {"shin_l", "thigh_l", {0.02, 0.14, -0.125}, true, true},
+    {"foot_l", "shin_l", {0.01, 0.03, -0.13}, false, false},
+    {"hip_joint_r", "hips", {0, 0.26, 0.12}, false, false},
+    {"thigh_r", "hip_joint_r", {0, 0.26, 0.12}, true, true},
+    {"shin_r", "thigh_r", {0.02, 0.14, 0.125}, true, true},
+    {"foot_r", "shin_r", {0.01, 0.03, 0.13}, false, false},
+    {"tail_base", "hips", {-0.20, 0.30, 0}, false, false},
+    {"tail", "tail_base", {-0.21, 0.30, 0}, true, true},
+    {"tail_tip", "tail", {-0.50, 0.55, 0}, false, false},
     {"skin", "root", {0, 0, 0}, false, false},
 };
 
 uint32_t Rgb(uint32_t r, uint32_t g, uint32_t b) { return 0xFF000000u | (r << 16) | (g << 8) | b; }
+
 
 // Spreads `inner` of `segs` columns over the angles [-w(v), w(v)] around the front (angle 0)
 // and the others over the rest of the turn, so a region |angle| < w(v) ends on grid lines.
@@ -260,14 +262,6 @@ std::function<double(double, double)> RegionWarp(int segs, int inner, std::funct
         if (k <= inner) return -w + 2.0 * w * k / inner;
         return w + (kTwoPi - 2.0 * w) * (k - inner) / (segs - inner);
     };
-}
-
-// Point i of n spread evenly over the unit sphere (a golden-angle spiral from the top down).
-V3 SpiralPoint(int i, int n) {
-    const double y = 1.0 - 2.0 * (static_cast<double>(i) + 0.5) / static_cast<double>(n);
-    const double r = std::sqrt(1.0 - y * y);
-    const double phi = 2.399963229728653 * static_cast<double>(i);
-    return {r * Cos(phi), y, r * Sin(phi)};
 }
 
 void BuildSkeleton(Character& c) {
@@ -282,25 +276,30 @@ void BuildSkeleton(Character& c) {
     }
 }
 
-// Quills: a three-sided tapered spike, dark with a light tip.
-void AddQuill(SkinBuilder& b, int bone, V3 base, V3 dir, double length, double radius) {
-    dir = Normalize(dir);
-    V3 s1 = Normalize(Cross(dir, V3{0, 0, 1}));
-    if (Length(Cross(dir, V3{0, 0, 1})) < 1e-6) s1 = Normalize(Cross(dir, V3{1, 0, 0}));
-    const V3 s2 = Cross(dir, s1);
-    const V3 mid = base + dir * (length * 0.62);
-    const V3 tip = base + dir * length;
-    int baseIdx[3], midIdx[3];
-    for (int i = 0; i < 3; ++i) {
-        const double a = kTwoPi * static_cast<double>(i) / 3.0;
-        const V3 radial = s1 * Cos(a) + s2 * Sin(a);
-        // Leaning the normals toward the tip matches the taper and gives a rounder look.
-        baseIdx[i] = b.AddVertex(base + radial * radius, radial + dir * 0.25, bone);
-        midIdx[i] = b.AddVertex(mid + radial * (radius * 0.55), radial + dir * 0.45, bone);
-    }
-    const int tipIdx = b.AddVertex(tip, dir, bone);
-    b.AddStrip(kQuill, {baseIdx[0], midIdx[0], baseIdx[1], midIdx[1], baseIdx[2], midIdx[2], baseIdx[0], midIdx[0]});
-    b.AddStrip(kQuillTip, {midIdx[0], midIdx[1], tipIdx, midIdx[2], midIdx[0]});
+V3 JointOf(const Character& c, const char* name) { return c.nodes[static_cast<size_t>(c.NodeIndex(name))].joint; }
+
+// A unit vector across `axis`: `hint` with its component along the axis taken away.
+V3 Across(V3 axis, V3 hint) { return Normalize(hint - axis * Dot(hint, axis)); }
+
+// One feather: a flattened spindle from `base` along `dir`, `width` across in the direction
+// `flat` and `thickness` through it, its outer part in `tip`.
+void AddFeather(SkinBuilder& b, int bone, V3 base, V3 dir, V3 flat, double length, double width, double thickness, Material body,
+                Material tip, double tipFrom) {
+    Lathe l;
+    l.axis = Normalize(dir);
+    l.origin = base + l.axis * (0.5 * length);
+    l.side1 = Across(l.axis, flat);
+    l.side2 = Cross(l.axis, l.side1);
+    l.scale1 = width;
+    l.scale2 = thickness;
+    const double half = 0.5 * length;
+    l.height = [half](double v) { return -half * Cos(kPi * v); };
+    // Fullest a third of the way out, then a long taper to a rounded point.
+    l.radius = [](double v) { return Sin(kPi * v) * (1.1 - 0.45 * v); };
+    const Grid g = b.AddLathe(l, 6, 5, 0.06, 0.94, [bone](V3, double) { return bone; });
+    b.StripGrid(g, [tip, body, tipFrom](double, double v, V3) { return v > tipFrom ? tip : body; });
+    b.Cap(g.rings.front(), body);
+    b.Cap(g.rings.back(), tip);
 }
 
 }  // namespace
@@ -309,31 +308,32 @@ Character BuildCharacter() {
     Character c;
     BuildSkeleton(c);
     const int hips = c.NodeIndex("hips"), chest = c.NodeIndex("chest"), head = c.NodeIndex("head");
-    const int snout = c.NodeIndex("snout"), crest = c.NodeIndex("crest"), backQuills = c.NodeIndex("back_quills");
+    const int lowerBeak = c.NodeIndex("lower_beak"), crest = c.NodeIndex("crest"), tail = c.NodeIndex("tail");
 
-    c.colors[kFur] = Rgb(150, 98, 60);
-    c.colors[kBelly] = Rgb(196, 172, 132);
-    c.colors[kFace] = Rgb(190, 156, 118);
-    c.colors[kQuill] = Rgb(84, 56, 40);
-    c.colors[kQuillTip] = Rgb(188, 168, 140);
-    c.colors[kNose] = Rgb(34, 24, 28);
+    // Every channel at most 196, so fully lit (1.3 times the colour) nothing clips.
+    c.colors[kPlumage] = Rgb(186, 62, 50);
+    c.colors[kBreast] = Rgb(196, 170, 132);
+    c.colors[kWing] = Rgb(150, 44, 42);
+    c.colors[kFlight] = Rgb(96, 36, 44);
+    c.colors[kFeatherTip] = Rgb(194, 182, 156);
+    c.colors[kCrest] = Rgb(196, 88, 52);
+    c.colors[kBeak] = Rgb(196, 150, 40);
+    c.colors[kLowerBeak] = Rgb(172, 112, 28);
     c.colors[kEye] = Rgb(22, 18, 30);
     c.colors[kEyeShine] = Rgb(196, 196, 196);
-    c.colors[kInnerEar] = Rgb(196, 124, 122);
-    c.colors[kPaw] = Rgb(188, 140, 112);
-    c.colors[kFoot] = Rgb(160, 104, 80);
-    c.colors[kCheek] = Rgb(196, 112, 110);
+    c.colors[kCheek] = Rgb(196, 114, 124);
+    c.colors[kLeg] = Rgb(184, 118, 84);
 
     SkinBuilder b(c);
 
-    // Body: an egg from the seat up into the head; the top rings ride with the head. The
-    // front columns bunch up around the belly so its oval edge runs along grid lines.
+    // Body: a plump egg from the seat up into the head; the top rings ride with the head. The
+    // front columns bunch up around the breast so its oval edge runs along grid lines.
     {
-        const int segs = 20, bellyCols = 8;
-        auto bellyHalfWidth = [](double v) {
+        const int segs = 20, breastCols = 8;
+        auto breastHalfWidth = [](double v) {
             const double y = kBodyCentreY - kBodyRy * Cos(kPi * v);
-            const double t = (y - 0.39) / 0.235;
-            return t > -1 && t < 1 ? 0.02 + 0.78 * std::sqrt(1.0 - t * t) : 0.02;
+            const double t = (y - 0.47) / 0.30;
+            return t > -1 && t < 1 ? 0.02 + 0.64 * std::sqrt(1.0 - t * t) : 0.02;
         };
         Lathe body;
         body.origin = {0, kBodyCentreY, 0};
@@ -342,214 +342,192 @@ Character BuildCharacter() {
         body.height = [](double v) { return -kBodyRy * Cos(kPi * v); };
         body.radius = [](double v) {
             const double t = -Cos(kPi * v);  // -1 bottom .. 1 top
-            const double taper = t > 0 ? 1.0 - 0.28 * t : 1.0 - 0.06 * t * t;
+            const double taper = t > 0 ? 1.0 - 0.30 * t : 1.0 - 0.05 * t * t;
             return Sin(kPi * v) * taper;
         };
-        body.angle = RegionWarp(segs, bellyCols, bellyHalfWidth);
-        const Grid g = b.AddLathe(body, segs, 14, 0.07, 0.93, [&](V3 p, double) {
-            if (p.y < 0.36) return hips;
-            if (p.y < 0.69) return chest;
+        body.angle = RegionWarp(segs, breastCols, breastHalfWidth);
+        const Grid g = b.AddLathe(body, segs, 14, 0.06, 0.94, [&](V3 p, double) {
+            if (p.y < 0.40) return hips;
+            if (p.y < 0.74) return chest;
             return head;
         });
         b.StripGrid(g, [&](double u, double v, V3) {
-            return (u * segs < bellyCols && bellyHalfWidth(v) > 0.12) ? kBelly : kFur;
+            return (u * segs < breastCols && breastHalfWidth(v) > 0.12) ? kBreast : kPlumage;
         });
-        b.Cap(g.rings.front(), kFur);
+        b.Cap(g.rings.front(), kPlumage);
     }
 
-    // Head: a round ball with a light face mask at the front (again on grid lines) and rosy
-    // cheeks.
+    // Head: a round ball, red on the crown and nape, the pale face and throat in front (again on
+    // grid lines).
     {
-        const int segs = 22, faceCols = 8;
+        const int segs = 20, faceCols = 8;
         auto faceHalfWidth = [](double v) {
             const double y = kHeadCentre.y - kHeadRy * Cos(kPi * v);
-            const double t = (y - 0.86) / 0.2;
+            const double t = (y - 0.94) / 0.20;
             if (t <= -1 || t >= 1) return 0.02;
-            return 0.02 + 1.15 * std::sqrt(1.0 - t * t) * (t > 0 ? 1.0 - 0.45 * t : 1.0);
+            return 0.02 + 1.1 * std::sqrt(1.0 - t * t) * (t > 0 ? 1.0 - 0.3 * t : 1.0);
         };
         Lathe h = Ellipsoid(kHeadCentre, {0, 1, 0}, {1, 0, 0}, kHeadRy, kHeadRx, kHeadRz);
         h.angle = RegionWarp(segs, faceCols, faceHalfWidth);
-        const Grid g = b.AddLathe(h, segs, 12, 0.05, 0.95, [&](V3, double) { return head; });
+        const Grid g = b.AddLathe(h, segs, 11, 0.05, 0.95, [&](V3, double) { return head; });
         b.StripGrid(g, [&](double u, double v, V3) {
-            return (u * segs < faceCols && faceHalfWidth(v) > 0.15) ? kFace : kFur;
+            return (u * segs < faceCols && faceHalfWidth(v) > 0.15) ? kBreast : kPlumage;
         });
-        b.Cap(g.rings.front(), kFur);
-        b.Cap(g.rings.back(), kFur);
-        for (int side = -1; side <= 1; side += 2) {
-            const V3 d = Normalize(V3{0.62, -0.36, 0.66 * side});
-            const V3 at = kHeadCentre + V3{d.x * kHeadRx, d.y * kHeadRy, d.z * kHeadRz} * 0.97;
-            const Lathe cheek = Ellipsoid(at, d, {0, 1, 0}, 0.014, 0.042, 0.05);
-            const Grid cg = b.AddLathe(cheek, 8, 4, 0.5, 0.9, [&](V3, double) { return head; });
-            b.StripGrid(cg, [](double, double, V3) { return kCheek; });
-            b.Cap(cg.rings.back(), kCheek);
-        }
+        b.Cap(g.rings.front(), kBreast);
+        b.Cap(g.rings.back(), kPlumage);
     }
 
-    // A small smile under the snout: a thin dark ribbon on the face.
-    {
-        const int steps = 8;
-        std::vector<int> strip;
-        for (int k = 0; k <= steps; ++k) {
-            const double t = -1.0 + 2.0 * static_cast<double>(k) / steps;
-            const double z = 0.07 * t;
-            const double y = 0.762 + 0.024 * t * t;
-            const double ny = (y - kHeadCentre.y) / kHeadRy, nz = z / kHeadRz;
-            const double inside = 1.0 - ny * ny - nz * nz;
-            const double x = kHeadRx * (inside > 0 ? std::sqrt(inside) : 0.0) + 0.004;
-            const V3 normal = Normalize(V3{x / (kHeadRx * kHeadRx), (y - kHeadCentre.y) / (kHeadRy * kHeadRy), z / (kHeadRz * kHeadRz)});
-            strip.push_back(b.AddVertex({x, y + 0.006, z}, normal, head));
-            strip.push_back(b.AddVertex({x, y - 0.006, z}, normal, head));
-        }
-        b.AddStrip(kNose, std::move(strip));
-    }
+    // A point on the head's surface in direction d (not necessarily unit) from its centre.
+    auto onHead = [](V3 d, double depth) {
+        d = Normalize(d);
+        return kHeadCentre + V3{d.x * kHeadRx, d.y * kHeadRy, d.z * kHeadRz} * depth;
+    };
 
-    // Snout: a tapering cone out of the face, with a round dark nose.
-    {
-        const V3 base{0.12, 0.865, 0};
-        const V3 tip = c.nodes[static_cast<size_t>(c.NodeIndex("nose_tip"))].joint;
-        Lathe s;
-        s.origin = base;
-        s.axis = Normalize(tip - base);
-        s.side1 = Normalize(Cross(s.axis, V3{0, 0, 1}));
-        s.side2 = Cross(s.axis, s.side1);
-        s.scale1 = 1.0;
-        s.scale2 = 1.1;
-        const double len = Length(tip - base);
-        s.height = [len](double v) { return len * v; };
-        s.radius = [](double v) { return 0.125 * (1.0 - v) + 0.036 * v - 0.018 * Sin(kPi * v); };
-        const Grid g = b.AddLathe(s, 12, 6, 0.0, 0.96, [&](V3, double) { return snout; });
-        b.StripGrid(g, [](double, double, V3) { return kFace; });
-        const Lathe nose = Ellipsoid(tip, s.axis, {0, 1, 0}, 0.042, 0.045, 0.052);
-        const Grid n = b.AddLathe(nose, 10, 6, 0.08, 0.92, [&](V3, double) { return snout; });
-        b.StripGrid(n, [](double, double, V3) { return kNose; });
-        b.Cap(n.rings.front(), kNose);
-        b.Cap(n.rings.back(), kNose);
-    }
-
-    // Eyes: tall glossy ovals with a bright catch-light toward the light.
+    // Eyes: glossy dark ovals with a bright catch-light toward the light; rosy cheeks below.
     for (int side = -1; side <= 1; side += 2) {
-        const V3 d = Normalize(V3{0.80, 0.16, 0.50 * side});
-        const V3 centre = kHeadCentre + V3{d.x * kHeadRx, d.y * kHeadRy, d.z * kHeadRz} * 0.90;
-        const Lathe eye = Ellipsoid(centre, d, {0, 1, 0}, 0.045, 0.085, 0.062);
-        const Grid g = b.AddLathe(eye, 10, 6, 0.08, 0.92, [&](V3, double) { return head; });
+        const V3 d = Normalize(V3{0.74, 0.06, 0.60 * side});
+        const V3 centre = onHead(d, 0.93);
+        const Lathe eye = Ellipsoid(centre, d, {0, 1, 0}, 0.035, 0.06, 0.046);
+        const Grid g = b.AddLathe(eye, 8, 5, 0.08, 0.92, [&](V3, double) { return head; });
         b.StripGrid(g, [](double, double, V3) { return kEye; });
         b.Cap(g.rings.front(), kEye);
         b.Cap(g.rings.back(), kEye);
-        const V3 shineAt = centre + d * 0.044 + V3{0, 1, 0} * 0.04;
-        const Lathe shine = Ellipsoid(shineAt, d, {0, 1, 0}, 0.012, 0.024, 0.02);
-        const Grid sg = b.AddLathe(shine, 6, 4, 0.1, 0.9, [&](V3, double) { return head; });
+        const V3 shineAt = centre + d * 0.033 + V3{0, 0.022, 0.012};
+        const Lathe shine = Ellipsoid(shineAt, d, {0, 1, 0}, 0.01, 0.02, 0.017);
+        const Grid sg = b.AddLathe(shine, 6, 3, 0.2, 0.9, [&](V3, double) { return head; });
         b.StripGrid(sg, [](double, double, V3) { return kEyeShine; });
         b.Cap(sg.rings.back(), kEyeShine);
+
+        const V3 cd = Normalize(V3{0.60, -0.24, 0.76 * side});
+        const Lathe cheek = Ellipsoid(onHead(cd, 0.975), cd, {0, 1, 0}, 0.012, 0.038, 0.046);
+        const Grid cg = b.AddLathe(cheek, 8, 3, 0.5, 0.9, [&](V3, double) { return head; });
+        b.StripGrid(cg, [](double, double, V3) { return kCheek; });
+        b.Cap(cg.rings.back(), kCheek);
     }
 
-    // Ears: small rounded leaves, pink inside.
-    for (int side = -1; side <= 1; side += 2) {
-        const int ear = c.NodeIndex(side < 0 ? "ear_l" : "ear_r");
-        const V3 base = c.nodes[static_cast<size_t>(ear)].joint;
-        const V3 out = Normalize(V3{0.05, 0.75, 0.62 * side});
-        const Lathe e = Ellipsoid(base + out * 0.055, out, {0.2, 0, -0.15 * side}, 0.085, 0.068, 0.03);
-        const Grid g = b.AddLathe(e, 8, 5, 0.1, 0.9, [&](V3, double) { return ear; });
-        b.StripGrid(g, [base, out](double, double, V3 p) {
-            const V3 q = p - base;
-            const double along = Dot(q, out);
-            return (q.x > 0.012 && along > 0.03 && along < 0.11) ? kInnerEar : kFur;
-        });
-        b.Cap(g.rings.back(), kFur);
+    // Beak: a short pointed cone out of the face; the lower half is its own bone, hinged at the
+    // base, so the bird can sing.
+    {
+        auto cone = [&](V3 base, V3 dir, double length, double radius, double flat, int bone, Material m, int segs, int rings) {
+            Lathe l;
+            l.origin = base;
+            l.axis = Normalize(dir);
+            l.side1 = Across(l.axis, {0, 1, 0});
+            l.side2 = Cross(l.axis, l.side1);
+            l.scale1 = flat;
+            l.height = [length](double v) { return length * v; };
+            l.radius = [radius](double v) { return radius * (1.0 - v) * (1.0 + 0.6 * v); };
+            const Grid g = b.AddLathe(l, segs, rings, 0.0, 0.96, [bone](V3, double) { return bone; });
+            b.StripGrid(g, [m](double, double, V3) { return m; });
+            b.Cap(g.rings.front(), m);
+            b.Cap(g.rings.back(), m);
+        };
+        cone({0.23, 0.945, 0}, {1, -0.10, 0}, 0.19, 0.07, 0.62, head, kBeak, 10, 6);
+        cone({0.23, 0.915, 0}, {1, -0.28, 0}, 0.15, 0.052, 0.55, lowerBeak, kLowerBeak, 8, 5);
     }
 
-    // Arms: furry tubes that bend at the elbow, with round paws.
+    // Crest: a tuft of four feathers on the crown, fanned back and to the sides.
+    {
+        const V3 at = JointOf(c, "crest");
+        const double tuft[][3] = {{-0.05, 0.0, 0.17}, {0.38, 0.32, 0.16}, {0.38, -0.32, 0.16}, {0.8, 0.0, 0.15}};
+        for (const auto& f : tuft) {
+            const double back = f[0], spread = f[1], length = f[2];
+            const V3 dir{-Sin(back) * Cos(spread), Cos(back) * Cos(spread), Sin(spread)};
+            AddFeather(b, crest, at - dir * 0.03, dir, {1, 0, 0}, length + 0.03, 0.06, 0.03, kCrest, kCrest, 2.0);
+        }
+    }
+
+    // Wings: each a flattened paddle from the shoulder, bending at elbow and wrist, its broad
+    // side turned a little toward the front; four flight feathers with pale tips fan out of
+    // the end.
     for (int side = -1; side <= 1; side += 2) {
-        const int upper = c.NodeIndex(side < 0 ? "upper_arm_l" : "upper_arm_r");
-        const int fore = c.NodeIndex(side < 0 ? "forearm_l" : "forearm_r");
+        const char* const names[3][2] = {{"upper_wing_l", "upper_wing_r"}, {"forewing_l", "forewing_r"}, {"wing_tip_l", "wing_tip_r"}};
+        const int s = side < 0 ? 0 : 1;
+        const int upper = c.NodeIndex(names[0][s]), fore = c.NodeIndex(names[1][s]), tip = c.NodeIndex(names[2][s]);
         const V3 shoulder = c.nodes[static_cast<size_t>(upper)].joint;
         const V3 elbow = c.nodes[static_cast<size_t>(fore)].joint;
-        const V3 paw = c.nodes[static_cast<size_t>(c.NodeIndex(side < 0 ? "paw_l" : "paw_r"))].joint;
-        const V3 axis = Normalize(paw - shoulder);
-        const double total = Length(paw - shoulder);
-        const double elbowAt = Dot(elbow - shoulder, axis);
-        Lathe a;
-        a.origin = shoulder - axis * 0.05;
-        a.axis = axis;
-        a.side1 = Normalize(Cross(axis, V3{0, 0, 1}));
-        a.side2 = Cross(axis, a.side1);
-        const double len = total + 0.02;
-        a.height = [len](double v) { return len * v; };
-        a.radius = [](double v) { return 0.058 - 0.014 * v; };
-        const Grid g = b.AddLathe(a, 8, 7, 0.0, 1.0, [&](V3 p, double) {
-            return Dot(p - shoulder, axis) < elbowAt ? upper : fore;
+        const V3 wrist = c.nodes[static_cast<size_t>(tip)].joint;
+        const V3 end = shoulder + Normalize(wrist - shoulder) * 0.29;
+        const V3 axis = Normalize(end - shoulder);
+        const double length = Length(end - shoulder) + 0.03;
+        const double elbowAt = Dot(elbow - shoulder, axis), wristAt = Dot(wrist - shoulder, axis);
+        const V3 chord = Across(axis, V3{0.3, 0, -0.95 * side});  // in toward the breast, a little forward
+        Lathe w;
+        w.origin = shoulder - axis * 0.03;
+        w.axis = axis;
+        w.side1 = chord;
+        w.side2 = Cross(axis, chord);
+        w.scale2 = 0.28;
+        w.height = [length](double v) { return length * 0.5 * (1.0 - Cos(kPi * v)); };
+        w.radius = [](double v) { return std::sqrt(Sin(kPi * v)) * (0.07 + 0.09 * v); };
+        const Grid g = b.AddLathe(w, 10, 11, 0.02, 0.98, [&](V3 p, double) {
+            const double along = Dot(p - shoulder, axis);
+            return along < elbowAt ? upper : (along < wristAt ? fore : tip);
         });
-        b.StripGrid(g, [](double, double, V3) { return kFur; });
-        const Lathe pw = Ellipsoid(paw + axis * 0.015, axis, {1, 0, 0}, 0.058, 0.05, 0.056);
-        const Grid pg = b.AddLathe(pw, 8, 5, 0.08, 0.92, [&](V3, double) { return fore; });
-        b.StripGrid(pg, [](double, double, V3) { return kPaw; });
-        b.Cap(pg.rings.front(), kPaw);
-        b.Cap(pg.rings.back(), kPaw);
+        b.StripGrid(g, [](double, double v, V3) { return v < 0.3 ? kPlumage : kWing; });
+        b.Cap(g.rings.front(), kPlumage);
+        b.Cap(g.rings.back(), kWing);
+        const double fan[][2] = {{0.38, 0.25}, {0.13, 0.31}, {-0.13, 0.30}, {-0.38, 0.24}};
+        for (const auto& f : fan) {
+            const V3 dir = axis * Cos(f[0]) + chord * Sin(f[0]);
+            const V3 base = shoulder + axis * (wristAt - 0.05);
+            AddFeather(b, tip, base, dir, chord, f[1], 0.1, 0.022, kFlight, kFeatherTip, 0.68);
+        }
     }
 
-    // Legs: short stumps with big round feet.
+    // Legs: feathered thighs tucked under the body, thin bare shins, three long toes each.
     for (int side = -1; side <= 1; side += 2) {
         const int thigh = c.NodeIndex(side < 0 ? "thigh_l" : "thigh_r");
         const int shin = c.NodeIndex(side < 0 ? "shin_l" : "shin_r");
         const V3 hip = c.nodes[static_cast<size_t>(thigh)].joint;
         const V3 knee = c.nodes[static_cast<size_t>(shin)].joint;
-        const V3 ankle{0.02, 0.06, 0.14 * side};
+        const V3 ankle = JointOf(c, side < 0 ? "foot_l" : "foot_r");
         const V3 axis = Normalize(ankle - hip);
         const double kneeAt = Dot(knee - hip, axis);
+        const double len = Length(ankle - hip);
         Lathe l;
         l.origin = hip;
         l.axis = axis;
-        l.side1 = Normalize(Cross(axis, V3{0, 0, 1}));
+        l.side1 = Across(axis, {1, 0, 0});
         l.side2 = Cross(axis, l.side1);
-        const double len = Length(ankle - hip);
         l.height = [len](double v) { return len * v; };
-        l.radius = [](double v) { return 0.07 - 0.01 * v; };
-        const Grid g = b.AddLathe(l, 8, 5, 0.0, 1.0, [&](V3 p, double) {
-            return Dot(p - hip, axis) < kneeAt ? thigh : shin;
-        });
-        b.StripGrid(g, [](double, double, V3) { return kFur; });
-        const Lathe foot = Ellipsoid(V3{0.07, 0.045, 0.14 * side}, {1, 0, 0}, {0, 1, 0}, 0.115, 0.05, 0.075);
-        const Grid fg = b.AddLathe(foot, 10, 6, 0.06, 0.94, [&](V3, double) { return shin; });
-        b.StripGrid(fg, [](double, double, V3) { return kFoot; });
-        b.Cap(fg.rings.front(), kFoot);
-        b.Cap(fg.rings.back(), kFoot);
-    }
-
-    // A short stub of a tail low on the back.
-    {
-        const V3 at = c.nodes[static_cast<size_t>(c.NodeIndex("tail"))].joint;
-        const Lathe t = Ellipsoid(at + V3{-0.02, -0.01, 0}, {-1.0, -0.5, 0}, {0, 1, 0}, 0.05, 0.035, 0.035);
-        const Grid g = b.AddLathe(t, 8, 4, 0.2, 0.9, [&](V3, double) { return hips; });
-        b.StripGrid(g, [](double, double, V3) { return kFur; });
-        b.Cap(g.rings.back(), kFur);
-    }
-
-    // Quills: a spiky hood over the top, back and sides of the head, framing the face, and a
-    // coat down the back. Spread evenly with a golden-angle spiral.
-    {
-        const int n = 92;
-        for (int i = 0; i < n; ++i) {
-            const V3 d = SpiralPoint(i, n);
-            if (Dot(d, Normalize(V3{1.0, -0.25, 0})) > 0.42 || d.y < -0.30) continue;
-            // Leave the ears free.
-            if (Dot(d, Normalize(V3{-0.05, 0.62, 0.7})) > 0.93 || Dot(d, Normalize(V3{-0.05, 0.62, -0.7})) > 0.93) continue;
-            const V3 surface = kHeadCentre + V3{d.x * kHeadRx, d.y * kHeadRy, d.z * kHeadRz};
-            const V3 dir = Normalize(d * 0.75 + V3{-0.55, 0.12, 0});
-            const double length = 0.13 + 0.05 * (d.y > 0 ? d.y : 0.0);
-            AddQuill(b, crest, surface - d * 0.035, dir, length, 0.03);
+        l.radius = [](double v) {
+            if (v < 0.42) return 0.058;
+            if (v < 0.6) return 0.058 + (0.02 - 0.058) * (v - 0.42) / 0.18;
+            return 0.02;
+        };
+        const Grid g = b.AddLathe(l, 6, 8, 0.0, 1.0, [&](V3 p, double) { return Dot(p - hip, axis) < kneeAt ? thigh : shin; });
+        b.StripGrid(g, [](double, double v, V3) { return v < 0.5 ? kBreast : kLeg; });
+        const Lathe ball = Ellipsoid(ankle, {0, 1, 0}, {1, 0, 0}, 0.024, 0.026, 0.026);
+        const Grid bg = b.AddLathe(ball, 5, 3, 0.15, 0.85, [shin](V3, double) { return shin; });
+        b.StripGrid(bg, [](double, double, V3) { return kLeg; });
+        b.Cap(bg.rings.front(), kLeg);
+        b.Cap(bg.rings.back(), kLeg);
+        for (double spread : {-0.6, 0.0, 0.6}) {
+            const V3 dir = Normalize(V3{Cos(spread), -0.12, Sin(spread)});
+            Lathe t;
+            t.origin = ankle + V3{0, -0.012, 0};
+            t.axis = dir;
+            t.side1 = Across(dir, {0, 1, 0});
+            t.side2 = Cross(dir, t.side1);
+            const double toe = spread == 0.0 ? 0.11 : 0.095;
+            t.height = [toe](double v) { return toe * v; };
+            t.radius = [](double v) { return 0.016 * (1.0 - 0.55 * v); };
+            const Grid tg = b.AddLathe(t, 4, 4, 0.0, 1.0, [shin](V3, double) { return shin; });
+            b.StripGrid(tg, [](double, double, V3) { return kLeg; });
+            b.Cap(tg.rings.back(), kLeg);
         }
     }
+
+    // Tail: a cocked-up fan of five feathers from the rump.
     {
-        const int n = 72;
-        for (int i = 0; i < n; ++i) {
-            const V3 d = SpiralPoint(i, n);
-            const double y = kBodyCentreY + d.y * kBodyRy;
-            if (d.x > -0.12 || y < 0.30 || y > 0.68) continue;
-            const double t = d.y;
-            const double taper = t > 0 ? 1.0 - 0.28 * t : 1.0 - 0.06 * t * t;
-            const V3 surface{d.x * kBodyRx * taper, y, d.z * kBodyRz * taper};
-            const V3 outward = Normalize(V3{d.x, 0.3 * d.y, d.z});
-            const V3 dir = Normalize(outward * 0.7 + V3{-0.45, -0.4, 0});
-            AddQuill(b, backQuills, surface - outward * 0.035, dir, 0.17, 0.034);
+        const V3 at = JointOf(c, "tail");
+        const V3 up = Normalize(JointOf(c, "tail_tip") - at);
+        const V3 side{0, 0, 1};
+        const double fan[][2] = {{-0.62, 0.33}, {-0.31, 0.38}, {0.0, 0.41}, {0.31, 0.38}, {0.62, 0.33}};
+        for (const auto& f : fan) {
+            const V3 dir = up * Cos(f[0]) + side * Sin(f[0]);
+            AddFeather(b, tail, at, dir, side, f[1], 0.065, 0.02, kFlight, kFeatherTip, 0.78);
         }
     }
 

@@ -1,5 +1,6 @@
-// quillmote, the character: its skeleton (33 nodes in drawing order), its skin (vertices
-// owned by 16 bones, triangle strips in 12 materials) and their rest pose, as plain data.
+// quillmote, the character (a small round songbird): its skeleton (33 nodes in drawing order),
+// its skin (vertices owned by 16 bones, triangle strips in 12 materials) and their rest pose, as
+// plain data.
 // ModelFile.cpp turns this into the stored model; Preview.cpp draws it.
 #pragma once
 
@@ -13,18 +14,18 @@
 namespace author {
 
 enum Material : int {
-    kFur,
-    kBelly,
-    kFace,
-    kQuill,
-    kQuillTip,
-    kNose,
+    kPlumage,
+    kBreast,
+    kWing,
+    kFlight,
+    kFeatherTip,
+    kCrest,
+    kBeak,
+    kLowerBeak,
     kEye,
     kEyeShine,
-    kInnerEar,
-    kPaw,
-    kFoot,
     kCheek,
+    kLeg,
     kMaterialCount
 };
 

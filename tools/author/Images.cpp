@@ -57,46 +57,72 @@ double Cover(double d) { return Clamp01(0.5 - d); }
 
 double Dist(double x0, double y0, double x1, double y1) { return std::sqrt((x1 - x0) * (x1 - x0) + (y1 - y0) * (y1 - y0)); }
 
-// quillmote's face drawn into a square of `size` pixels centred at (cx, cy): a spiky brown hood,
-// a cream face, two eyes with catch-lights, a dark nose and rosy cheeks. Returns colour and
-// coverage (alpha 0..1) of the point (x, y).
-void FaceAt(double x, double y, double cx, double cy, double size, uint32_t* color, double* coverage) {
+// Signed distance (pixels of the 64 grid) from (x, y) to an ellipse centred at (cx, cy) with
+// radii rx, ry, turned by the angle whose cosine and sine are c, s; negative inside. Scaling by
+// the smaller radius keeps it close to the true distance for the shapes used here.
+double Ellipse(double x, double y, double cx, double cy, double rx, double ry, double c = 1.0, double s = 0.0) {
+    const double dx = x - cx, dy = y - cy;
+    const double u = (dx * c + dy * s) / rx, v = (-dx * s + dy * c) / ry;
+    return (std::sqrt(u * u + v * v) - 1.0) * (rx < ry ? rx : ry);
+}
+
+// quillmote, the songbird, seen from the front, drawn into a square of `size` pixels centred at
+// (cx, cy): a round red body and head, a pale face and breast, two eyes with catch-lights, a
+// short golden beak, rosy cheeks, a crest of three feathers, wings and little feet. Returns
+// colour and coverage (alpha 0..1) of the point (x, y).
+void BirdAt(double x, double y, double cx, double cy, double size, uint32_t* color, double* coverage) {
     const double s = size / 64.0;  // designed on a 64-pixel grid
     const double dx = (x - cx) / s, dy = (y - cy) / s;
-    const double r = std::sqrt(dx * dx + dy * dy);
-    // Hood with nine spikes around the top and sides: cos 9a of the angle a measured from
-    // straight up, as the real part of (cos a + i sin a)^9 (basic operations only).
-    double spikes = 1.0;
-    if (r > 1e-9) {
-        const double c1 = -dy / r, s1 = dx / r;
-        double re = 1.0, im = 0.0;
-        for (int k = 0; k < 9; ++k) {
-            const double t = re * c1 - im * s1;
-            im = re * s1 + im * c1;
-            re = t;
-        }
-        spikes = 0.5 + 0.5 * re;
+    auto cover = [s](double d) { return Cover(d * s); };
+    const uint32_t red = 0xC8483A, dark = 0x8C2A2A, cream = 0xF2DDB6, crest = 0xE4643A, gold = 0xF0A828;
+    double a = 0;
+    uint32_t c = red;
+    // Crest feathers, behind the head: tilted ellipses rising from the crown.
+    const double tilt[3][2] = {{0.88, -0.47}, {1.0, 0.0}, {0.88, 0.47}};
+    for (int k = 0; k < 3; ++k) {
+        const double along = 7.0;
+        const double fx = tilt[k][1] * along, fy = -17.5 - tilt[k][0] * along;
+        const double d = Ellipse(dx, dy, fx, fy, 2.8, 7.5, tilt[k][0], tilt[k][1]);
+        c = Mix(c, crest, cover(d) * (a < 1 ? 1 : 0));
+        a = a > cover(d) ? a : cover(d);
     }
-    const double top = Clamp01((-dy + 10.0) / 24.0);  // spikes only above the chin
-    const double hood = 22.0 + 8.5 * spikes * top;
-    *coverage = Cover((r - hood) * s);
-    uint32_t c = 0x7A4E30;
-    // Spike tips lighter.
-    if (r > 22.0) c = Mix(c, 0xD8C0A0, (r - 22.0) / 8.0 * top);
-    // Face: an ellipse lower in the hood.
-    const double fx = dx / 17.0, fy = (dy - 4.0) / 15.0;
-    c = Mix(c, 0xF0D8B0, Cover((std::sqrt(fx * fx + fy * fy) - 1.0) * 15.0 * s));
-    // Cheeks.
-    for (int side = -1; side <= 1; side += 2) c = Mix(c, 0xF09090, 0.8 * Cover((Dist(dx, dy, 11.0 * side, 9.0) - 3.2) * s));
-    // Eyes and their catch-lights.
+    // Feet.
     for (int side = -1; side <= 1; side += 2) {
-        const double ex = (dx - 7.0 * side) / 3.2, ey = (dy - 0.5) / 4.4;
-        c = Mix(c, 0x1A1420, Cover((std::sqrt(ex * ex + ey * ey) - 1.0) * 3.2 * s));
-        c = Mix(c, 0xFFFFFF, Cover((Dist(dx, dy, 7.0 * side - 1.0, -1.5) - 1.1) * s));
+        const double d = Ellipse(dx, dy, 6.5 * side, 29.5, 4.2, 1.8);
+        c = Mix(c, 0xD8804C, cover(d));
+        a = a > cover(d) ? a : cover(d);
     }
-    // Nose.
-    c = Mix(c, 0x241A1C, Cover((Dist(dx, dy, 0.0, 7.5) - 3.0) * s));
+    // Wings at the sides, then the body and head over them.
+    for (int side = -1; side <= 1; side += 2) {
+        const double d = Ellipse(dx, dy, 19.0 * side, 12.0, 6.0, 11.0, 0.94, -0.34 * side);
+        c = Mix(c, dark, cover(d));
+        a = a > cover(d) ? a : cover(d);
+    }
+    const double body = Ellipse(dx, dy, 0.0, 12.0, 19.5, 17.5), head = Ellipse(dx, dy, 0.0, -7.0, 16.5, 15.5);
+    const double blob = body < head ? body : head;
+    c = Mix(c, red, cover(blob));
+    a = a > cover(blob) ? a : cover(blob);
+    // Pale breast and face.
+    c = Mix(c, cream, cover(Ellipse(dx, dy, 0.0, 15.0, 11.5, 11.0)));
+    c = Mix(c, cream, cover(Ellipse(dx, dy, 0.0, -3.5, 11.5, 9.0)));
+    // Cheeks, eyes with catch-lights.
+    for (int side = -1; side <= 1; side += 2) c = Mix(c, 0xF08C96, 0.85 * cover(Ellipse(dx, dy, 9.5 * side, 0.5, 2.8, 2.4)));
+    // At small sizes the eyes keep at least two pixels of height and lose their
+    // catch-lights, which would only grey them.
+    const double eyeRy = 3.5 > 1.1 / s ? 3.5 : 1.1 / s, eyeRx = eyeRy * (2.7 / 3.5);
+    for (int side = -1; side <= 1; side += 2) {
+        c = Mix(c, 0x1A1420, cover(Ellipse(dx, dy, 6.5 * side, -6.0, eyeRx, eyeRy)));
+        if (s >= 0.4) c = Mix(c, 0xFFFFFF, cover(Dist(dx, dy, 6.5 * side - 0.9, -7.4) - 1.0));
+    }
+    // Beak: a short triangle pointing down, as the intersection of three half-planes.
+    {
+        const double top = -(dy + 3.0);                         // below y = -3
+        const double edge = (2.0 * std::fabs(dx) + dy - 4.5) / std::sqrt(5.0);  // slanted sides
+        const double d = top > edge ? top : edge;
+        c = Mix(c, gold, cover(d));
+    }
     *color = c;
+    *coverage = a;
 }
 
 }  // namespace
@@ -203,7 +229,7 @@ Picture TexturePicture() {
             }
             // Top row of tiles (between the corners): fades from half to fully opaque.
             if (ty == 0 && !corner) alpha = 0.35 + 0.65 * static_cast<double>(ly) / 63.0;
-            // The emblem: a halo that fades out, a dark ring, an orange disc with quillmote.
+            // The emblem: a halo that fades out, a dark ring, a sky-blue disc with quillmote.
             const double d = Dist(x + 0.5, y + 0.5, 128.0, 128.0);
             if (d < 78.0 && d >= 62.0) {
                 c = Mix(c, 0xF8E8C8, 0.6);
@@ -211,10 +237,10 @@ Picture TexturePicture() {
             }
             if (d < 62.0) {
                 alpha = 1.0;
-                c = Mix(0x2A1E18, 0xF4A858, Cover(d - 58.0));
+                c = Mix(0x23324A, 0xA8D4EC, Cover(d - 58.0));
                 uint32_t face = 0;
                 double cover = 0;
-                FaceAt(x + 0.5, y + 0.5, 128.0, 130.0, 96.0, &face, &cover);
+                BirdAt(x + 0.5, y + 0.5, 128.0, 130.0, 96.0, &face, &cover);
                 c = Mix(c, face, cover);
             }
             const size_t i = static_cast<size_t>(y) * 256 + static_cast<size_t>(x);
@@ -260,10 +286,10 @@ const char* const kButtons[5][15] = {
      "                ", "    ########    ", "    #wwwwww#    ", "    #w----w#    ", "    #wwwwww#    ",
      "  ############  ", " #gggggggggggg# ", " #gggggggggGGg# ", " #gggggggggggg# ", " ############## ",
      " #dddddddddddd# ", "  #wwwwwwwwww#  ", "  #w------ww#   ", "  ##########    ", "                "},
-    {// about: quillmote's face
-     "   q   q   q    ", "  qqq qqq qqq   ", " qqqqqqqqqqqqq  ", " qqqfffffffqqq  ", "qqqfffffffffqqq ",
-     "qqffwkfffwkffqq ", "qqffkkfffkkffqq ", "qqpfffffffffpqq ", "qqpfffnnnfffpqq ", " qqffffnffffqq  ",
-     "  qqfffffffqq   ", "   qqqqqqqqq    ", "                ", "                ", "                "},
+    {// about: quillmote, the songbird
+     "      c  c      ", "      cccc      ", "     RRRRRR     ", "    RRffffRR    ", "   RRfkffkfRR   ",
+     "   RRfkffkfRR   ", "   RRpfoofpRR   ", "    RRfoofRR    ", "   RRRRffRRRR   ", "  WRRffffffRRW  ",
+     "  WRffffffffRW  ", "  WRffffffffRW  ", "   RRffffffRR   ", "    RRRRRRRR    ", "    YY    YY    "},
 };
 
 uint32_t ButtonColor(char ch) {
@@ -277,11 +303,14 @@ uint32_t ButtonColor(char ch) {
         case 'g': return 0xD8D8D8;  // printer body
         case 'G': return 0x00A000;  // power light
         case 'd': return 0x606060;
-        case 'q': return 0x7A4E30;  // quills
-        case 'f': return 0xF0D0A0;  // face
+        case 'R': return 0xC83C30;  // plumage
+        case 'c': return 0xE05A30;  // crest
+        case 'f': return 0xF0DCB0;  // face and breast
         case 'k': return 0x101018;  // eyes
-        case 'p': return 0xE08080;  // cheeks
-        case 'n': return 0x302020;  // nose
+        case 'o': return 0xF0A020;  // beak
+        case 'p': return 0xF08C96;  // cheeks
+        case 'W': return 0x8C2828;  // wings
+        case 'Y': return 0xD07848;  // feet
         case '?': return 0x0000C0;
         default: return kButtonFace;
     }
@@ -304,26 +333,29 @@ Picture ToolbarPicture() {
     return p;
 }
 
-Picture IconPicture() {
+Picture IconPicture(int size) {
+    size = size < 1 ? 1 : (size > 1024 ? 1024 : size);
+    const size_t n = static_cast<size_t>(size);
+    const double side = static_cast<double>(size);
     Picture p;
-    p.width = p.height = 32;
-    p.rgb.resize(32 * 32);
-    p.alpha.resize(32 * 32);
-    for (int y = 0; y < 32; ++y)
-        for (int x = 0; x < 32; ++x) {
-            // 4 x 4 samples per pixel for smooth edges.
+    p.width = p.height = size;
+    p.rgb.resize(n * n);
+    p.alpha.resize(n * n);
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) {
+            // 4 x 4 samples per pixel for smooth edges at every size.
             double r = 0, g = 0, bl = 0, cover = 0;
             for (int sy = 0; sy < 4; ++sy)
                 for (int sx = 0; sx < 4; ++sx) {
                     uint32_t c = 0;
                     double a = 0;
-                    FaceAt(x + (sx + 0.5) / 4.0, y + (sy + 0.5) / 4.0, 16.0, 16.5, 31.0, &c, &a);
+                    BirdAt(x + (sx + 0.5) / 4.0, y + (sy + 0.5) / 4.0, side * 0.5, side * 0.5, side * 0.97, &c, &a);
                     r += ((c >> 16) & 0xFF) * a;
                     g += ((c >> 8) & 0xFF) * a;
                     bl += (c & 0xFF) * a;
                     cover += a;
                 }
-            const size_t i = static_cast<size_t>(y * 32 + x);
+            const size_t i = static_cast<size_t>(y) * n + static_cast<size_t>(x);
             if (cover > 0) {
                 p.rgb[i] = (static_cast<uint32_t>(RoundToInt(r / cover)) << 16) | (static_cast<uint32_t>(RoundToInt(g / cover)) << 8) |
                            static_cast<uint32_t>(RoundToInt(bl / cover));

@@ -1,5 +1,5 @@
 // The images the viewer carries: the texture pair (colour and grey alpha, 256 x 256), the
-// toolbar strip (five 16 x 15 buttons) and the program icon (32 x 32 PNG with alpha).
+// toolbar strip (five 16 x 15 buttons) and the program icon (a PNG with alpha, any size).
 #pragma once
 
 #include <cstdint>
@@ -22,7 +22,7 @@ std::vector<uint8_t> EncodeBmp24(const Picture& picture);
 std::vector<uint8_t> EncodePngStored(const Picture& picture);
 
 // The floor-and-panel texture: tiles with thin grout lines, hatching and fine checkers, the
-// quillmote emblem in the middle, round holes in the corner tiles (alpha 0), a translucent
+// songbird emblem in the middle, round holes in the corner tiles (alpha 0), a translucent
 // gradient along the top row and a soft halo around the emblem.
 Picture TexturePicture();
 std::vector<uint8_t> TextureColorBmp(const Picture& texture);
@@ -32,7 +32,8 @@ std::vector<uint8_t> TextureAlphaBmp(const Picture& texture);  // grey: alpha in
 constexpr uint32_t kButtonFace = 0xC0C0C0u;
 Picture ToolbarPicture();
 
-// The program icon: quillmote's face.
-Picture IconPicture();
+// The program icon: quillmote, the songbird, drawn afresh for a square of `size` pixels (1 to
+// 1024; others are clamped), so every size is sharp. The embedded icon is 32 x 32.
+Picture IconPicture(int size = 32);
 
 }  // namespace author

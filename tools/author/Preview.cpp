@@ -231,6 +231,29 @@ Image TileImages(const std::vector<Image>& images, int columns, int shrink) {
     return sheet;
 }
 
+Image Shrink(const Image& image, int shrink) {
+    Image out;
+    if (shrink < 1) return out;
+    out.width = image.width / shrink;
+    out.height = image.height / shrink;
+    out.pixels.resize(static_cast<size_t>(out.width) * static_cast<size_t>(out.height));
+    const uint32_t area = static_cast<uint32_t>(shrink * shrink);
+    for (int y = 0; y < out.height; ++y)
+        for (int x = 0; x < out.width; ++x) {
+            uint32_t r = 0, g = 0, b = 0;
+            for (int dy = 0; dy < shrink; ++dy)
+                for (int dx = 0; dx < shrink; ++dx) {
+                    const uint32_t p = image.pixels[static_cast<size_t>(y * shrink + dy) * static_cast<size_t>(image.width) + static_cast<size_t>(x * shrink + dx)];
+                    r += (p >> 16) & 0xFF;
+                    g += (p >> 8) & 0xFF;
+                    b += p & 0xFF;
+                }
+            out.pixels[static_cast<size_t>(y) * static_cast<size_t>(out.width) + static_cast<size_t>(x)] =
+                (((r + area / 2) / area) << 16) | (((g + area / 2) / area) << 8) | ((b + area / 2) / area);
+        }
+    return out;
+}
+
 bool ReadPng(const std::string& path, Image* image, std::string* error) {
     png_image png{};
     png.version = PNG_IMAGE_VERSION;

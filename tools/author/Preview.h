@@ -49,6 +49,9 @@ bool ReadPng(const std::string& path, Image* image, std::string* error);
 // with a one-pixel grey frame around each.
 Image TileImages(const std::vector<Image>& images, int columns, int shrink);
 
+// A picture scaled down by `shrink` in each direction (box filter; a ragged edge is dropped).
+Image Shrink(const Image& image, int shrink);
+
 // Writes an 8-bit RGB PNG. False (and a message in *error) when the file cannot be written.
 bool WritePng(const Image& image, const std::string& path, std::string* error);
 

@@ -4,13 +4,18 @@
 //   quillmote-author --preview SHEET.png   contact sheet of the dance (our own software preview)
 //   quillmote-author --frame F OUT.png     one 640 x 480 preview of frame F
 //   quillmote-author --show DIR            the texture, toolbar and icon as PNGs to look at
+//   quillmote-author --figures             triangles, work entries and keys per list
 //   quillmote-author --sheet OUT.png COLUMNS IN.png...
 //                                          tiles pictures (e.g. quillmote-render frames) at half size
+//   quillmote-author --animation OUT.png IN.png...
+//                                          an animated PNG of the pictures at half size, 30 a second
 #include "tools/author/Assets.h"
 #include "tools/author/Character.h"
 #include "tools/author/Dance.h"
 #include "tools/author/Images.h"
 #include "tools/author/Preview.h"
+#include "tools/author/StoredFiles.h"
+#include "tools/png/Png.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -24,8 +29,8 @@ using namespace author;
 
 int Usage() {
     std::fprintf(stderr,
-                 "usage: quillmote-author [--out DIR] [--preview SHEET.png] [--frame F OUT.png] [--show DIR]\n"
-                 "                        [--sheet OUT.png COLUMNS IN.png...]\n");
+                 "usage: quillmote-author [--out DIR] [--preview SHEET.png] [--frame F OUT.png] [--show DIR] [--figures]\n"
+                 "                        [--sheet OUT.png COLUMNS IN.png...] [--animation OUT.png IN.png...]\n");
     return 2;
 }
 
@@ -75,11 +80,62 @@ Image Showable(const Picture& p, int zoom) {
     return out;
 }
 
+// The pictures, each at half size, as one animated PNG (the docs' dance).
+bool HalfSizeAnimation(const std::vector<std::string>& inputs, const std::string& out) {
+    png::ApngWriter writer;
+    std::string error;
+    std::vector<uint8_t> rgb;
+    int width = 0, height = 0;
+    for (const std::string& in : inputs) {
+        Image full;
+        if (!ReadPng(in, &full, &error)) {
+            std::fprintf(stderr, "quillmote-author: %s\n", error.c_str());
+            return false;
+        }
+        const Image half = Shrink(full, 2);
+        if (writer.FrameCount() == 0) {
+            width = half.width;
+            height = half.height;
+            if (!writer.Open(out, width, height, 3, &error)) {
+                std::fprintf(stderr, "quillmote-author: %s\n", error.c_str());
+                return false;
+            }
+        } else if (half.width != width || half.height != height) {
+            std::fprintf(stderr, "quillmote-author: %s: %d x %d, unlike the first picture\n", in.c_str(), full.width, full.height);
+            return false;  // the writer's destructor drops the partial file
+        }
+        rgb.clear();
+        for (uint32_t p : half.pixels) rgb.insert(rgb.end(), {static_cast<uint8_t>(p >> 16), static_cast<uint8_t>(p >> 8), static_cast<uint8_t>(p)});
+        if (!writer.AddFrame(rgb.data(), &error)) {
+            std::fprintf(stderr, "quillmote-author: %s: %s\n", in.c_str(), error.c_str());
+            return false;
+        }
+    }
+    if (!writer.Finish(&error)) {
+        std::fprintf(stderr, "quillmote-author: %s\n", error.c_str());
+        return false;
+    }
+    return true;
+}
+
+// The figures the docs quote: triangles, work entries, and keys per list of the dance.
+void PrintFigures() {
+    const Character c = BuildCharacter();
+    const Dance d = BuildDance(c);
+    std::printf("triangles %zu\nwork entries %u\n", c.TriangleCount(), LayOutEntries(c).total);
+    for (size_t n = 0; n < c.nodes.size(); ++n) {
+        if (!d.positions[n].empty()) std::printf("%s position keys %zu\n", c.nodes[n].name.c_str(), d.positions[n].size());
+        if (!d.angles[n].empty()) std::printf("%s angle keys %zu\n", c.nodes[n].name.c_str(), d.angles[n].size());
+    }
+}
+
 }  // namespace
 
 static int Run(int argc, char** argv) {
     std::string outDir, preview, framePng, showDir, sheet;
-    std::vector<std::string> sheetInputs;
+    bool figures = false;
+    std::vector<std::string> sheetInputs, animationInputs;
+    std::string animation;
     int sheetColumns = 4;
     double frame = 0;
     for (int i = 1; i < argc; ++i) {
@@ -96,6 +152,11 @@ static int Run(int argc, char** argv) {
                 return 2;
             }
             framePng = argv[++i];
+        } else if (arg == "--animation" && i + 1 < argc) {
+            animation = argv[++i];
+            while (i + 1 < argc && argv[i + 1][0] != '-') animationInputs.push_back(argv[++i]);
+        } else if (arg == "--figures") {
+            figures = true;
         } else if (arg == "--show" && i + 1 < argc) {
             showDir = argv[++i];
         } else if (arg == "--sheet" && i + 2 < argc) {
@@ -124,7 +185,12 @@ static int Run(int argc, char** argv) {
         if (images.empty()) return Usage();
         if (!Png(TileImages(images, sheetColumns, 2), sheet)) return 1;
     }
-    if (outDir.empty() && preview.empty() && framePng.empty() && showDir.empty() && sheet.empty()) return Usage();
+    if (!animation.empty()) {
+        if (animationInputs.empty()) return Usage();
+        if (!HalfSizeAnimation(animationInputs, animation)) return 1;
+    }
+    if (outDir.empty() && preview.empty() && framePng.empty() && showDir.empty() && sheet.empty() && !figures && animation.empty())
+        return Usage();
 
     if (!outDir.empty()) {
         for (const AuthoredFile& f : AuthorAssets())
@@ -143,6 +209,7 @@ static int Run(int argc, char** argv) {
         }
         if (!framePng.empty() && !Png(RenderPreview(c, d, {frame, 0, 0}), framePng)) return 1;
     }
+    if (figures) PrintFigures();
     if (!showDir.empty()) {
         const Picture texture = TexturePicture();
         if (!Png(Showable(texture, 2), showDir + "/texture.png") || !Png(Showable(ToolbarPicture(), 6), showDir + "/toolbar.png") ||
