@@ -304,26 +304,30 @@ Picture ToolbarPicture() {
     return p;
 }
 
-Picture IconPicture() {
+Picture IconPicture(int size) {
     Picture p;
-    p.width = p.height = 32;
-    p.rgb.resize(32 * 32);
-    p.alpha.resize(32 * 32);
-    for (int y = 0; y < 32; ++y)
-        for (int x = 0; x < 32; ++x) {
+    p.width = p.height = size;
+    const size_t pixels = static_cast<size_t>(size) * static_cast<size_t>(size);
+    p.rgb.resize(pixels);
+    p.alpha.resize(pixels);
+    // The face fills a square 31/32 of the icon, centred half a 32nd below the middle: at 32
+    // pixels that is the embedded icon's 16, 16.5 and 31 exactly.
+    const double centreX = size / 2.0, centreY = size * (33.0 / 64.0), face = size * (31.0 / 32.0);
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) {
             // 4 x 4 samples per pixel for smooth edges.
             double r = 0, g = 0, bl = 0, cover = 0;
             for (int sy = 0; sy < 4; ++sy)
                 for (int sx = 0; sx < 4; ++sx) {
                     uint32_t c = 0;
                     double a = 0;
-                    FaceAt(x + (sx + 0.5) / 4.0, y + (sy + 0.5) / 4.0, 16.0, 16.5, 31.0, &c, &a);
+                    FaceAt(x + (sx + 0.5) / 4.0, y + (sy + 0.5) / 4.0, centreX, centreY, face, &c, &a);
                     r += ((c >> 16) & 0xFF) * a;
                     g += ((c >> 8) & 0xFF) * a;
                     bl += (c & 0xFF) * a;
                     cover += a;
                 }
-            const size_t i = static_cast<size_t>(y * 32 + x);
+            const size_t i = static_cast<size_t>(y) * static_cast<size_t>(size) + static_cast<size_t>(x);
             if (cover > 0) {
                 p.rgb[i] = (static_cast<uint32_t>(RoundToInt(r / cover)) << 16) | (static_cast<uint32_t>(RoundToInt(g / cover)) << 8) |
                            static_cast<uint32_t>(RoundToInt(bl / cover));

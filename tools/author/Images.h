@@ -1,5 +1,5 @@
 // The images the viewer carries: the texture pair (colour and grey alpha, 256 x 256), the
-// toolbar strip (five 16 x 15 buttons) and the program icon (32 x 32 PNG with alpha).
+// toolbar strip (five 16 x 15 buttons) and the program icon (any size, 32 x 32 embedded).
 #pragma once
 
 #include <cstdint>
@@ -32,7 +32,8 @@ std::vector<uint8_t> TextureAlphaBmp(const Picture& texture);  // grey: alpha in
 constexpr uint32_t kButtonFace = 0xC0C0C0u;
 Picture ToolbarPicture();
 
-// The program icon: quillmote's face.
-Picture IconPicture();
+// The program icon: quillmote's face, `size` x `size` pixels with alpha. The viewer embeds
+// the 32-pixel one; the desktop's icon theme gets the same design at its sizes.
+Picture IconPicture(int size = 32);
 
 }  // namespace author
