@@ -37,24 +37,28 @@ std::array<int, 4> Covered(const png::Image& p) {
     return box;
 }
 
+// The character, and a flat arm that the viewer's own turn shows edge-on.
 TEST(Thumbnail, TheModelFillsATransparentSquareCentred) {
     const fs::path dir = ScratchDir("thumbnail-framed");
     WriteBytes(dir / "dancer.model", Asset("quillmote.model"));
-    const png::Image p = Thumbnail(dir / "dancer.model", dir, 128);
-    ASSERT_EQ(p.width, 128);
-    ASSERT_EQ(p.height, 128);
-    ASSERT_EQ(p.channels, 4);
-    const auto [left, top, right, bottom] = Covered(p);
-    // The longer direction spans 92 % of the side, with equal margins; the other is centred.
-    const int width = right - left + 1, height = bottom - top + 1;
-    EXPECT_NEAR(std::max(width, height), 118, 2);
-    EXPECT_NEAR(left, 127 - right, 2);
-    EXPECT_NEAR(top, 127 - bottom, 2);
-    int opaque = 0;
-    for (int y = 0; y < 128; ++y)
-        for (int x = 0; x < 128; ++x) opaque += p.At(x, y)[3] == 255;
-    EXPECT_GT(opaque, 128 * 128 / 4) << "the model itself is opaque";
-    EXPECT_EQ(p.At(0, 0)[3], 0);
+    WriteBytes(dir / "arm.model", modeltest::TwoBoneArm().ModelFile());
+    for (const char* name : {"dancer.model", "arm.model"}) {
+        const png::Image p = Thumbnail(dir / name, dir, 128);
+        ASSERT_EQ(p.width, 128);
+        ASSERT_EQ(p.height, 128);
+        ASSERT_EQ(p.channels, 4);
+        const auto [left, top, right, bottom] = Covered(p);
+        // The longer direction spans 92 % of the side, with equal margins; the other is centred.
+        const int width = right - left + 1, height = bottom - top + 1;
+        EXPECT_NEAR(std::max(width, height), 118, 2) << name;
+        EXPECT_NEAR(left, 127 - right, 2) << name;
+        EXPECT_NEAR(top, 127 - bottom, 2) << name;
+        int opaque = 0;
+        for (int y = 0; y < 128; ++y)
+            for (int x = 0; x < 128; ++x) opaque += p.At(x, y)[3] == 255;
+        EXPECT_GT(opaque, 128 * 128 / 4) << name << ": the model itself is opaque";
+        EXPECT_EQ(p.At(0, 0)[3], 0) << name;
+    }
 }
 
 TEST(Thumbnail, AMotionBesideTheModelPosesIt) {

@@ -16,13 +16,15 @@ namespace {
 
 // A narrower lens than the viewer's: less perspective on a model that fills the picture.
 constexpr float kFieldOfView = 0.6f;
-// The model as the viewer turns it, looked at a little from above.
+// Looked at a little from above.
 constexpr float kTilt = 0.25f;
 // The drawn model fills this share of the picture's longer direction.
 constexpr double kFill = 0.92;
 // Samples per pixel in each direction, at most, and the largest picture drawn for them.
 constexpr int32_t kMaxSamples = 4;
 constexpr int32_t kMaxDrawnSide = 1024;
+// Side of the small pictures that choose the turn.
+constexpr int32_t kProbeSide = 48;
 
 struct Box {
     double min[3] = {HUGE_VAL, HUGE_VAL, HUGE_VAL};
@@ -37,41 +39,42 @@ struct Box {
 };
 
 // (x, y, z, 1) x m, in double.
-void Transform(const Matrix4& m, const D3DLVERTEX& v, double out[3]) {
+void Transform(const Matrix4& m, const Vector3& v, double out[3]) {
     for (int c = 0; c < 3; ++c)
         out[c] = double(v.x) * m.m[c] + double(v.y) * m.m[4 + c] + double(v.z) * m.m[8 + c] + double(m.m[12 + c]);
 }
 
-bool Finite(const D3DLVERTEX& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
-
-// The vertices the last draw stored, in the coordinates the model library gave them. Drawing
-// outside a scene sends nothing to the device (it refuses draws outside a scene), but the
+// The finite vertices of the last draw, in the coordinates the model library gave them. A
+// draw outside a scene sends nothing to the device (it refuses draws outside a scene), but the
 // render context still keeps every vertex in its pool, front to back.
-const D3DLVERTEX* PoolBegin(const CRenderContext& rc) { return reinterpret_cast<const D3DLVERTEX*>(rc.m_vertexPool->m_buffer); }
-const D3DLVERTEX* PoolEnd(const CRenderContext& rc) { return reinterpret_cast<const D3DLVERTEX*>(rc.m_vertexPool->Top()); }
+std::vector<Vector3> PooledVertices(const CRenderContext& rc) {
+    std::vector<Vector3> vertices;
+    const auto* end = reinterpret_cast<const D3DLVERTEX*>(rc.m_vertexPool->Top());
+    for (auto* v = reinterpret_cast<const D3DLVERTEX*>(rc.m_vertexPool->m_buffer); v < end; ++v)
+        if (std::isfinite(v->x) && std::isfinite(v->y) && std::isfinite(v->z)) vertices.push_back({v->x, v->y, v->z});
+    return vertices;
+}
 
 struct Framing {
     Matrix4 modelview;
     Matrix4 projection;
 };
 
-// Camera and projection that fit every finite vertex the model draws: the vertices turned,
-// the camera backed off until their bounding sphere is in view, then the projected bounds
-// scaled and moved (in clip space, so exactly) to fill the picture, centred.
-bool FitCamera(const CRenderContext& rc, Framing* framing) {
-    Matrix4 turn, tilt, orientation;
-    MatrixRotationY(&turn, frame_constants::kModelTurn);
+// Camera and projection that fit `vertices` turned by `turn` about Y: the camera backed off
+// until their bounding sphere is in view, then the projected bounds scaled and moved (in clip
+// space, so exactly) to fill the picture, centred. `vertices` is not empty.
+Framing FitCamera(const std::vector<Vector3>& vertices, float turn) {
+    Matrix4 turning, tilt, orientation;
+    MatrixRotationY(&turning, turn);
     MatrixRotationX(&tilt, kTilt);
-    MatrixMultiply(&orientation, &tilt, &turn);  // the turn first
+    MatrixMultiply(&orientation, &tilt, &turning);  // the turn first
 
     Box box;
-    for (const D3DLVERTEX* v = PoolBegin(rc); v < PoolEnd(rc); ++v) {
-        if (!Finite(*v)) continue;
+    for (const Vector3& v : vertices) {
         double p[3];
-        Transform(orientation, *v, p);
+        Transform(orientation, v, p);
         box.Add(p);
     }
-    if (box.Empty()) return false;
     double centre[3];
     double radius2 = 0;
     for (int i = 0; i < 3; ++i) {
@@ -81,18 +84,18 @@ bool FitCamera(const CRenderContext& rc, Framing* framing) {
     const double radius = std::max(std::sqrt(radius2), 1e-6 * (1.0 + std::fabs(centre[2])));
     const double distance = radius / std::sin(kFieldOfView / 2.0);
 
+    Framing framing;
     Matrix4 back;
     MatrixTranslation(&back, static_cast<float>(-centre[0]), static_cast<float>(-centre[1]),
                       static_cast<float>(-centre[2] - distance));
-    MatrixMultiply(&framing->modelview, &back, &orientation);
+    MatrixMultiply(&framing.modelview, &back, &orientation);
 
     // Projected bounds (x and y after the divide; the lens maps x / depth to x / tan).
     const double tanHalf = std::tan(kFieldOfView / 2.0);
     double x0 = HUGE_VAL, x1 = -HUGE_VAL, y0 = HUGE_VAL, y1 = -HUGE_VAL;
-    for (const D3DLVERTEX* v = PoolBegin(rc); v < PoolEnd(rc); ++v) {
-        if (!Finite(*v)) continue;
+    for (const Vector3& v : vertices) {
         double e[3];
-        Transform(framing->modelview, *v, e);
+        Transform(framing.modelview, v, e);
         const double depth = std::max(-e[2], radius * 1e-3);
         x0 = std::min(x0, e[0] / (tanHalf * depth));
         x1 = std::max(x1, e[0] / (tanHalf * depth));
@@ -107,8 +110,8 @@ bool FitCamera(const CRenderContext& rc, Framing* framing) {
     fit.m[0] = fit.m[5] = static_cast<float>(scale);
     fit.m[12] = static_cast<float>(-scale * 0.5 * (x0 + x1));
     fit.m[13] = static_cast<float>(-scale * 0.5 * (y0 + y1));
-    MatrixMultiply(&framing->projection, &fit, &lens);  // the lens first
-    return true;
+    MatrixMultiply(&framing.projection, &fit, &lens);  // the lens first
+    return framing;
 }
 
 // The model's draw as the viewer makes it: opaque, lit, untextured, white.
@@ -121,22 +124,32 @@ void DrawModel(CRenderContext& rc, ChunkBody rootObject, ChunkBody motion) {
     mdlDrawMotion(rootObject, motion, 0.0f);
 }
 
-// One picture on a background of `grey`, into `pixels` (0x00RRGGBB, rows from the top).
-void DrawPicture(CRenderContext& rc, HeadlessWindow& window, const Framing& framing, ChunkBody rootObject,
-                 ChunkBody motion, int32_t grey, std::vector<uint32_t>* pixels) {
-    rc.BeginFrame(grey, grey, grey);
-    *rc.m_projection.GetMatrix(0) = framing.projection;
-    rc.m_projection.SetDirty(true);
-    rc.m_currentStack = &rc.m_modelview;
-    *rc.m_modelview.GetMatrix(0) = framing.modelview;
-    rc.m_modelview.SetDirty(true);
-    // The viewer's light: from the upper left front, fixed to the camera.
-    const float unit = 1.0f / std::sqrt(3.0f);
-    rc.m_light.direction = Vector3{-unit, unit, unit};
-    rc.m_light.intensity = Vector3{frame_constants::kAmbient, frame_constants::kDiffuse, frame_constants::kSpecular};
-    DrawModel(rc, rootObject, motion);
-    rc.EndFrame();
-    *pixels = window.Pixels();
+// The model on black and on white, in a window of side x side pixels (0x00RRGGBB, rows from
+// the top): a pixel the model covers is the same in both.
+struct TwoPictures {
+    std::vector<uint32_t> onBlack;
+    std::vector<uint32_t> onWhite;
+    bool Covered(size_t i) const { return onBlack[i] == onWhite[i]; }
+};
+
+void DrawPictures(CRenderContext& rc, HeadlessWindow& window, int32_t side, const Framing& framing,
+                  ChunkBody rootObject, ChunkBody motion, TwoPictures* pictures) {
+    window.Resize(side, side);
+    for (const int32_t grey : {0, 255}) {
+        rc.BeginFrame(grey, grey, grey);
+        *rc.m_projection.GetMatrix(0) = framing.projection;
+        rc.m_projection.SetDirty(true);
+        rc.m_currentStack = &rc.m_modelview;
+        *rc.m_modelview.GetMatrix(0) = framing.modelview;
+        rc.m_modelview.SetDirty(true);
+        // The viewer's light: from the upper left front, fixed to the camera.
+        const float unit = 1.0f / std::sqrt(3.0f);
+        rc.m_light.direction = Vector3{-unit, unit, unit};
+        rc.m_light.intensity = Vector3{frame_constants::kAmbient, frame_constants::kDiffuse, frame_constants::kSpecular};
+        DrawModel(rc, rootObject, motion);
+        rc.EndFrame();
+        (grey == 0 ? pictures->onBlack : pictures->onWhite) = window.Pixels();
+    }
 }
 
 }  // namespace
@@ -168,18 +181,30 @@ bool RenderThumbnail(ChunkBody rootObject, ChunkBody motion, int32_t size, png::
     rc.m_vertexPool->Reset();
     rc.m_currentStack = &rc.m_modelview;
     DrawModel(rc, rootObject, motion);
-    Framing framing;
-    const bool drawsSomething = FitCamera(rc, &framing);
+    const std::vector<Vector3> vertices = PooledVertices(rc);
     rc.m_vertexPool->Reset();
-    if (!drawsSomething) {
+    if (vertices.empty()) {
         *error = "the model draws nothing";
         return false;
     }
 
-    // On black and on white: a pixel the model covers is the same on both.
-    std::vector<uint32_t> onBlack, onWhite;
-    DrawPicture(rc, window, framing, rootObject, motion, 0, &onBlack);
-    DrawPicture(rc, window, framing, rootObject, motion, 255, &onWhite);
+    // The turn that shows most of the model, from the viewer's own and three quarter turns
+    // more (a flat or slender model seen edge-on, or a face culled from behind, shows little);
+    // the viewer's turn unless another covers more.
+    TwoPictures pictures;
+    Framing framing;
+    int32_t mostCovered = -1;
+    for (int quarter = 0; quarter < 4; ++quarter) {
+        const Framing candidate = FitCamera(vertices, frame_constants::kModelTurn + quarter * 1.5707964f);
+        DrawPictures(rc, window, kProbeSide, candidate, rootObject, motion, &pictures);
+        int32_t covered = 0;
+        for (size_t i = 0; i < pictures.onBlack.size(); ++i) covered += pictures.Covered(i);
+        if (covered > mostCovered) {
+            mostCovered = covered;
+            framing = candidate;
+        }
+    }
+    DrawPictures(rc, window, side, framing, rootObject, motion, &pictures);
     mdlSetContext(nullptr);
 
     // Each output pixel: the mean colour of its covered samples, alpha the covered share.
@@ -193,9 +218,9 @@ bool RenderThumbnail(ChunkBody rootObject, ChunkBody motion, int32_t size, png::
                 for (int32_t sx = 0; sx < samples; ++sx) {
                     const size_t i = static_cast<size_t>(y * samples + sy) * static_cast<size_t>(side) +
                                      static_cast<size_t>(x * samples + sx);
-                    if (onBlack[i] != onWhite[i]) continue;
+                    if (!pictures.Covered(i)) continue;
                     ++covered;
-                    for (int c = 0; c < 3; ++c) sum[c] += (onBlack[i] >> (16 - 8 * c)) & 0xFFu;
+                    for (int c = 0; c < 3; ++c) sum[c] += (pictures.onBlack[i] >> (16 - 8 * c)) & 0xFFu;
                 }
             uint8_t* p = out->At(x, y);
             if (covered == 0) continue;  // transparent black
