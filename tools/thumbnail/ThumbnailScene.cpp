@@ -176,6 +176,14 @@ bool RenderThumbnail(ChunkBody rootObject, ChunkBody motion, int32_t size, png::
     mdlSetVertexBuffer(vertexBuffer.get(), static_cast<int32_t>(CViewerView::kVertexBufferBytes));
     mdlSetMatrixBuffer(matrixBuffer.get(), static_cast<int32_t>(CViewerView::kMatrixBufferBytes));
     mdlSetContext(&rc);
+    // The library keeps no reference to what is lent here once this returns.
+    struct LoanEnd {
+        ~LoanEnd() {
+            mdlSetContext(nullptr);
+            mdlSetVertexBuffer(nullptr, 0);
+            mdlSetMatrixBuffer(nullptr, 0);
+        }
+    } loanEnd;
 
     // A measuring draw outside any scene: only the pool sees the vertices.
     rc.m_vertexPool->Reset();
@@ -205,7 +213,6 @@ bool RenderThumbnail(ChunkBody rootObject, ChunkBody motion, int32_t size, png::
         }
     }
     DrawPictures(rc, window, side, framing, rootObject, motion, &pictures);
-    mdlSetContext(nullptr);
 
     // Each output pixel: the mean colour of its covered samples, alpha the covered share.
     *out = png::Image(size, size, 4);
