@@ -49,7 +49,7 @@ PATH=$bin:$PATH $command || fail "the thumbnailer entry's command failed: $comma
 [ -s "$scratch/thumbnail.png" ] || fail "the thumbnailer wrote nothing"
 
 set +e
-message=$(env -u DISPLAY -u WAYLAND_DISPLAY "$bin/quillmote" 2>&1)
+message=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM timeout 20 "$bin/quillmote" 2>&1)
 status=$?
 set -e
 [ $status -eq 1 ] || fail "the viewer without a display exited with $status"
