@@ -204,7 +204,7 @@ bool RenderThumbnail(ChunkBody rootObject, ChunkBody motion, int32_t size, png::
     int32_t mostCovered = -1;
     for (int quarter = 0; quarter < 4; ++quarter) {
         const Framing candidate = FitCamera(vertices, frame_constants::kModelTurn + quarter * 1.5707964f);
-        DrawPictures(rc, window, kProbeSide, candidate, rootObject, motion, &pictures);
+        DrawPictures(rc, window, std::min(kProbeSide, side), candidate, rootObject, motion, &pictures);
         int32_t covered = 0;
         for (size_t i = 0; i < pictures.onBlack.size(); ++i) covered += pictures.Covered(i);
         if (covered > mostCovered) {
