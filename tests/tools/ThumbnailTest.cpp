@@ -88,12 +88,25 @@ TEST(Thumbnail, BadModelsAndMotionsAreRefusedWithFileOffsetAndReason) {
         EXPECT_FALSE(fs::exists(dir / "out.png")) << bad.name;
     }
 
+    // No triangles at all, and one strip of triangles without area.
     modeltest::ModelBuilder empty;
     empty.Node();
     WriteBytes(dir / "empty.model", ModelFile(empty.Raw()));
-    const RunResult r = RunProgram(kThumbnail, {(dir / "empty.model").string(), (dir / "out.png").string()}, dir);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("empty.model: the model draws nothing"), std::string::npos) << r.err;
+    modeltest::ModelBuilder flat;
+    const uint32_t root = flat.Node();
+    const uint32_t vertices = flat.StartList();
+    flat.VertexChunk(0x29, 0x80, 0, {{0, 0, 0, 0, 0, 1}, {1, 0, 0, 0, 0, 1}, {2, 0, 0, 0, 0, 1}, {3, 0, 0, 0, 0, 1}});
+    flat.EndVertices();
+    const uint32_t polygons = flat.StartList();
+    flat.Strips(0x40, {{0, 1, 2, 3}});
+    flat.EndPolygons();
+    flat.Model(root, vertices, polygons);
+    WriteBytes(dir / "flat.model", ModelFile(flat.Raw()));
+    for (const char* name : {"empty.model", "flat.model"}) {
+        const RunResult r = RunProgram(kThumbnail, {(dir / name).string(), (dir / "out.png").string()}, dir);
+        EXPECT_EQ(r.status, 1) << name;
+        EXPECT_NE(r.err.find(std::string(name) + ": the model draws nothing"), std::string::npos) << r.err;
+    }
     EXPECT_EQ(RunProgram(kThumbnail, {(dir / "absent.model").string(), (dir / "out.png").string()}, dir).status, 1);
     EXPECT_FALSE(fs::exists(dir / "out.png"));
 }

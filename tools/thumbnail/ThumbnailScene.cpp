@@ -213,6 +213,13 @@ bool RenderThumbnail(ChunkBody rootObject, ChunkBody motion, int32_t size, png::
         }
     }
     DrawPictures(rc, window, side, framing, rootObject, motion, &pictures);
+    // Only flat or non-finite triangles: a transparent square would be no preview at all.
+    bool anyCovered = false;
+    for (size_t i = 0; i < pictures.onBlack.size() && !anyCovered; ++i) anyCovered = pictures.Covered(i);
+    if (!anyCovered) {
+        *error = "the model draws nothing visible";
+        return false;
+    }
 
     // Each output pixel: the mean colour of its covered samples, alpha the covered share.
     *out = png::Image(size, size, 4);
