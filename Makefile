@@ -1,6 +1,9 @@
 # Thin wrapper over CMake presets. `make run` builds and starts the viewer; `make test` builds
-# and runs every test. Both install what is missing first.
-.PHONY: all deps configure build test run bench asan fuzz clean
+# and runs every test. Both install what is missing first. `make install PREFIX=DIR` installs
+# into DIR (default /usr/local); `make package` builds the Debian package into build/package.
+.PHONY: all deps configure build test run install package bench asan fuzz clean
+
+PREFIX ?= /usr/local
 
 all: build
 
@@ -18,6 +21,12 @@ test: build
 
 run: build
 	@build/bin/quillmote
+
+install: build
+	@cmake --install build --prefix "$(PREFIX)"
+
+package: build
+	@cmake --build --preset release --target package
 
 bench: build
 	@cmake --build --preset release --target benchmarks

@@ -1,4 +1,5 @@
 // quillmote: the viewer's entry on the Qt window backend.
+#include "app/shell/CommandLine.h"
 #include "app/shell/StartupMemory.h"
 #include "app/shell/ViewerApp.h"
 #include "platform/win/qt/QtBackend.h"
@@ -59,7 +60,8 @@ double SecondsSinceStart() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // First, so that everything the start-up allocates lands on huge pages.
+    if (const int status = AnswerInfoOption(argc, argv); status >= 0) return status;
+    // First (after the answers that need no window), so that everything the start-up allocates lands on huge pages.
     ReserveHeapOnHugePages(size_t{32} << 20);
     if (!QtDisplayAvailable()) {
         std::fprintf(stderr,

@@ -51,7 +51,7 @@ constexpr ToolBarTemplate kToolBars[] = {{IDR_MAINFRAME, 16, 15, kMainToolBarIte
 
 constexpr DialogControlTemplate kAboutControls[] = {
     {DialogControlKind::Icon, nullptr, IDC_STATIC, IDR_MAINFRAME, SS_ICON, 11, 17, 20, 20},
-    {DialogControlKind::Static, "quillmote Version 1.0", IDC_STATIC, 0, SS_NOPREFIX, 40, 10, 119, 8},
+    {DialogControlKind::Static, "quillmote Version " QM_VERSION, IDC_STATIC, 0, SS_NOPREFIX, 40, 10, 119, 8},
     {DialogControlKind::Static, "Copyright (C) 2026 quillmote", IDC_STATIC, 0, 0, 40, 25, 119, 8},
     {DialogControlKind::PushButton, "OK", IDOK, 0, BS_DEFPUSHBUTTON, 178, 7, 50, 14},
 };

@@ -5,6 +5,7 @@
 #include <png.h>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -150,6 +151,35 @@ TEST(ShellImages, IconIsDrawnSharpAtEverySize) {
                 if (p.alpha[at(x, y)] == 255) darkest = std::min(darkest, ((c >> 16) & 0xFF) + ((c >> 8) & 0xFF) + (c & 0xFF));
             }
         EXPECT_LT(darkest, 150u) << size;  // an eye, not a grey smudge
+    }
+}
+
+// The desktop's icons are the same face at their sizes: each, averaged down to 16 pixels,
+// matches the 32-pixel icon averaged down the same way (coverage-weighted colour and alpha).
+// The 16-pixel icon is drawn on purpose with bolder eyes; the test above covers it.
+TEST(ShellImages, TheIconAtEveryDesktopSizeIsTheSameFace) {
+    auto down = [](const author::Picture& p) {
+        const int k = p.width / 16;
+        std::vector<double> out(16 * 16 * 4, 0.0);
+        for (int y = 0; y < p.height; ++y)
+            for (int x = 0; x < p.width; ++x) {
+                const size_t i = static_cast<size_t>(y * p.width + x);
+                double* o = &out[static_cast<size_t>((y / k) * 16 + x / k) * 4];
+                const double a = p.alpha[i] / 255.0 / (k * k);
+                for (int c = 0; c < 3; ++c) o[c] += ((p.rgb[i] >> (16 - 8 * c)) & 0xFF) * a;
+                o[3] += a * 255.0;
+            }
+        return out;
+    };
+    const std::vector<double> reference = down(author::IconPicture(32));
+    for (int size : {48, 64, 128, 256}) {
+        const author::Picture icon = author::IconPicture(size);
+        ASSERT_EQ(icon.width, size);
+        ASSERT_EQ(icon.height, size);
+        const std::vector<double> scaled = down(icon);
+        double worst = 0.0;
+        for (size_t i = 0; i < scaled.size(); ++i) worst = std::max(worst, std::fabs(scaled[i] - reference[i]));
+        EXPECT_LT(worst, 24.0) << size;
     }
 }
 

@@ -190,7 +190,7 @@ TEST(RenderUsage, HelpExplainsEveryOption) {
     const RunResult r = RunProgram(kRender, {"--help"}, dir);
     EXPECT_EQ(r.status, 0);
     for (const char* option : {"--model", "--motion", "--frame", "--angle-x", "--angle-y", "--size", "--replay", "-o",
-                               "--all-frames", "--animation", "--benchmark", "--help"})
+                               "--all-frames", "--animation", "--benchmark", "--help", "--version"})
         EXPECT_NE(r.out.find(option), std::string::npos) << option;
 }
 

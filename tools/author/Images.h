@@ -1,5 +1,6 @@
 // The images the viewer carries: the texture pair (colour and grey alpha, 256 x 256), the
-// toolbar strip (five 16 x 15 buttons) and the program icon (a PNG with alpha, any size).
+// toolbar strip (five 16 x 15 buttons) and the program icon (a PNG with alpha, any size; 32 x 32
+// embedded, the desktop's icon theme gets the same design at its sizes).
 #pragma once
 
 #include <cstdint>

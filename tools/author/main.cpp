@@ -5,6 +5,7 @@
 //   quillmote-author --frame F OUT.png     one 640 x 480 preview of frame F
 //   quillmote-author --show DIR            the texture, toolbar and icon as PNGs to look at
 //   quillmote-author --figures             triangles, work entries and keys per list
+//   quillmote-author --icon SIZE OUT.png   the program icon drawn at SIZE x SIZE (the desktop's icons)
 //   quillmote-author --sheet OUT.png COLUMNS IN.png...
 //                                          tiles pictures (e.g. quillmote-render frames) at half size
 //   quillmote-author --animation OUT.png IN.png...
@@ -27,10 +28,36 @@ namespace {
 
 using namespace author;
 
+const char kUsage[] =
+    "usage: quillmote-author [--out DIR] [--preview SHEET.png] [--frame F OUT.png] [--show DIR] [--figures]\n"
+    "                        [--sheet OUT.png COLUMNS IN.png...] [--animation OUT.png IN.png...]\n"
+    "                        [--icon SIZE OUT.png]\n"
+    "       quillmote-author --help | --version\n";
+
+const char kHelp[] =
+    "quillmote-author: authors the files the viewer carries and previews the character.\n"
+    "\n"
+    "Everything is made from source, deterministically: the same bytes on every machine.\n"
+    "\n"
+    "Options:\n"
+    "  --out DIR               write the model, the motion, the texture pair, the toolbar strip\n"
+    "                          and the icon into DIR (resources/assets in the source tree)\n"
+    "  --preview SHEET.png     a contact sheet of the dance from the author's own software preview\n"
+    "  --frame F OUT.png       one 640 x 480 preview of frame F (0 to 89)\n"
+    "  --show DIR              the texture, the toolbar and the icon enlarged, as PNGs to look at\n"
+    "  --sheet OUT.png COLUMNS IN.png...\n"
+    "                          tiles pictures (e.g. quillmote-render frames) at half size\n"
+    "  --animation OUT.png IN.png...\n"
+    "                          an animated PNG of the pictures at half size, 30 a second\n"
+    "  --figures               the character's triangles, work entries and keys per list\n"
+    "  --icon SIZE OUT.png     the program icon drawn at SIZE x SIZE pixels (16 to 1024), RGBA\n"
+    "  -h, --help              show this help\n"
+    "  --version               show the version\n"
+    "\n"
+    "Exit status: 0 done; 1 a file could not be read or written; 2 a usage error.\n";
+
 int Usage() {
-    std::fprintf(stderr,
-                 "usage: quillmote-author [--out DIR] [--preview SHEET.png] [--frame F OUT.png] [--show DIR] [--figures]\n"
-                 "                        [--sheet OUT.png COLUMNS IN.png...] [--animation OUT.png IN.png...]\n");
+    std::fputs(kUsage, stderr);
     return 2;
 }
 
@@ -129,18 +156,51 @@ void PrintFigures() {
     }
 }
 
+// The icon at `size` pixels as an 8-bit RGBA PNG.
+bool IconPng(int size, const std::string& path) {
+    const Picture icon = IconPicture(size);
+    png::Image image(icon.width, icon.height, 4);
+    for (size_t i = 0; i < icon.rgb.size(); ++i) {
+        uint8_t* p = image.pixels.data() + i * 4;
+        p[0] = static_cast<uint8_t>(icon.rgb[i] >> 16);
+        p[1] = static_cast<uint8_t>(icon.rgb[i] >> 8);
+        p[2] = static_cast<uint8_t>(icon.rgb[i]);
+        p[3] = icon.alpha[i];
+    }
+    std::string error;
+    if (png::WritePng(path, image, &error)) return true;
+    std::fprintf(stderr, "quillmote-author: %s: %s\n", path.c_str(), error.c_str());
+    return false;
+}
+
 }  // namespace
 
 static int Run(int argc, char** argv) {
-    std::string outDir, preview, framePng, showDir, sheet;
+    std::string outDir, preview, framePng, showDir, sheet, iconPng;
     bool figures = false;
     std::vector<std::string> sheetInputs, animationInputs;
     std::string animation;
     int sheetColumns = 4;
+    int iconSize = 0;
     double frame = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--out" && i + 1 < argc) {
+        if (arg == "-h" || arg == "--help") {
+            std::fputs(kHelp, stdout);
+            return 0;
+        } else if (arg == "--version") {
+            std::printf("quillmote-author %s\n", QM_VERSION);
+            return 0;
+        } else if (arg == "--icon" && i + 2 < argc) {
+            char* end = nullptr;
+            const long size = std::strtol(argv[++i], &end, 10);
+            if (end == nullptr || *end != '\0' || size < 16 || size > 1024) {
+                std::fprintf(stderr, "quillmote-author: --icon wants a size from 16 to 1024 pixels\n");
+                return 2;
+            }
+            iconSize = static_cast<int>(size);
+            iconPng = argv[++i];
+        } else if (arg == "--out" && i + 1 < argc) {
             outDir = argv[++i];
         } else if (arg == "--preview" && i + 1 < argc) {
             preview = argv[++i];
@@ -189,8 +249,10 @@ static int Run(int argc, char** argv) {
         if (animationInputs.empty()) return Usage();
         if (!HalfSizeAnimation(animationInputs, animation)) return 1;
     }
-    if (outDir.empty() && preview.empty() && framePng.empty() && showDir.empty() && sheet.empty() && !figures && animation.empty())
+    if (outDir.empty() && preview.empty() && framePng.empty() && showDir.empty() && sheet.empty() && !figures && animation.empty() &&
+        iconPng.empty())
         return Usage();
+    if (!iconPng.empty() && !IconPng(iconSize, iconPng)) return 1;
 
     if (!outDir.empty()) {
         for (const AuthoredFile& f : AuthorAssets())

@@ -94,7 +94,9 @@ bool EmbeddedInputFile(bool model, InputFile* file) {
     return true;
 }
 
-CheckedInputs CheckInputs(const InputFile& model, const InputFile& motion) {
+CheckedInputs CheckInputs(const InputFile& model, const InputFile& motion) { return CheckInputs(model, &motion); }
+
+CheckedInputs CheckInputs(const InputFile& model, const InputFile* motion) {
     CheckedInputs checked;
     auto problem = [&](const InputFile& file, uint32_t offset, std::string reason) {
         checked.problems.push_back(InputProblem{file.name, offset, std::move(reason)});
@@ -104,8 +106,10 @@ CheckedInputs CheckInputs(const InputFile& model, const InputFile& motion) {
     if (!modelLoad) problem(model, modelLoad.offset, LoaderReason(modelLoad));
     else if (!checked.rootObject) problem(model, 0, "no model chunk (NJCM) in the file");
 
-    const LoadResult motionLoad = mdlLoadMotionFile(motion.bytes.get(), motion.size, &checked.motion);
-    if (!motionLoad) problem(motion, motionLoad.offset, LoaderReason(motionLoad));
+    if (motion != nullptr) {
+        const LoadResult motionLoad = mdlLoadMotionFile(motion->bytes.get(), motion->size, &checked.motion);
+        if (!motionLoad) problem(*motion, motionLoad.offset, LoaderReason(motionLoad));
+    }
 
     int32_t nodeCount = -1;
     if (checked.rootObject) {
@@ -116,7 +120,7 @@ CheckedInputs CheckInputs(const InputFile& model, const InputFile& motion) {
     if (checked.motion) {
         // Without a readable tree the motion is still checked on its own.
         const MotionReport report = mdlInspectMotion(checked.motion, nodeCount < 0 ? 0 : nodeCount);
-        for (const InspectProblem& p : report.problems) problem(motion, InFile(motion, checked.motion, p.offset), p.reason);
+        for (const InspectProblem& p : report.problems) problem(*motion, InFile(*motion, checked.motion, p.offset), p.reason);
     }
     return checked;
 }

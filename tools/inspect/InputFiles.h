@@ -50,3 +50,5 @@ struct CheckedInputs {
 // Loads both files (in place, read-only) and collects every problem found. The bodies are
 // set only for files that load.
 CheckedInputs CheckInputs(const InputFile& model, const InputFile& motion);
+// The same with the motion optional: null checks the model alone (its stored pose).
+CheckedInputs CheckInputs(const InputFile& model, const InputFile* motion);

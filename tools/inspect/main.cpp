@@ -10,7 +10,7 @@
 namespace {
 
 const char kUsage[] = "usage: quillmote-inspect [--model FILE] [--motion FILE] [--json]\n"
-                      "       quillmote-inspect --help\n";
+                      "       quillmote-inspect --help | --version\n";
 
 const char kHelp[] =
     "quillmote-inspect: a look inside chunk model and motion files.\n"
@@ -27,6 +27,7 @@ const char kHelp[] =
     "  --motion FILE   chunk motion file to inspect instead of the embedded motion\n"
     "  --json          print the same as one JSON document\n"
     "  -h, --help      show this help\n"
+    "  --version       show the version\n"
     "\n"
     "Exit status: 0 both files are sound; 1 a problem was found (one line each on standard\n"
     "error: file, byte offset, reason; what could be read is still printed) or a file could not\n"
@@ -47,6 +48,10 @@ int main(int argc, char** argv) {
         const std::string arg = argv[i];
         if (arg == "-h" || arg == "--help") {
             std::fputs(kHelp, stdout);
+            return 0;
+        }
+        if (arg == "--version") {
+            std::printf("quillmote-inspect %s\n", QM_VERSION);
             return 0;
         }
         if (arg == "--json") {

@@ -10,7 +10,7 @@ const char kRenderUsage[] =
     "       quillmote-render [inputs] --all-frames -o 'DIR/frame-{frame}.png'\n"
     "       quillmote-render [inputs] --all-frames --animation OUT.png\n"
     "       quillmote-render [inputs] --benchmark N\n"
-    "       quillmote-render --help\n";
+    "       quillmote-render --help | --version\n";
 
 const char kRenderHelp[] =
     "quillmote-render: the viewer's picture without a window.\n"
@@ -39,6 +39,7 @@ const char kRenderHelp[] =
     "  --benchmark N     render N frames as N mouse moves do (frame advancing, nothing written)\n"
     "                    and print 'frames N median_ms X p95_ms Y fragments Z'\n"
     "  -h, --help        show this help\n"
+    "  --version         show the version\n"
     "\n"
     "Output is byte-identical for the same inputs. A file is written whole or not at all.\n"
     "Progress goes to standard error when it is a terminal.\n"
@@ -119,6 +120,8 @@ bool ParseRenderOptions(const std::vector<std::string>& args, RenderOptions* opt
         std::string v;
         if (arg == "-h" || arg == "--help") {
             options->help = true;
+        } else if (arg == "--version") {
+            options->version = true;
         } else if (arg == "--model") {
             if (!once(options->modelPath.has_value()) || !value(&v)) return false;
             options->modelPath = v;
@@ -174,7 +177,7 @@ bool ParseRenderOptions(const std::vector<std::string>& args, RenderOptions* opt
             return false;
         }
     }
-    if (options->help) return true;
+    if (options->help || options->version) return true;
 
     if (options->replayPath && (options->frame || options->angleX || options->angleY)) {
         *error = "--replay sets the frame and the angles; --frame, --angle-x and --angle-y cannot be given with it";

@@ -20,6 +20,7 @@ struct RenderOptions {
     std::optional<std::string> animation;  // --animation OUT.png (with --all-frames)
     std::optional<int64_t> benchmarkFrames;
     bool help = false;
+    bool version = false;
 };
 
 // Largest client area the tool accepts in either direction.

@@ -56,6 +56,10 @@ int main(int argc, char** argv) {
         std::fputs(kRenderHelp, stdout);
         return 0;
     }
+    if (options.version) {
+        std::printf("quillmote-render %s\n", QM_VERSION);
+        return 0;
+    }
 
     InstallQuillmoteResources();
     InputFile model;
