@@ -7,7 +7,7 @@ namespace {
 
 const char kHelp[] =
     "Usage: quillmote\n"
-    "quillmote: plays back quillmote, a little 3D character, dancing in front of two textured panels.\n"
+    "quillmote: plays back quillmote, a little 3D songbird, dancing in front of two textured panels.\n"
     "\n"
     "The model, its dance and its texture are carried inside the program; there is nothing to\n"
     "open and nothing to set. Move the mouse over the picture and the dance advances one frame\n"
