@@ -8,6 +8,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDialog>
 #include <QFontInfo>
 #include <QGuiApplication>
@@ -27,7 +28,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <memory>
+
+#ifdef QM_HAVE_XCB
+#include <QtGui/qguiapplication_platform.h>
+#include <xcb/xcb.h>
+#endif
 
 namespace {
 
@@ -108,6 +116,36 @@ protected:
 };
 
 std::unique_ptr<WindowBackend> ShellQtTest::backend;
+
+// What a window manager's close button does: on X11 a WM_DELETE_WINDOW message to the
+// window; elsewhere the platform's close request to the window.
+void AskWindowManagerToClose(QWidget* widget) {
+#ifdef QM_HAVE_XCB
+    auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (QGuiApplication::platformName() == QLatin1String("xcb") && x11) {
+        xcb_connection_t* c = x11->connection();
+        auto atom = [c](const char* name) {
+            xcb_intern_atom_reply_t* reply =
+                xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
+            const xcb_atom_t value = reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+            std::free(reply);
+            return value;
+        };
+        xcb_client_message_event_t message{};
+        message.response_type = XCB_CLIENT_MESSAGE;
+        message.format = 32;
+        message.window = static_cast<xcb_window_t>(widget->winId());
+        message.type = atom("WM_PROTOCOLS");
+        message.data.data32[0] = atom("WM_DELETE_WINDOW");
+        message.data.data32[1] = XCB_CURRENT_TIME;
+        xcb_send_event(c, 0, message.window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&message));
+        xcb_flush(c);
+        return;
+    }
+#endif
+    QCloseEvent request;
+    QApplication::sendEvent(widget->windowHandle(), &request);
+}
 
 TEST_F(ShellQtTest, WindowTitleIsQuillmoteAndTheWindowHasTheProgramIcon) {
     EXPECT_EQ(window->windowTitle(), QString("quillmote"));
@@ -264,6 +302,21 @@ TEST_F(ShellQtTest, AboutBoxOpensFromTheLastToolbarButtonAndClosesWithEscape) {
                                       [](QDialog* d) { QTest::keyClick(d, Qt::Key_Escape); });
     EXPECT_EQ(title, QString("quillmoteのﾊﾞｰｼﾞｮﾝ情報"));
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+TEST_F(ShellQtTest, AboutBoxClosesFromTheWindowManagersCloseButton) {
+    bool forced = false;
+    AnswerModal([&] { MenuAction(3, 0)->trigger(); Pump(); }, [&](QDialog* d) {
+        // A dialog that ignores the request would keep the test waiting: end it after a while.
+        QTimer::singleShot(5000, d, [d, &forced] {
+            forced = true;
+            d->done(0);
+        });
+        AskWindowManagerToClose(d);
+    });
+    EXPECT_FALSE(forced);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_EQ(theApp.m_pMainWnd, frame);
 }
 
 TEST_F(ShellQtTest, MouseMovesWithNoButtonReachTheViewInClientCoordinatesAndRepaint) {
