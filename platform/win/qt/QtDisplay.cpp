@@ -116,12 +116,14 @@ void HoldStartupMessage(QtMsgType type, const QMessageLogContext& context, const
     g_held.push_back(HeldMessage{type, context.category ? context.category : "", text});
 }
 
-// Once running, the toolkit ends the process when its X connection breaks; the program says so
-// itself, in its own words, and ends without running exit handlers against a dead display.
+// Once running, the toolkit ends the process when its X connection breaks, and aborts when it
+// cannot go on; the program says so itself, in one line, and ends with status 1 without running
+// exit handlers against a dead display.
 void WatchForLostDisplay(QtMsgType type, const QMessageLogContext& context, const QString& text) {
     if (type == QtWarningMsg && text.startsWith(QStringLiteral("The X11 connection broke"))) {
         FailInOneLine("the X display went away (its server closed the connection)");
     }
+    if (type == QtFatalMsg) FailInOneLine("the window toolkit failed: " + text.section('.', 0, 0).simplified().toStdString());
     g_previousHandler(type, context, text);
 }
 
