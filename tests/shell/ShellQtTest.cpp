@@ -213,6 +213,41 @@ TEST_F(ShellQtTest, HoveringAButtonOrMenuItemShowsItsPromptAndLeavingShowsIdle) 
     EXPECT_EQ(MessagePane(), QString("ｱﾌﾟﾘｹｰｼｮﾝを終了し、ﾌｧｲﾙの保存を指示"));
 }
 
+TEST_F(ShellQtTest, PointingAtADisabledMenuItemShowsItsPromptAsForAnEnabledOne) {
+    QMenu* edit = window->menuBar()->actions()[1]->menu();
+    edit->popup(window->mapToGlobal(QPoint(10, 10)));
+    Pump();
+    ASSERT_TRUE(edit->isVisible());
+    const struct {
+        int item;
+        const char* prompt;
+    } cases[] = {{0, "直前に行った動作を元に戻す"}, {2, "選択範囲を切り取ってｸﾘｯﾌﾟﾎﾞｰﾄﾞに保存"},
+                 {3, "選択範囲をｺﾋﾟｰしてｸﾘｯﾌﾟﾎﾞｰﾄﾞに保存"}, {4, "ｸﾘｯﾌﾟﾎﾞｰﾄﾞの内容を貼り付け"}};
+    for (const auto& c : cases) {
+        QAction* action = edit->actions()[c.item];
+        ASSERT_FALSE(action->isEnabled());
+        const QPoint at = edit->actionGeometry(action).center();
+        // The pointer comes from elsewhere in the menu, as a real move does.
+        for (const QPoint p : {at + QPoint(8, 0), at}) {
+            QMouseEvent move(QEvent::MouseMove, QPointF(p), QPointF(edit->mapToGlobal(p)), Qt::NoButton, Qt::NoButton,
+                             Qt::NoModifier);
+            QApplication::sendEvent(edit, &move);
+        }
+        EXPECT_EQ(MessagePane().toStdString(), c.prompt) << c.item;
+    }
+    edit->hide();
+    Pump();
+    EXPECT_EQ(MessagePane(), QString("ﾚﾃﾞｨ"));
+    // Print is a toolbar button only; disabled, it shows its prompt when the pointer enters it
+    // (the string table has none for it, so the idle message gives way to an empty one).
+    QAction* print = ToolActions()[3];
+    ASSERT_FALSE(print->isEnabled());
+    QWidget* button = ToolBar()->widgetForAction(print);
+    QEnterEvent enter(QPointF(3, 3), QPointF(3, 3), QPointF(button->mapToGlobal(QPoint(3, 3))));
+    QApplication::sendEvent(button, &enter);
+    EXPECT_EQ(MessagePane().toStdString(), "");
+}
+
 TEST_F(ShellQtTest, EditAndPaneAcceleratorsDoNothing) {
     const float frameBefore = frame->m_wndView.m_frame;
     View()->setFocus();
@@ -349,6 +384,49 @@ TEST_F(ShellQtTest, DragsTurnTheSceneAndMovesOutsideTheClientAreaDoNotReachTheVi
     EXPECT_EQ(view.m_frame, frameBefore);
     EXPECT_NEAR(view.m_angleY, 1.0f, 1e-5f);
     send(QEvent::MouseButtonRelease, QPointF(-30, 12), Qt::LeftButton, Qt::NoButton);
+}
+
+TEST_F(ShellQtTest, OnlyTheClientAreaUpToItsLastColumnAndRowReachesTheView) {
+    CViewerView& view = frame->m_wndView;
+    const SIZE client = view.GetSafeHwnd()->ClientSize();
+    const int right = client.cx + 1;  // widget coordinates of the last client column and row
+    const int bottom = client.cy + 1;
+    const struct {
+        QEvent::Type type;
+        QPoint at;  // in the widget, whose 2-pixel edge surrounds the client area
+        bool reaches;
+        int x, y;  // client position when it reaches the view
+    } cases[] = {
+        {QEvent::MouseMove, {right, bottom}, true, client.cx - 1, client.cy - 1},
+        {QEvent::MouseMove, {right + 1, 20}, false, 0, 0},
+        {QEvent::MouseMove, {20, bottom + 1}, false, 0, 0},
+        {QEvent::MouseButtonPress, {right, 20}, true, client.cx - 1, 18},
+        {QEvent::MouseButtonPress, {20, bottom}, true, 18, client.cy - 1},
+        {QEvent::MouseButtonPress, {1, 20}, false, 0, 0},
+        {QEvent::MouseButtonPress, {20, 1}, false, 0, 0},
+        {QEvent::MouseButtonPress, {right + 1, 20}, false, 0, 0},
+        {QEvent::MouseButtonPress, {20, bottom + 1}, false, 0, 0},
+        {QEvent::MouseButtonPress, {2, 2}, true, 0, 0},
+    };
+    for (const auto& c : cases) {
+        view.m_lastMouse = {-100, -100};
+        const float frameBefore = view.m_frame;
+        const bool press = c.type == QEvent::MouseButtonPress;
+        QMouseEvent e(c.type, QPointF(c.at), QPointF(View()->mapToGlobal(c.at)), press ? Qt::LeftButton : Qt::NoButton,
+                      press ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(View(), &e);
+        if (press) {
+            QMouseEvent up(QEvent::MouseButtonRelease, QPointF(c.at), QPointF(View()->mapToGlobal(c.at)),
+                           Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+            QApplication::sendEvent(View(), &up);
+        }
+        const POINT expected = c.reaches ? POINT{c.x, c.y} : POINT{-100, -100};
+        EXPECT_EQ(view.m_lastMouse.x, expected.x) << c.at.x() << "," << c.at.y();
+        EXPECT_EQ(view.m_lastMouse.y, expected.y) << c.at.x() << "," << c.at.y();
+        if (!press) {
+            EXPECT_EQ(view.m_frame, c.reaches ? frameBefore + 1.0f : frameBefore);
+        }
+    }
 }
 
 TEST_F(ShellQtTest, OnX11TheLockKeysAreReadAndShownAsTheyAre) {
