@@ -28,9 +28,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #ifdef QM_HAVE_XCB
 #include <QtGui/qguiapplication_platform.h>
@@ -117,6 +119,48 @@ protected:
 
 std::unique_ptr<WindowBackend> ShellQtTest::backend;
 
+#ifdef QM_HAVE_XCB
+xcb_atom_t Atom(xcb_connection_t* c, const char* name) {
+    xcb_intern_atom_reply_t* reply =
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
+    const xcb_atom_t value = reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+    std::free(reply);
+    return value;
+}
+
+std::vector<uint32_t> Property(xcb_connection_t* c, xcb_window_t window, const char* name) {
+    xcb_get_property_reply_t* reply =
+        xcb_get_property_reply(c, xcb_get_property(c, 0, window, Atom(c, name), XCB_ATOM_ANY, 0, 64), nullptr);
+    std::vector<uint32_t> values;
+    if (reply && reply->format == 32) {
+        const auto* data = static_cast<const uint32_t*>(xcb_get_property_value(reply));
+        values.assign(data, data + xcb_get_property_value_length(reply) / 4);
+    }
+    std::free(reply);
+    return values;
+}
+#endif
+
+// On X11: the window offers the close function to the window manager (which then shows its
+// close button) and takes WM_DELETE_WINDOW (without it a window manager kills the client).
+bool WindowManagerMayClose(QWidget* widget) {
+#ifdef QM_HAVE_XCB
+    auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (QGuiApplication::platformName() == QLatin1String("xcb") && x11) {
+        xcb_connection_t* c = x11->connection();
+        const auto window = static_cast<xcb_window_t>(widget->winId());
+        const std::vector<uint32_t> protocols = Property(c, window, "WM_PROTOCOLS");
+        const bool takesDelete =
+            std::find(protocols.begin(), protocols.end(), Atom(c, "WM_DELETE_WINDOW")) != protocols.end();
+        const std::vector<uint32_t> motif = Property(c, window, "_MOTIF_WM_HINTS");  // flags, functions, ...
+        constexpr uint32_t kFunctions = 1, kFunctionAll = 1, kFunctionClose = 0x20;
+        const bool closable = motif.size() < 2 || !(motif[0] & kFunctions) || (motif[1] & (kFunctionAll | kFunctionClose));
+        return takesDelete && closable;
+    }
+#endif
+    return widget->windowFlags().testFlag(Qt::WindowCloseButtonHint);
+}
+
 // What a window manager's close button does: on X11 a WM_DELETE_WINDOW message to the
 // window; elsewhere the platform's close request to the window.
 void AskWindowManagerToClose(QWidget* widget) {
@@ -124,13 +168,7 @@ void AskWindowManagerToClose(QWidget* widget) {
     auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
     if (QGuiApplication::platformName() == QLatin1String("xcb") && x11) {
         xcb_connection_t* c = x11->connection();
-        auto atom = [c](const char* name) {
-            xcb_intern_atom_reply_t* reply =
-                xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
-            const xcb_atom_t value = reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
-            std::free(reply);
-            return value;
-        };
+        auto atom = [c](const char* name) { return Atom(c, name); };
         xcb_client_message_event_t message{};
         message.response_type = XCB_CLIENT_MESSAGE;
         message.format = 32;
@@ -347,6 +385,7 @@ TEST_F(ShellQtTest, AboutBoxClosesFromTheWindowManagersCloseButton) {
             forced = true;
             d->done(0);
         });
+        EXPECT_TRUE(WindowManagerMayClose(d));
         AskWindowManagerToClose(d);
     });
     EXPECT_FALSE(forced);
