@@ -121,6 +121,8 @@ std::string TraceEvent::ToString() const {
         text += ')';
         return text;
     }
+    case TraceKind::DeleteAttachedSurface:
+        return "DeleteAttachedSurface()";
     case TraceKind::Release:
         std::string text = "Release(";
         text += object;

@@ -11,7 +11,9 @@
 //   AddViewport()  DeleteViewport()  SetCurrentViewport()
 //   Blt(fill=0xffffff,dst=[0,0,640,480],flags=0x1000400)
 //   Blt(copy,dst=[10,20,649,499],src=[0,0,639,479],flags=0x0)   dst/src "all" for a null rect
-//   Release(Surface,0)              object kind and the reference count left
+//   Release(Surface:zbuffer,0)      object kind (surfaces: primary, plain, zbuffer, texture) and
+//                                   the reference count left
+//   DeleteAttachedSurface()         the Z-buffer detached from its render target
 #pragma once
 
 #include "platform/win/Win32Types.h"
@@ -36,6 +38,7 @@ enum class TraceKind {
     SetCurrentViewport,
     Blt,
     Release,
+    DeleteAttachedSurface,
 };
 
 struct TraceEvent {
@@ -49,7 +52,7 @@ struct TraceEvent {
     float values[16] = {};  // matrix (SetTransform) or viewport values (SetViewport2)
     std::vector<RECT> rects;  // Clear: rectangles; Blt: dst then src (empty rect list = null)
     bool hasDst = false, hasSrc = false, fill = false;
-    std::string object;  // Release: "DirectDraw", "Surface", "Clipper", "Device", "Viewport"
+    std::string object;  // Release: "DirectDraw", "Surface:<kind>", "Clipper", "Device", "Viewport"
 
     std::string ToString() const;
 };

@@ -140,7 +140,10 @@ namespace platform {
 // ---- DirectDrawObject -------------------------------------------------------------------------
 
 DirectDrawObject::DirectDrawObject(std::shared_ptr<MachineState> machine, size_t driverIndex)
-    : PlatformObject("DirectDraw"), m_machine(std::move(machine)), m_has3D(m_machine->machine.drivers[driverIndex].has3D) {}
+    : PlatformObject("DirectDraw"),
+      m_machine(std::move(machine)),
+      m_has3D(m_machine->machine.drivers[driverIndex].has3D),
+      m_driverIndex(driverIndex) {}
 
 DirectDrawObject::~DirectDrawObject() = default;
 

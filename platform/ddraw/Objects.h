@@ -62,10 +62,12 @@ public:
 
     const std::shared_ptr<MachineState>& Machine() const { return m_machine; }
     bool Has3D() const { return m_has3D; }
+    size_t DriverIndex() const { return m_driverIndex; }  // position in the machine's enumeration
 
 private:
     std::shared_ptr<MachineState> m_machine;
     bool m_has3D;
+    size_t m_driverIndex;
     DWORD m_cooperativeLevel = 0;
 };
 

@@ -100,6 +100,17 @@ private:
     Channel m_blue;
 };
 
+// Surfaces name their kind in the call trace, so release orders can be checked.
+const char* TraceName(SurfaceKind kind) {
+    switch (kind) {
+    case SurfaceKind::Primary: return "Surface:primary";
+    case SurfaceKind::Plain: return "Surface:plain";
+    case SurfaceKind::ZBuffer: return "Surface:zbuffer";
+    case SurfaceKind::Texture: return "Surface:texture";
+    }
+    return "Surface";
+}
+
 void TraceBlt(const RECT* dst, const RECT* src, DWORD flags, bool fill, DWORD fillValue) {
     TraceEvent event;
     event.kind = TraceKind::Blt;
@@ -267,7 +278,7 @@ HRESULT DirectDrawObject::CreateSurface(LPDDSURFACEDESC lpDDSurfaceDesc, LPDIREC
 }
 
 Surface::Surface(DirectDrawObject* owner, SurfaceKind kind, DWORD caps, int32_t width, int32_t height, const DDPIXELFORMAT& format)
-    : PlatformObject("Surface"),
+    : PlatformObject(TraceName(kind)),
       m_owner(owner),
       m_kind(kind),
       m_caps(caps),
@@ -393,6 +404,7 @@ HRESULT Surface::Detach(DWORD flags, IUnknown* other) {
     }
     m_attachedZ = nullptr;
     z->DropReference();
+    CallTrace::Record(TraceEvent{TraceKind::DeleteAttachedSurface});
     return DD_OK;
 }
 

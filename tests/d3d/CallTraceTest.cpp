@@ -64,7 +64,7 @@ TEST_F(CallTraceRecording, RecordsReleasesTheProgramMakesButNotInternalOnes) {
     viewport->Release();
     viewport = nullptr;
     EXPECT_EQ(CallTrace::Strings({TraceKind::Release}),
-              (std::vector<std::string>{"Release(Surface,1)", "Release(Viewport,1)"}));
+              (std::vector<std::string>{"Release(Surface:zbuffer,1)", "Release(Viewport,1)"}));
 }
 
 TEST_F(CallTraceRecording, NothingIsRecordedWhenStopped) {

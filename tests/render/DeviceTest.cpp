@@ -1,6 +1,7 @@
 // Opening and releasing the device on different machines, every failure on the way, and the
 // frame begin/end with presentation into the window.
 #include "tests/render/ContextFixture.h"
+#include "platform/ddraw/Objects.h"
 
 #include <gtest/gtest.h>
 
@@ -128,6 +129,31 @@ TEST(OpenDevice, AddOnThreeDBoardIsChosenWhenThePrimaryHasNone) {
     EXPECT_EQ(CallCount("CreateDevice:RGB"), 0);
 }
 
+TEST(OpenDevice, FirstOfSeveralThreeDDriversIsChosen) {
+    Machine m = WithoutHardware();
+    for (uint8_t board = 1; board <= 2; ++board) {
+        platform::DisplayDriver d;
+        d.hasGuid = true;
+        d.guid = {0x12345678, 0x1234, board, {1, 2, 3, 4, 5, 6, 7, board}};
+        d.description = "3D board";
+        d.name = "board";
+        d.has3D = true;
+        m.drivers.push_back(d);
+    }
+    ScopedMachine scope(m);
+    HeadlessWindow window(640, 480);
+    const int64_t before = PlatformLiveObjectCount();
+    {
+        CRenderContext rc;
+        ASSERT_TRUE(rc.OpenDevice(&window, 640, 480, 64, rendertest::kVertexPool, rendertest::kStatePool));
+        const auto* chosen = platform::DirectDrawObject::From(rc.m_ddraw);
+        ASSERT_NE(chosen, nullptr);
+        EXPECT_EQ(chosen->DriverIndex(), 1u);
+        EXPECT_EQ(CallCount("DirectDrawCreate"), 2);  // the enumeration stops at the first 3D driver
+    }
+    EXPECT_EQ(PlatformLiveObjectCount(), before);  // the drivers passed over were given back
+}
+
 TEST(OpenDevice, WithoutThreeDHardwareTheSoftwareDeviceIsUsed) {
     OpenContext c(WithoutHardware());
     ASSERT_TRUE(c.opened);
@@ -183,17 +209,16 @@ TEST(OpenDevice, SecondOpenIsRefusedAndKeepsTheFirst) {
 }
 
 TEST(OpenDevice, ReleaseGoesFromTheViewportToTheDirectDrawObject) {
+    // The Z-buffer is detached before it is released, then the render target and the primary
+    // go. Every surface holds its DirectDraw object, the primary its clipper.
     OpenContext c;
     ASSERT_TRUE(c.opened);
     ScopedCallTrace trace;
     c.rc.ReleaseDevice();
-    Strings kinds;
-    for (const std::string& s : Trace({TraceKind::DeleteViewport, TraceKind::Release})) {
-        kinds.push_back(s.substr(0, s.find(',')));
-    }
-    EXPECT_EQ(kinds, (Strings{"DeleteViewport()", "Release(Viewport", "Release(Device", "Release(DirectDraw",
-                              "Release(Clipper", "Release(Surface", "Release(Surface", "Release(Surface",
-                              "Release(DirectDraw"}));
+    EXPECT_EQ(Trace({TraceKind::DeleteViewport, TraceKind::Release, TraceKind::DeleteAttachedSurface}),
+              (Strings{"DeleteViewport()", "Release(Viewport,0)", "Release(Device,0)", "Release(DirectDraw,4)",
+                       "Release(Clipper,1)", "DeleteAttachedSurface()", "Release(Surface:zbuffer,0)",
+                       "Release(Surface:plain,0)", "Release(Surface:primary,0)", "Release(DirectDraw,0)"}));
 }
 
 TEST(OpenDevice, ReleaseGivesBackEveryObjectOfAnOpenContext) {
@@ -356,7 +381,8 @@ TEST(Presentation, FrameSendsItsStepsInOrder) {
     c.rc.BeginFrame(255, 255, 255);
     const Strings begin = Trace();
     ASSERT_EQ(begin.size(), 6u);
-    EXPECT_EQ(begin[0].rfind("Blt(fill=0xffffff,", 0), 0u);
+    // The whole render target, waiting for the blitter.
+    EXPECT_EQ(begin[0], "Blt(fill=0xffffff,dst=all,flags=0x1000400)");
     EXPECT_EQ(begin[1].rfind("SetViewport2(", 0), 0u);
     EXPECT_EQ(begin[2], "Clear(2,[0,0,639,479])");
     EXPECT_EQ(begin[3], "SetCurrentViewport()");
@@ -395,6 +421,28 @@ TEST(Presentation, WhiteFillReachesTheWindowExceptTheLastColumnAndRow) {
     EXPECT_EQ(c.window.Pixel(638, 478), 0xFFFFFFu);
     EXPECT_EQ(c.window.Pixel(639, 100), 0x123456u);
     EXPECT_EQ(c.window.Pixel(100, 479), 0x123456u);
+}
+
+TEST(Presentation, EachFrameStartsFromTheFilledRenderTarget) {
+    // What the last frame drew is gone: the fill reaches the render target, not the window.
+    OpenContext c;
+    ASSERT_TRUE(c.opened);
+    rendertest::SetPerspective(c.rc);
+    c.rc.BeginFrame(255, 255, 255);
+    c.rc.Disable(RC_TEXTURE_2D);
+    c.rc.m_color = 0xFF0000FF;
+    c.rc.Begin(RC_TRIANGLE_FAN);
+    c.rc.Vertex(-1, -1, -2);
+    c.rc.Vertex(1, -1, -2);
+    c.rc.Vertex(1, 1, -2);
+    c.rc.Vertex(-1, 1, -2);
+    c.rc.End();
+    c.rc.EndFrame();
+    ASSERT_EQ(c.window.Pixel(320, 240), 0x0000FFu);
+    c.rc.BeginFrame(255, 255, 255);
+    c.rc.EndFrame();
+    EXPECT_EQ(c.window.Pixel(320, 240), 0xFFFFFFu);
+    EXPECT_EQ(c.window.Pixel(0, 0), 0xFFFFFFu);
 }
 
 TEST(Presentation, RedFillIsRedOnAThirtyTwoBitTargetAndBlackOnSixteen) {

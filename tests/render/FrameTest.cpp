@@ -115,6 +115,23 @@ TEST_F(SquaresFrame, TurnedSceneKeepsEachPanelsFiltering) {
     EXPECT_TRUE(golden::MatchesGolden(WindowPicture(c.window), "tests/render/golden/squares-turned.png"));
 }
 
+TEST(SquaresFrames, ALongRunKeepsDrawingTheSquares) {
+    // Pools with room for one frame each stand for a long run with the viewer's pools: every
+    // frame must find them empty again, or the squares vanish once they are used up.
+    OpenContext c(platform::Machine::Default(), 640, 480, 40000, 1024);
+    ASSERT_TRUE(c.opened);
+    const std::vector<uint8_t> texture = SquareTexture();
+    c.rc.BindTexture(1);
+    ASSERT_TRUE(c.rc.TexImage(256, 0, RC_PIXELS_RGBA, texture.data(), nullptr));
+    for (int frame = 0; frame < 6; ++frame) {
+        platform::ScopedCallTrace trace;
+        DrawSquares(c.rc, 0.0f, 0.0f);
+        const std::vector<std::string> fans = rendertest::Trace({platform::TraceKind::DrawPrimitive});
+        EXPECT_EQ(fans, std::vector<std::string>(4, "DrawPrimitive(6,2,4)")) << "frame " << frame;
+    }
+    EXPECT_TRUE(golden::MatchesGolden(WindowPicture(c.window), "tests/render/golden/squares.png"));
+}
+
 TEST_F(SquaresFrame, RepeatedFramesGiveTheSamePicture) {
     ASSERT_TRUE(c.opened);
     ASSERT_TRUE(loaded);

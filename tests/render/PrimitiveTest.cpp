@@ -143,6 +143,35 @@ TEST(DirectMode, LitVerticesCarryTheComputedColour) {
     EXPECT_EQ(c.rc.m_firstVertex[0].color, 0xFF666666u);
 }
 
+TEST(DirectMode, LitChannelsAboveOneSaturate) {
+    // The normal is not normalised: twice the light direction gives h = 1.5, so
+    // d = 0.4 + 0.6 x 1.5 = 1.3 and s = 0.45; channel values above 1 give 255, not a wrapped byte.
+    OpenContext c;
+    ASSERT_TRUE(c.opened);
+    c.rc.m_light.intensity = {0.4f, 0.6f, 0.3f};
+    c.rc.m_light.direction = {0, 1, 0};
+    c.rc.m_normal = {0, 2, 0};
+    c.rc.m_color = 0x80000000;
+    c.rc.Enable(RC_LIGHTING);
+    const struct {
+        Vector3 diffuse, specular;
+        uint32_t color, lit;
+    } cases[] = {
+        {{1, 1, 1}, {1, 1, 1}, 0x80FFFFFF, 0x00727272},        // 1.3 -> 255; 0.45 -> 114
+        {{1.5f, 0.5f, 0.7f}, {4, 2, 1}, 0x80FFA5E8, 0x00FFE572},  // 1.95, 0.65, 0.91; 1.8, 0.9, 0.45
+        {{0.7f, 1.0f, 0.75f}, {2.2f, 0, 0}, 0x80E8FFF8, 0x00FC0000},  // 0.91, 1.3, 0.975; 0.99 -> 252
+    };
+    for (const auto& k : cases) {
+        c.rc.m_material.diffuse = k.diffuse;
+        c.rc.m_material.specular = k.specular;
+        c.rc.Begin(RC_POINTS);
+        c.rc.Vertex(0, 0, 0);
+        EXPECT_EQ(c.rc.m_firstVertex[0].color, k.color);
+        EXPECT_EQ(c.rc.m_firstVertex[0].specular, k.lit);
+        c.rc.End();
+    }
+}
+
 // --- deferred mode ----------------------------------------------------------------------
 
 TEST_F(Frame, OpaqueFanIsDrawnAtOnce) {

@@ -46,6 +46,17 @@ TEST(TextureImage, FirstPixelIsTheBottomLeftOfThePictureWithItsAlpha) {
     }
 }
 
+TEST(TextureImage, AlphaIsTheFirstByteOfEachAlphaBitmapPixel) {
+    // An alpha bitmap whose three bytes differ: the first (blue) byte is the alpha.
+    auto color = MakeBitmap(3, 2, 24, Coded);
+    auto alpha = MakeBitmap(3, 2, 24, Coded);
+    CTextureImage image(color.data(), color.size(), alpha.data(), alpha.size());
+    ASSERT_FALSE(image.IsEmpty());
+    for (int32_t i = 0; i < 6; ++i) {
+        EXPECT_EQ(image.m_pixels[4 * i + 3], Coded(i % 3, i / 3).b) << i;
+    }
+}
+
 TEST(TextureImage, RowPaddingOfNarrowBitmapsIsSkipped) {
     // 3 pixels of 3 bytes: 9 bytes padded to a stride of 12.
     auto color = MakeBitmap(3, 2, 24, Coded);

@@ -1,6 +1,7 @@
 // Texture slots: binding in both drawing modes, state per texture, format choice, pixel
 // conversion and what a failed or repeated load leaves.
 #include "tests/render/ContextFixture.h"
+#include "platform/ddraw/Objects.h"
 
 #include <gtest/gtest.h>
 
@@ -8,6 +9,7 @@
 
 namespace {
 
+using platform::CallCount;
 using platform::Fault;
 using platform::Machine;
 using platform::PlatformLiveObjectCount;
@@ -289,6 +291,47 @@ TEST(TextureLoad, AlphaImageLoadsWithItsRowsInOrder) {
     EXPECT_EQ(Texel(slot, 7, 0), 0x40070000u);
     EXPECT_EQ(Texel(slot, 0, 9), 0x40000900u);
     EXPECT_EQ(Texel(slot, 255, 254), 0x40FFFE00u);
+}
+
+TEST(TextureLoad, HardwareDeviceTexturesFromVideoMemoryLoadedFromASystemCopy) {
+    // Default machine: a hardware device. Two surfaces, each held by the slot's surface and
+    // texture references (the device's handle holds the one it textures from); the video-memory
+    // one gets its memory from the load.
+    OpenContext c;
+    ASSERT_TRUE(c.opened);
+    ASSERT_TRUE(rendertest::LoadAlphaTexture(c.rc, 1));
+    const CTextureSlot& slot = c.rc.m_slots[1];
+    auto* device = platform::Surface::From(slot.m_deviceSurface);
+    auto* system = platform::Surface::From(slot.m_systemSurface);
+    ASSERT_NE(device, nullptr);
+    ASSERT_NE(system, nullptr);
+    ASSERT_NE(device, system);
+    EXPECT_EQ(device->Caps() & (DDSCAPS_TEXTURE | DDSCAPS_VIDEOMEMORY | DDSCAPS_ALLOCONLOAD),
+              DDSCAPS_TEXTURE | DDSCAPS_VIDEOMEMORY | DDSCAPS_ALLOCONLOAD);
+    EXPECT_EQ(system->Caps() & (DDSCAPS_TEXTURE | DDSCAPS_SYSTEMMEMORY | DDSCAPS_VIDEOMEMORY),
+              DDSCAPS_TEXTURE | DDSCAPS_SYSTEMMEMORY);
+    ASSERT_TRUE(device->HasMemory());
+    EXPECT_EQ(std::memcmp(device->Pixels(), system->Pixels(), static_cast<size_t>(system->Bytes())), 0);
+    EXPECT_EQ(device->References(), 3u);
+    EXPECT_EQ(system->References(), 2u);
+}
+
+TEST(TextureLoad, SoftwareDeviceTexturesFromTheOneSystemMemorySurface) {
+    Machine m = Machine::Default();
+    m.drivers[0].has3D = false;
+    OpenContext c(m);
+    ASSERT_TRUE(c.opened);
+    ASSERT_EQ(CallCount("CreateDevice:RGB"), 1);
+    const int64_t before = PlatformLiveObjectCount();
+    ASSERT_TRUE(rendertest::LoadAlphaTexture(c.rc, 1));
+    const CTextureSlot& slot = c.rc.m_slots[1];
+    auto* surface = platform::Surface::From(slot.m_deviceSurface);
+    ASSERT_NE(surface, nullptr);
+    EXPECT_EQ(platform::Surface::From(slot.m_systemSurface), surface);
+    EXPECT_EQ(surface->Caps() & (DDSCAPS_TEXTURE | DDSCAPS_SYSTEMMEMORY | DDSCAPS_VIDEOMEMORY),
+              DDSCAPS_TEXTURE | DDSCAPS_SYSTEMMEMORY);
+    EXPECT_EQ(PlatformLiveObjectCount(), before + 1);  // one surface, no second copy
+    EXPECT_EQ(surface->References(), 5u);  // two surface and two texture references, the handle
 }
 
 TEST(TextureLoad, OneBitAlphaFormatListedFirstIsPassedOver) {

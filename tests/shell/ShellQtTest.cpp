@@ -8,6 +8,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDialog>
 #include <QFontInfo>
 #include <QGuiApplication>
@@ -27,7 +28,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
+#include <vector>
+
+#ifdef QM_HAVE_XCB
+#include <QtGui/qguiapplication_platform.h>
+#include <xcb/xcb.h>
+#endif
 
 namespace {
 
@@ -109,6 +119,72 @@ protected:
 
 std::unique_ptr<WindowBackend> ShellQtTest::backend;
 
+#ifdef QM_HAVE_XCB
+xcb_atom_t Atom(xcb_connection_t* c, const char* name) {
+    xcb_intern_atom_reply_t* reply =
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
+    const xcb_atom_t value = reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+    std::free(reply);
+    return value;
+}
+
+std::vector<uint32_t> Property(xcb_connection_t* c, xcb_window_t window, const char* name) {
+    xcb_get_property_reply_t* reply =
+        xcb_get_property_reply(c, xcb_get_property(c, 0, window, Atom(c, name), XCB_ATOM_ANY, 0, 64), nullptr);
+    std::vector<uint32_t> values;
+    if (reply && reply->format == 32) {
+        const auto* data = static_cast<const uint32_t*>(xcb_get_property_value(reply));
+        values.assign(data, data + xcb_get_property_value_length(reply) / 4);
+    }
+    std::free(reply);
+    return values;
+}
+#endif
+
+// On X11: the window offers the close function to the window manager (which then shows its
+// close button) and takes WM_DELETE_WINDOW (without it a window manager kills the client).
+bool WindowManagerMayClose(QWidget* widget) {
+#ifdef QM_HAVE_XCB
+    auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (QGuiApplication::platformName() == QLatin1String("xcb") && x11) {
+        xcb_connection_t* c = x11->connection();
+        const auto window = static_cast<xcb_window_t>(widget->winId());
+        const std::vector<uint32_t> protocols = Property(c, window, "WM_PROTOCOLS");
+        const bool takesDelete =
+            std::find(protocols.begin(), protocols.end(), Atom(c, "WM_DELETE_WINDOW")) != protocols.end();
+        const std::vector<uint32_t> motif = Property(c, window, "_MOTIF_WM_HINTS");  // flags, functions, ...
+        constexpr uint32_t kFunctions = 1, kFunctionAll = 1, kFunctionClose = 0x20;
+        const bool closable = motif.size() < 2 || !(motif[0] & kFunctions) || (motif[1] & (kFunctionAll | kFunctionClose));
+        return takesDelete && closable;
+    }
+#endif
+    return widget->windowFlags().testFlag(Qt::WindowCloseButtonHint);
+}
+
+// What a window manager's close button does: on X11 a WM_DELETE_WINDOW message to the
+// window; elsewhere the platform's close request to the window.
+void AskWindowManagerToClose(QWidget* widget) {
+#ifdef QM_HAVE_XCB
+    auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (QGuiApplication::platformName() == QLatin1String("xcb") && x11) {
+        xcb_connection_t* c = x11->connection();
+        auto atom = [c](const char* name) { return Atom(c, name); };
+        xcb_client_message_event_t message{};
+        message.response_type = XCB_CLIENT_MESSAGE;
+        message.format = 32;
+        message.window = static_cast<xcb_window_t>(widget->winId());
+        message.type = atom("WM_PROTOCOLS");
+        message.data.data32[0] = atom("WM_DELETE_WINDOW");
+        message.data.data32[1] = XCB_CURRENT_TIME;
+        xcb_send_event(c, 0, message.window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&message));
+        xcb_flush(c);
+        return;
+    }
+#endif
+    QCloseEvent request;
+    QApplication::sendEvent(widget->windowHandle(), &request);
+}
+
 TEST_F(ShellQtTest, WindowTitleIsQuillmoteAndTheWindowHasTheProgramIcon) {
     EXPECT_EQ(window->windowTitle(), QString("quillmote"));
     EXPECT_FALSE(window->windowIcon().isNull());
@@ -173,6 +249,41 @@ TEST_F(ShellQtTest, HoveringAButtonOrMenuItemShowsItsPromptAndLeavingShowsIdle) 
     EXPECT_EQ(MessagePane(), QString("ﾚﾃﾞｨ"));
     MenuAction(0, 0)->hover();
     EXPECT_EQ(MessagePane(), QString("ｱﾌﾟﾘｹｰｼｮﾝを終了し、ﾌｧｲﾙの保存を指示"));
+}
+
+TEST_F(ShellQtTest, PointingAtADisabledMenuItemShowsItsPromptAsForAnEnabledOne) {
+    QMenu* edit = window->menuBar()->actions()[1]->menu();
+    edit->popup(window->mapToGlobal(QPoint(10, 10)));
+    Pump();
+    ASSERT_TRUE(edit->isVisible());
+    const struct {
+        int item;
+        const char* prompt;
+    } cases[] = {{0, "直前に行った動作を元に戻す"}, {2, "選択範囲を切り取ってｸﾘｯﾌﾟﾎﾞｰﾄﾞに保存"},
+                 {3, "選択範囲をｺﾋﾟｰしてｸﾘｯﾌﾟﾎﾞｰﾄﾞに保存"}, {4, "ｸﾘｯﾌﾟﾎﾞｰﾄﾞの内容を貼り付け"}};
+    for (const auto& c : cases) {
+        QAction* action = edit->actions()[c.item];
+        ASSERT_FALSE(action->isEnabled());
+        const QPoint at = edit->actionGeometry(action).center();
+        // The pointer comes from elsewhere in the menu, as a real move does.
+        for (const QPoint p : {at + QPoint(8, 0), at}) {
+            QMouseEvent move(QEvent::MouseMove, QPointF(p), QPointF(edit->mapToGlobal(p)), Qt::NoButton, Qt::NoButton,
+                             Qt::NoModifier);
+            QApplication::sendEvent(edit, &move);
+        }
+        EXPECT_EQ(MessagePane().toStdString(), c.prompt) << c.item;
+    }
+    edit->hide();
+    Pump();
+    EXPECT_EQ(MessagePane(), QString("ﾚﾃﾞｨ"));
+    // Print is a toolbar button only; disabled, it shows its prompt when the pointer enters it
+    // (the string table has none for it, so the idle message gives way to an empty one).
+    QAction* print = ToolActions()[3];
+    ASSERT_FALSE(print->isEnabled());
+    QWidget* button = ToolBar()->widgetForAction(print);
+    QEnterEvent enter(QPointF(3, 3), QPointF(3, 3), QPointF(button->mapToGlobal(QPoint(3, 3))));
+    QApplication::sendEvent(button, &enter);
+    EXPECT_EQ(MessagePane().toStdString(), "");
 }
 
 TEST_F(ShellQtTest, EditAndPaneAcceleratorsDoNothing) {
@@ -266,6 +377,22 @@ TEST_F(ShellQtTest, AboutBoxOpensFromTheLastToolbarButtonAndClosesWithEscape) {
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 
+TEST_F(ShellQtTest, AboutBoxClosesFromTheWindowManagersCloseButton) {
+    bool forced = false;
+    AnswerModal([&] { MenuAction(3, 0)->trigger(); Pump(); }, [&](QDialog* d) {
+        // A dialog that ignores the request would keep the test waiting: end it after a while.
+        QTimer::singleShot(5000, d, [d, &forced] {
+            forced = true;
+            d->done(0);
+        });
+        EXPECT_TRUE(WindowManagerMayClose(d));
+        AskWindowManagerToClose(d);
+    });
+    EXPECT_FALSE(forced);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_EQ(theApp.m_pMainWnd, frame);
+}
+
 TEST_F(ShellQtTest, MouseMovesWithNoButtonReachTheViewInClientCoordinatesAndRepaint) {
     CViewerView& view = frame->m_wndView;
     const float before = view.m_frame;
@@ -296,6 +423,49 @@ TEST_F(ShellQtTest, DragsTurnTheSceneAndMovesOutsideTheClientAreaDoNotReachTheVi
     EXPECT_EQ(view.m_frame, frameBefore);
     EXPECT_NEAR(view.m_angleY, 1.0f, 1e-5f);
     send(QEvent::MouseButtonRelease, QPointF(-30, 12), Qt::LeftButton, Qt::NoButton);
+}
+
+TEST_F(ShellQtTest, OnlyTheClientAreaUpToItsLastColumnAndRowReachesTheView) {
+    CViewerView& view = frame->m_wndView;
+    const SIZE client = view.GetSafeHwnd()->ClientSize();
+    const int right = client.cx + 1;  // widget coordinates of the last client column and row
+    const int bottom = client.cy + 1;
+    const struct {
+        QEvent::Type type;
+        QPoint at;  // in the widget, whose 2-pixel edge surrounds the client area
+        bool reaches;
+        int x, y;  // client position when it reaches the view
+    } cases[] = {
+        {QEvent::MouseMove, {right, bottom}, true, client.cx - 1, client.cy - 1},
+        {QEvent::MouseMove, {right + 1, 20}, false, 0, 0},
+        {QEvent::MouseMove, {20, bottom + 1}, false, 0, 0},
+        {QEvent::MouseButtonPress, {right, 20}, true, client.cx - 1, 18},
+        {QEvent::MouseButtonPress, {20, bottom}, true, 18, client.cy - 1},
+        {QEvent::MouseButtonPress, {1, 20}, false, 0, 0},
+        {QEvent::MouseButtonPress, {20, 1}, false, 0, 0},
+        {QEvent::MouseButtonPress, {right + 1, 20}, false, 0, 0},
+        {QEvent::MouseButtonPress, {20, bottom + 1}, false, 0, 0},
+        {QEvent::MouseButtonPress, {2, 2}, true, 0, 0},
+    };
+    for (const auto& c : cases) {
+        view.m_lastMouse = {-100, -100};
+        const float frameBefore = view.m_frame;
+        const bool press = c.type == QEvent::MouseButtonPress;
+        QMouseEvent e(c.type, QPointF(c.at), QPointF(View()->mapToGlobal(c.at)), press ? Qt::LeftButton : Qt::NoButton,
+                      press ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(View(), &e);
+        if (press) {
+            QMouseEvent up(QEvent::MouseButtonRelease, QPointF(c.at), QPointF(View()->mapToGlobal(c.at)),
+                           Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+            QApplication::sendEvent(View(), &up);
+        }
+        const POINT expected = c.reaches ? POINT{c.x, c.y} : POINT{-100, -100};
+        EXPECT_EQ(view.m_lastMouse.x, expected.x) << c.at.x() << "," << c.at.y();
+        EXPECT_EQ(view.m_lastMouse.y, expected.y) << c.at.x() << "," << c.at.y();
+        if (!press) {
+            EXPECT_EQ(view.m_frame, c.reaches ? frameBefore + 1.0f : frameBefore);
+        }
+    }
 }
 
 TEST_F(ShellQtTest, OnX11TheLockKeysAreReadAndShownAsTheyAre) {

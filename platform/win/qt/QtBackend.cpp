@@ -13,14 +13,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-bool QtDisplayAvailable() {
-    auto set = [](const char* name) {
-        const char* value = std::getenv(name);
-        return value && *value;
-    };
-    return set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
-}
-
 std::unique_ptr<WindowBackend> CreateQtBackend(int& argc, char** argv, QtBackendOptions options) {
     return std::make_unique<QtBackend>(argc, argv, std::move(options.onFirstViewPaint),
                                        std::move(options.screenshotPath));
@@ -28,7 +20,10 @@ std::unique_ptr<WindowBackend> CreateQtBackend(int& argc, char** argv, QtBackend
 
 QtBackend::QtBackend(int& argc, char** argv, std::function<void()> onFirstViewPaint, std::string screenshotPath)
     : m_onFirstViewPaint(std::move(onFirstViewPaint)), m_screenshotPath(std::move(screenshotPath)) {
-    if (!QApplication::instance()) m_ownApp = new QApplication(argc, argv);
+    if (!QApplication::instance()) {
+        const QtStartupGuard guard(argc > 0 ? argv[0] : nullptr);
+        m_ownApp = new QApplication(argc, argv);
+    }
     // The framework decides when the program ends: when its main window is destroyed.
     QApplication::setQuitOnLastWindowClosed(false);
 }

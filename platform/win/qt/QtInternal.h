@@ -219,5 +219,16 @@ private:
     std::vector<CWnd*> m_live;
 };
 
+// Lives while the application object is made: the toolkit's messages are held back, and if it
+// gives up, the program ends with one line and status 1 instead of an abort. Afterwards the
+// display probe's connection is closed, and a display that goes away ends the program the same way.
+class QtStartupGuard {
+public:
+    explicit QtStartupGuard(const char* program);
+    ~QtStartupGuard();
+    QtStartupGuard(const QtStartupGuard&) = delete;
+    QtStartupGuard& operator=(const QtStartupGuard&) = delete;
+};
+
 // Lock key state through XKB on Qt's own X11 connection: 1 on, 0 off, -1 unknown.
 int QtQueryLockKey(UINT vk);

@@ -14,6 +14,7 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QToolBar>
@@ -55,6 +56,18 @@ UINT VirtualKeyOf(int key) {
         default: return 0;
     }
 }
+
+// Menu items are highlighted under the pointer even when disabled, as the framework's menus are,
+// so that the status bar shows their prompts too.
+class MenuStyle : public QProxyStyle {
+public:
+    using QProxyStyle::QProxyStyle;
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override {
+        if (hint == QStyle::SH_Menu_AllowActiveAndDisabled) return 1;
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
 
 // Watches a widget for the pointer leaving it (toolbar flyby prompts end there).
 class LeaveWatcher : public QObject {
@@ -271,9 +284,10 @@ void QtPlainWindow::Mouse(UINT message, const QPoint& position, Qt::MouseButtons
     if (modifiers & Qt::ControlModifier) flags |= MK_CONTROL;
     const int x = position.x() - m_edge;
     const int y = position.y() - m_edge;
-    // Windows take no mouse capture: moves outside the client area (Qt keeps sending them
-    // while a button is held) belong to other windows.
-    if (message == WM_MOUSEMOVE && (x < 0 || y < 0 || x >= m_width || y >= m_height)) return;
+    // Only the client area is the window's: presses on the client edge are non-client clicks,
+    // and, with no mouse capture, moves and releases outside it (Qt keeps sending them while a
+    // button is held) belong to other windows.
+    if (x < 0 || y < 0 || x >= m_width || y >= m_height) return;
     m_owner.SendMessage(message, flags, MAKELPARAM(x, y));
 }
 
@@ -333,9 +347,12 @@ QtFrameWindow::QtFrameWindow(CFrameWnd& owner, QtBackend& backend, const RECT& r
     QPalette palette = m_window->palette();
     palette.setColor(QPalette::Window, ColorOf(owner.BackgroundColor()));
     if (const MenuTemplate* menu = owner.Menu()) {
+        auto* menuStyle = new MenuStyle();
+        menuStyle->setParent(m_window);
         for (const MenuItemTemplate& popup : menu->popups) {
             if (!(popup.flags & MF_POPUP)) continue;
             QMenu* qmenu = m_window->menuBar()->addMenu(Utf8(popup.text));
+            qmenu->setStyle(menuStyle);
             for (const MenuItemTemplate& item : popup.items) {
                 if (item.flags & MF_SEPARATOR) {
                     qmenu->addSeparator();

@@ -1,5 +1,5 @@
-// X11 specifics: whether the display answers, and lock key states from the XKB indicator
-// state on Qt's own connection. Elsewhere (offscreen, Wayland) lock states cannot be known.
+// X11 specifics: lock key states from the XKB indicator state on Qt's own connection.
+// Elsewhere (offscreen, Wayland) lock states cannot be known.
 #include "platform/win/qt/QtInternal.h"
 
 #include <QGuiApplication>
@@ -82,20 +82,6 @@ IndicatorBits ReadIndicatorBits(xcb_connection_t* c) {
 }
 #endif
 }  // namespace
-
-std::string QtDisplayProblem() {
-    const char* platform = std::getenv("QT_QPA_PLATFORM");
-    if (platform && *platform && std::strncmp(platform, "xcb", 3) != 0) return {};
-    const char* display = std::getenv("DISPLAY");
-    if (!display || !*display) return {};
-#ifdef QM_HAVE_XCB_XKB
-    xcb_connection_t* c = xcb_connect(display, nullptr);
-    const bool failed = !c || xcb_connection_has_error(c);
-    if (c) xcb_disconnect(c);
-    if (failed) return std::string("cannot connect to X display ") + display;
-#endif
-    return {};
-}
 
 int QtQueryLockKey(UINT vk) {
 #ifdef QM_HAVE_XCB_XKB
