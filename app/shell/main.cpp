@@ -1,6 +1,7 @@
 // quillmote: the viewer's entry on the Qt window backend.
 #include "app/shell/StartupMemory.h"
 #include "app/shell/ViewerApp.h"
+#include "app/shell/ViewerOptions.h"
 #include "platform/win/qt/QtBackend.h"
 
 #include <chrono>
@@ -8,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -61,6 +63,28 @@ double SecondsSinceStart() {
 int main(int argc, char** argv) {
     // First, so that everything the start-up allocates lands on huge pages.
     ReserveHeapOnHugePages(size_t{32} << 20);
+    // The user's files, checked before anything else: a file that cannot be shown is refused
+    // before any window opens.
+    if (argc > 1) {
+        ViewerOptions viewerOptions;
+        std::string error;
+        if (!ParseViewerOptions(std::vector<std::string>(argv + 1, argv + argc), &viewerOptions, &error)) {
+            std::fprintf(stderr, "quillmote: %s\n%s", error.c_str(), kViewerUsage);
+            return 2;
+        }
+        if (viewerOptions.help) {
+            std::fputs(kViewerHelp, stdout);
+            return 0;
+        }
+        InstallViewerResources();
+        ViewerFiles files;
+        std::vector<std::string> problems;
+        if (!LoadViewerFiles(viewerOptions, &files, &problems)) {
+            for (const std::string& p : problems) std::fprintf(stderr, "quillmote: %s\n", p.c_str());
+            return 1;
+        }
+        SetViewerStartFiles(std::move(files));
+    }
     if (!QtDisplayAvailable()) {
         std::fprintf(stderr,
                      "quillmote: no display (DISPLAY/WAYLAND_DISPLAY not set); try: xvfb-run build/bin/quillmote\n");

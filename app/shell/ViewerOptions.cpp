@@ -1,0 +1,69 @@
+#include "app/shell/ViewerOptions.h"
+
+#include "tools/inspect/InputFiles.h"
+
+#include <utility>
+
+const char kViewerUsage[] = "usage: quillmote [--model FILE] [--motion FILE]\n       quillmote --help\n";
+
+const char kViewerHelp[] =
+    "quillmote: plays back an animated chunk model; the mouse advances the motion and turns the\n"
+    "scene.\n"
+    "\n"
+    "  --model FILE   chunk model file to show instead of the embedded model\n"
+    "  --motion FILE  chunk motion file to play instead of the embedded motion\n"
+    "  -h, --help     show this help\n"
+    "\n"
+    "A file that cannot be shown is refused before the window opens: one line per problem with\n"
+    "the file, the byte offset and the reason, and exit status 1. A usage error exits with 2.\n";
+
+namespace {
+
+ViewerFiles g_startFiles;
+
+}  // namespace
+
+bool ParseViewerOptions(const std::vector<std::string>& args, ViewerOptions* options, std::string* error) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "-h" || arg == "--help") {
+            options->help = true;
+        } else if (arg == "--model" || arg == "--motion") {
+            if (i + 1 >= args.size()) {
+                *error = arg + " needs a value";
+                return false;
+            }
+            (arg == "--model" ? options->modelPath : options->motionPath) = args[++i];
+        } else {
+            *error = "unknown option '" + arg + "'";
+            return false;
+        }
+    }
+    return true;
+}
+
+bool LoadViewerFiles(const ViewerOptions& options, ViewerFiles* files, std::vector<std::string>* problems) {
+    if (!options.modelPath && !options.motionPath) return true;
+    InputFile model;
+    InputFile motion;
+    auto load = [&](const std::optional<std::string>& path, bool isModel, InputFile* file) {
+        std::string error;
+        if (path ? ReadInputFile(*path, file, &error) : EmbeddedInputFile(isModel, file)) return true;
+        problems->push_back(path ? *path + ": cannot read: " + error
+                                 : std::string("the embedded ") + (isModel ? "model" : "motion") + " is missing");
+        return false;
+    };
+    const bool modelRead = load(options.modelPath, true, &model);
+    const bool motionRead = load(options.motionPath, false, &motion);
+    if (!modelRead || !motionRead) return false;
+    const CheckedInputs checked = CheckInputs(model, motion);
+    for (const InputProblem& p : checked.problems) problems->push_back(p.Line());
+    if (!checked.problems.empty()) return false;
+    if (options.modelPath) files->model = model.Copy();
+    if (options.motionPath) files->motion = motion.Copy();
+    return true;
+}
+
+void SetViewerStartFiles(ViewerFiles files) { g_startFiles = std::move(files); }
+
+ViewerFiles TakeViewerStartFiles() { return std::exchange(g_startFiles, ViewerFiles{}); }
