@@ -24,6 +24,12 @@ constexpr int kRepeat = 10497;
 
 float Clean(float v) { return std::isfinite(v) ? v : 0.0f; }
 
+// The device's colours are display colours; glTF's colour factors are linear light.
+float SrgbToLinear(float c) {
+    const double v = c;
+    return static_cast<float>(v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4));
+}
+
 struct Accessor {
     int view;
     int componentType;
@@ -334,6 +340,7 @@ bool BuildGltf(const ExportScene& scene, const std::string& generator, const std
             json.BeginObject();
             float color[4];
             for (int i = 0; i < 4; ++i) color[i] = std::min(1.0f, std::max(0.0f, Clean(material.color[i])));
+            for (int i = 0; i < 3; ++i) color[i] = SrgbToLinear(color[i]);
             WriteNumbers(json, "baseColorFactor", color, 4);
             if (hasTexture && material.textured) {
                 json.Key("baseColorTexture");
