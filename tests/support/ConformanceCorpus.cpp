@@ -1,5 +1,5 @@
-// A first corpus: the two sample assets of the model tests and a small file with weighted
-// vertex chunks, a texture chunk, textured strips and scale keys.
+// A first corpus: the two sample assets of the model tests (the arm also without a motion) and a
+// small file with weighted vertex chunks, a texture chunk, textured strips and scale keys.
 #include "tests/support/ConformanceCorpus.h"
 
 #include "tests/model/ModelBuilder.h"
@@ -65,6 +65,7 @@ const std::vector<File>& ConformanceCorpus() {
         std::vector<File> out;
         const SampleAsset arm = TwoBoneArm();
         out.push_back(File{"two-bone-arm", arm.ModelFile(), arm.MotionFile()});
+        out.push_back(File{"two-bone-arm-no-motion", arm.ModelFile(), {}});
         const SampleAsset figure = Figure();
         out.push_back(File{"figure", figure.ModelFile(), figure.MotionFile()});
         out.push_back(WeightedTexturedFile());

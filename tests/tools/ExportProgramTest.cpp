@@ -2,6 +2,7 @@
 // the Khronos glTF validator, assimp, and f3d drawing the export beside quillmote-render's
 // picture. A test whose outside program is not installed says so and skips
 // (scripts/install-deps installs them all).
+#include "data/ChunkFile.h"
 #include "model/ModelInspect.h"
 #include "tests/support/ConformanceCorpus.h"
 #include "tests/support/Golden.h"
@@ -53,11 +54,27 @@ std::string SourcePath(const std::string& relative) { return golden::ResolveSour
 std::vector<uint8_t> EmbeddedModel() { return ReadBytes(SourcePath("resources/assets/quillmote.model")); }
 std::vector<uint8_t> EmbeddedMotion() { return ReadBytes(SourcePath("resources/assets/quillmote.motion")); }
 
-// A body of a file built by the chunk writer (the NJCM / NMDM chunk comes first).
-modeltest::BodyImage FirstBody(const std::vector<uint8_t>& file) {
-    const uint32_t size = static_cast<uint32_t>(file[4]) | (static_cast<uint32_t>(file[5]) << 8) |
-                          (static_cast<uint32_t>(file[6]) << 16) | (static_cast<uint32_t>(file[7]) << 24);
-    return modeltest::BodyImage(std::vector<uint8_t>(file.begin() + 8, file.begin() + 8 + size));
+// A file loaded as the tools load it, in word-aligned storage of its own.
+struct LoadedFile {
+    explicit LoadedFile(const std::vector<uint8_t>& bytes, bool model) : image(bytes) {
+        ChunkBody texList;
+        const LoadResult r = model ? mdlLoadModelFile(image.Data(), image.Size(), &texList, &body)
+                                   : mdlLoadMotionFile(image.Data(), image.Size(), &body);
+        EXPECT_TRUE(static_cast<bool>(r)) << r.Message();
+    }
+    modeltest::BodyImage image;
+    ChunkBody body;
+};
+
+size_t NodeCount(const std::vector<uint8_t>& modelFile) {
+    LoadedFile model(modelFile, true);
+    return mdlInspectModel(model.body).nodes.size();
+}
+
+// A motion without keys for a tree of `nodes` nodes: the stored pose.
+std::vector<uint8_t> StillMotion(size_t nodes) {
+    const std::vector<std::vector<modeltest::KeyList>> none(nodes, {modeltest::KeyList{}, modeltest::KeyList{false, {}}});
+    return MotionFile(modeltest::BuildMotionBody(kMotionPositionKeys | kMotionAngleKeys, 2, none, 1));
 }
 
 // Exports `model` / `motion` (empty: the embedded one) to `out`; the exit status.
@@ -168,7 +185,9 @@ TEST(ExportChecks, TheValidatorFindsNoErrorOrWarning) {
     add("embedded-keys", {}, {}, {"--keys-only", "--fps", "24"});
     ASSERT_EQ(Export(dir, {}, {}, dir / "embedded.gltf").status, 0);
     args.push_back((dir / "embedded.gltf").string());
-    for (const corpus::File& f : corpus::ConformanceCorpus()) add("corpus-" + f.name, f.model, f.motion);
+    // A corpus file without a motion is exported in its stored pose.
+    for (const corpus::File& f : corpus::ConformanceCorpus())
+        add("corpus-" + f.name, f.model, f.motion.empty() ? StillMotion(NodeCount(f.model)) : f.motion);
 
     const RunResult r = RunProgram(node, args, dir);
     if (r.status == 3) GTEST_SKIP() << "skipped: " << r.err;
@@ -188,10 +207,10 @@ TEST(ExportChecks, AssimpReadsTheTreeTheMeshItsBonesAndTheMotion) {
     ASSERT_EQ(Export(dir, {}, {}, dir / "out.glb").status, 0);
 
     // What to expect, read from the files themselves.
-    modeltest::BodyImage model = FirstBody(EmbeddedModel());
-    const ModelReport report = mdlInspectModel(model.Body());
-    modeltest::BodyImage motion = FirstBody(EmbeddedMotion());
-    const MotionReport motionReport = mdlInspectMotion(motion.Body(), static_cast<int32_t>(report.nodes.size()));
+    LoadedFile model(EmbeddedModel(), true);
+    const ModelReport report = mdlInspectModel(model.body);
+    LoadedFile motion(EmbeddedMotion(), false);
+    const MotionReport motionReport = mdlInspectMotion(motion.body, static_cast<int32_t>(report.nodes.size()));
     size_t animatedNodes = 0;
     for (const InspectMotionNode& n : motionReport.nodes)
         animatedNodes += (n.lists[0].count > 0 || n.lists[1].count > 0 || n.lists[2].count > 0) ? 1 : 0;
@@ -294,8 +313,8 @@ TEST(ExportChecks, AnIndependentRendererDrawsQuillmotesFrames) {
         return std::string(text);
     };
 
-    modeltest::BodyImage motion = FirstBody(EmbeddedMotion());
-    const MotionReport motionReport = mdlInspectMotion(motion.Body(), 0);
+    LoadedFile motion(EmbeddedMotion(), false);
+    const MotionReport motionReport = mdlInspectMotion(motion.body, 0);
     for (int frame : {0, 30, 60}) {
         SCOPED_TRACE("frame " + std::to_string(frame));
         if (motionReport.frameCount < 2 || static_cast<uint32_t>(frame) > motionReport.frameCount - 2) continue;
