@@ -134,6 +134,19 @@ TEST(ExportProgram, BadInputIsOneLinePerProblemAndNoFile) {
     }
 }
 
+TEST(ExportProgram, AMotionOfBillionsOfFramesIsRefusedUnlessKeysOnly) {
+    const fs::path dir = ScratchDir("export-long-motion");
+    std::vector<uint8_t> motion = EmbeddedMotion();
+    for (int i = 0; i < 4; ++i) motion[12 + i] = 0xFF;  // the frame count, body offset 4
+    const RunResult r = Export(dir, {}, motion, dir / "out.glb");
+    EXPECT_EQ(r.status, 1);
+    const std::vector<std::string> lines = Lines(r.err);
+    ASSERT_EQ(lines.size(), 1u) << r.err;
+    EXPECT_EQ(lines[0].rfind("quillmote-export: " + (dir / "in.motion").string() + ": offset 12: ", 0), 0u) << lines[0];
+    EXPECT_FALSE(fs::exists(dir / "out.glb"));
+    EXPECT_EQ(Export(dir, {}, motion, dir / "out.glb", {"--keys-only"}).status, 0);
+}
+
 TEST(ExportProgram, UsageErrorsHelpAndVersion) {
     const fs::path dir = ScratchDir("export-usage");
     const std::vector<std::vector<std::string>> usage = {

@@ -61,6 +61,11 @@ struct ExportScene {
     int32_t textureWidth = 0;
     int32_t textureHeight = 0;
     std::vector<uint8_t> texturePixels;
+    // Why the scene could not be captured whole (too many triangles or frames for one file);
+    // empty when it was. A scene with a reason is not to be written.
+    std::string refused;
+    bool refusedInMotion = false;  // the reason lies in the motion (else the model)
+    uint32_t refusedAt = 0;        // body offset of what the reason is about
 };
 
 }  // namespace qmexport

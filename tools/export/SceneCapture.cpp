@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <string>
 #include <tuple>
 
 namespace qmexport {
@@ -509,6 +510,11 @@ private:
                 if (windowEntries[0] == windowEntries[1] || windowEntries[1] == windowEntries[2] ||
                     windowEntries[0] == windowEntries[2])
                     continue;
+                if (++m_triangles > kMaxTriangles) {
+                    m_scene.refused = "more than " + std::to_string(kMaxTriangles) + " triangles to export";
+                    m_record = false;
+                    continue;
+                }
                 ExportPrimitive& primitive = m_scene.primitives[static_cast<size_t>(m_primitive)];
                 if (FacesItsNormals(primitive.vertices, window))
                     primitive.indices.insert(primitive.indices.end(), {window[0], window[1], window[2]});
@@ -630,6 +636,7 @@ private:
     std::vector<Entry> m_entries;
     std::vector<const ModelObject*> m_objects;
     uint64_t m_generation = 0;
+    size_t m_triangles = 0;
     uint64_t m_budget = 0;
     bool m_record = false;
     uint32_t m_cached[256] = {};
@@ -689,6 +696,13 @@ void CaptureMotion(const std::vector<const ModelObject*>& objects, ChunkBody mot
     const MotionData* header = BodyAt<MotionData>(motion, 0);
     if (header == nullptr) return;
     const uint32_t lastFrame = header->frameCount > 1 ? header->frameCount - 1 : 0;
+    if (!options.keysOnly && lastFrame >= kMaxSampledFrames) {
+        scene.refusedInMotion = true;
+        scene.refusedAt = 4;  // the frame count
+        scene.refused = "the motion's " + std::to_string(header->frameCount) + " frames are too many for a key at every frame"
+                        " (at most " + std::to_string(kMaxSampledFrames) + "; --keys-only writes the motion's own keys)";
+        return;
+    }
     const double fps = options.framesPerSecond;
     auto seconds = [&](uint32_t frame) { return static_cast<float>(static_cast<double>(frame) / fps); };
 

@@ -26,8 +26,13 @@ struct TextureSource {
 
 // Work-buffer entries of the viewer.
 constexpr uint32_t kWorkEntries = 2048;
+// Limits that keep one export within memory and within the 32-bit sizes of a .glb: call chunks
+// may draw a list many times over, and a motion may claim billions of frames.
+constexpr size_t kMaxTriangles = 2u << 20;
+constexpr uint32_t kMaxSampledFrames = 100000;
 
 // Both bodies must have passed the tools' input checks; anything else is still read safely.
+// A scene over the limits above comes back with `refused` set.
 ExportScene CaptureScene(ChunkBody model, ChunkBody motion, const CaptureOptions& options,
                          const TextureSource& texture);
 

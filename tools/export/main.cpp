@@ -85,6 +85,12 @@ int main(int argc, char** argv) {
     capture.keysOnly = options.keysOnly;
     capture.framesPerSecond = options.framesPerSecond;
     const qmexport::ExportScene scene = qmexport::CaptureScene(checked.rootObject, checked.motion, capture, texture);
+    if (!scene.refused.empty()) {
+        const InputFile& file = scene.refusedInMotion ? motion : model;
+        const ChunkBody body = scene.refusedInMotion ? checked.motion : checked.rootObject;
+        const uint32_t offset = static_cast<uint32_t>(body.data - file.bytes.get()) + scene.refusedAt;
+        return Fail(InputProblem{file.name, offset, scene.refused}.Line());
+    }
     if (scene.nodes.size() > 65535) return Fail(model.name + ": offset 0: more than 65535 nodes do not fit a skin");
 
     const bool gltfText = IsGltfText(options.output);
