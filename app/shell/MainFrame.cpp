@@ -1,5 +1,7 @@
 #include "app/shell/MainFrame.h"
 
+#include "app/shell/ViewerOptions.h"
+
 #include "resources/shell/ShellResources.h"
 
 namespace {
@@ -22,6 +24,7 @@ BOOL CMainFrame::PreCreateWindow(CREATESTRUCT& cs) {
 int CMainFrame::OnCreate(LPCREATESTRUCT lpCreateStruct) {
     if (CFrameWnd::OnCreate(lpCreateStruct) == -1) return -1;
 
+    m_wndView.SetFiles(TakeViewerStartFiles());
     if (!m_wndView.Create(nullptr, nullptr, AFX_WS_DEFAULT_VIEW, CRect(0, 0, 0, 0), this, AFX_IDW_PANE_FIRST,
                           nullptr)) {
         return -1;

@@ -1,7 +1,7 @@
 // quillmote: the viewer's entry on the Qt window backend.
-#include "app/shell/CommandLine.h"
 #include "app/shell/StartupMemory.h"
 #include "app/shell/ViewerApp.h"
+#include "app/shell/ViewerOptions.h"
 #include "platform/win/qt/QtBackend.h"
 
 #include <chrono>
@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -60,16 +61,42 @@ double SecondsSinceStart() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (const int status = AnswerInfoOption(argc, argv); status >= 0) return status;
-    // First (after the answers that need no window), so that everything the start-up allocates lands on huge pages.
+    // The command line first: --help and --version answer without a display, and the user's
+    // files are checked before any window opens.
+    ViewerOptions viewerOptions;
+    if (argc > 1) {
+        std::string error;
+        if (!ParseViewerOptions(std::vector<std::string>(argv + 1, argv + argc), &viewerOptions, &error)) {
+            std::fprintf(stderr, "quillmote: %s\n%s", error.c_str(), kViewerUsage);
+            return 2;
+        }
+        if (viewerOptions.help) {
+            std::fputs(kViewerHelp, stdout);
+            return 0;
+        }
+        if (viewerOptions.version) {
+            std::printf("quillmote %s\n", QM_VERSION);
+            return 0;
+        }
+    }
+    // Before the start-up allocates anything, so that it all lands on huge pages.
     ReserveHeapOnHugePages(size_t{32} << 20);
+    if (argc > 1) {
+        InstallViewerResources();
+        ViewerFiles files;
+        std::vector<std::string> problems;
+        if (!LoadViewerFiles(viewerOptions, &files, &problems)) {
+            for (const std::string& p : problems) std::fprintf(stderr, "quillmote: %s\n", p.c_str());
+            return 1;
+        }
+        SetViewerStartFiles(std::move(files));
+    }
     if (!QtDisplayAvailable()) {
-        std::fprintf(stderr,
-                     "quillmote: no display (DISPLAY/WAYLAND_DISPLAY not set); try: xvfb-run build/bin/quillmote\n");
+        std::fprintf(stderr, "quillmote: no display (DISPLAY/WAYLAND_DISPLAY not set); try: xvfb-run %s\n", argv[0]);
         return 1;
     }
     if (const std::string problem = QtDisplayProblem(); !problem.empty()) {
-        std::fprintf(stderr, "quillmote: %s; try: xvfb-run build/bin/quillmote\n", problem.c_str());
+        std::fprintf(stderr, "quillmote: %s; try: xvfb-run %s\n", problem.c_str(), argv[0]);
         return 1;
     }
     InstallViewerResources();

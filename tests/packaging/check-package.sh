@@ -37,6 +37,8 @@ done
 [ "$(head -c 4 "$scratch/frame.png" | od -An -c | tr -d ' ')" = '211PNG' ] || fail "the rendered frame is not a PNG"
 "$bin/quillmote-inspect" >/dev/null || fail "quillmote-inspect found a problem in the embedded files"
 "$bin/quillmote-author" --icon 48 "$scratch/icon.png" || fail "quillmote-author could not draw the icon"
+"$bin/quillmote-export" -o "$scratch/dance.glb" || fail "quillmote-export could not export the embedded dance"
+[ "$(head -c 4 "$scratch/dance.glb")" = glTF ] || fail "the export is not a binary glTF file"
 
 # The thumbnailer as a file manager runs it: the entry's Exec line, %s %i %o filled in.
 cp "$source/resources/assets/quillmote.model" "$scratch/dancer.model"

@@ -3,12 +3,15 @@
 #include "app/shell/AboutDlg.h"
 #include "app/shell/MainFrame.h"
 #include "app/shell/ViewerApp.h"
+#include "app/shell/ViewerOptions.h"
 #include "platform/win/HeadlessBackend.h"
 #include "resources/shell/ShellResources.h"
+#include "tests/model/SampleModels.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -305,6 +308,84 @@ TEST(ShellStartUp, AFrameThatCannotBeCreatedEndsStartUpWithoutAMainWindow) {
     EXPECT_NE(AfxWinMain(), 0);
     InstallViewerResources();
     AfxHeadlessBackend().ResetQuit();
+}
+
+
+// --- the command line's files -----------------------------------------------------------------
+
+TEST(ViewerCommandLine, FilesAreCheckedAsTheToolsCheckThem) {
+    InstallViewerResources();
+    const std::string dir = ::testing::TempDir();
+    const modeltest::SampleAsset arm = modeltest::TwoBoneArm();
+    auto write = [&](const std::string& name, const std::vector<uint8_t>& bytes) {
+        const std::string path = dir + name;
+        FILE* f = std::fopen(path.c_str(), "wb");
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
+        std::fclose(f);
+        return path;
+    };
+    const std::string model = write("arm.model", arm.ModelFile());
+    const std::string motion = write("arm.motion", arm.MotionFile());
+    const std::string text = write("text.model", {'n', 'o', 't', ' ', 'a', ' ', 'm', 'o', 'd', 'e', 'l'});
+
+    struct Case {
+        std::vector<std::string> args;
+        bool loads;
+        std::string problem;  // the start of the one line expected
+    };
+    const Case cases[] = {
+        {{}, true, ""},
+        {{"--model", model, "--motion", motion}, true, ""},
+        {{"--model", text}, false, text + ": offset 0: "},
+        {{"--model", dir + "missing.model"}, false, dir + "missing.model: cannot read: "},
+        // The arm's motion has entries for three nodes: too short for the embedded model's tree.
+        {{"--motion", motion}, false, motion + ": offset "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.empty() ? "no files" : c.args.back());
+        ViewerOptions options;
+        std::string error;
+        ASSERT_TRUE(ParseViewerOptions(c.args, &options, &error)) << error;
+        ViewerFiles files;
+        std::vector<std::string> problems;
+        EXPECT_EQ(LoadViewerFiles(options, &files, &problems), c.loads);
+        if (c.loads) {
+            EXPECT_TRUE(problems.empty());
+            EXPECT_EQ(files.model.has_value(), options.modelPath.has_value());
+            if (files.model) {
+                EXPECT_EQ(*files.model, arm.ModelFile());
+            }
+        } else {
+            ASSERT_EQ(problems.size(), 1u);
+            EXPECT_EQ(problems[0].rfind(c.problem, 0), 0u) << problems[0];
+        }
+    }
+    ViewerOptions options;
+    std::string error;
+    EXPECT_FALSE(ParseViewerOptions({"--model"}, &options, &error));
+    EXPECT_FALSE(ParseViewerOptions({"--frame", "3"}, &options, &error));
+    EXPECT_TRUE(ParseViewerOptions({"--help"}, &options, &error));
+    EXPECT_TRUE(options.help);
+}
+
+TEST(ViewerCommandLine, TheViewShowsTheFilesItWasStartedWith) {
+    AfxSetBackend(nullptr);
+    InstallViewerResources();
+    AfxHeadlessBackend().ResetQuit();
+    const modeltest::SampleAsset arm = modeltest::TwoBoneArm();
+    ViewerFiles files;
+    files.model = arm.ModelFile();
+    files.motion = arm.MotionFile();
+    SetViewerStartFiles(std::move(files));
+    ASSERT_TRUE(theApp.InitInstance());
+    auto* frame = dynamic_cast<CMainFrame*>(theApp.m_pMainWnd);
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(frame->m_wndView.MotionFrameCount(), 21u);  // the arm's motion, not the dance
+    EXPECT_TRUE(frame->m_wndView.StartupProblems().empty());
+    EXPECT_EQ(frame->GetWindowText(), "quillmote");
+    EXPECT_FALSE(TakeViewerStartFiles().model.has_value());  // handed over once
+    frame->DestroyWindow();
+    EXPECT_EQ(theApp.m_pMainWnd, nullptr);
 }
 
 }  // namespace

@@ -34,8 +34,11 @@ TEST(InspectJson, FloatsReadBackExactlyAndShort) {
     w.Float(-2.0f);
     w.Float(std::numeric_limits<float>::quiet_NaN());
     w.Float(std::numeric_limits<float>::infinity());
+    // A float widened to double: the decimal that reads back as that double, not as 0.1.
+    w.Double(static_cast<double>(0.1f));
+    w.Double(std::numeric_limits<double>::quiet_NaN());
     w.EndArray();
-    EXPECT_EQ(w.Text(), "[\n  0.1,\n  1.5707965,\n  -2,\n  null,\n  null\n]\n");
+    EXPECT_EQ(w.Text(), "[\n  0.1,\n  1.5707965,\n  -2,\n  null,\n  null,\n  0.10000000149011612,\n  null\n]\n");
 }
 
 TEST(InspectJson, StringsWithControlBytesQuotesAndBrokenUtf8StayValid) {

@@ -1,5 +1,7 @@
 #include "tools/inspect/JsonWriter.h"
 
+#include <charconv>
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -142,6 +144,17 @@ void JsonWriter::Float(float value) {
         }
     }
     m_text += buf;
+}
+
+void JsonWriter::Double(double value) {
+    BeforeValue();
+    if (!std::isfinite(value)) {
+        m_text += "null";
+        return;
+    }
+    char buf[40];
+    const auto result = std::to_chars(buf, buf + sizeof buf, value);
+    m_text.append(buf, result.ptr);
 }
 
 void JsonWriter::Bool(bool value) {

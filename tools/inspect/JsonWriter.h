@@ -21,6 +21,9 @@ public:
     void UInt(uint64_t value);
     // The shortest decimal that reads back as the same float.
     void Float(float value);
+    // The shortest decimal that reads back as the same double (a float widened to double reads
+    // back exactly, for readers that compare in double precision).
+    void Double(double value);
     void Bool(bool value);
     void Null();
 

@@ -81,6 +81,53 @@ bool WritePng(const std::string& path, const Image& image, std::string* error)
     return true;
 }
 
+namespace {
+
+void AppendToVector(png_structp png, png_bytep data, png_size_t length)
+{
+    auto* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
+    out->insert(out->end(), data, data + length);
+}
+
+void NoFlush(png_structp) {}
+
+}  // namespace
+
+bool EncodePng(const Image& image, std::vector<uint8_t>* out, std::string* error)
+{
+    if (!ValidShape(image.width, image.height, image.channels) ||
+        image.pixels.size() != size_t(image.width) * size_t(image.height) * size_t(image.channels)) {
+        SetError(error, "image size does not match its pixel data");
+        return false;
+    }
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
+    if (png == nullptr || info == nullptr) {
+        png_destroy_write_struct(&png, &info);
+        SetError(error, "out of memory");
+        return false;
+    }
+    std::vector<png_bytep> rows(size_t(image.height));
+    for (int y = 0; y < image.height; ++y) {
+        rows[size_t(y)] = const_cast<png_bytep>(image.At(0, y));
+    }
+    out->clear();
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        SetError(error, "cannot encode the image");
+        return false;
+    }
+    png_set_write_fn(png, out, AppendToVector, NoFlush);
+    png_set_compression_level(png, kCompressionLevel);
+    png_set_IHDR(png, info, png_uint_32(image.width), png_uint_32(image.height), 8,
+                 image.channels == 4 ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_rows(png, info, rows.data());
+    png_write_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return true;
+}
+
 bool ReadPng(const std::string& path, Image& image, std::string* error)
 {
     png_image img;

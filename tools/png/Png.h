@@ -24,6 +24,8 @@ struct Image {
 
 // Writes `image` to `path`; false with a message in `error` on failure (bad size, I/O).
 bool WritePng(const std::string& path, const Image& image, std::string* error = nullptr);
+// Encodes `image` as PNG bytes into `out` (the same settings as WritePng).
+bool EncodePng(const Image& image, std::vector<uint8_t>* out, std::string* error = nullptr);
 // Reads an 8-bit RGB or RGBA PNG (other PNG kinds are converted to RGBA).
 bool ReadPng(const std::string& path, Image& image, std::string* error = nullptr);
 
