@@ -6,7 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 
 #include <chrono>
 #include <cstring>
@@ -35,6 +38,15 @@ struct Scratch {
 
 std::string Text(size_t count, char c) { return std::string(count, c); }
 
+void BindSocket(const fs::path& path) {
+    const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+    ASSERT_EQ(bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0) << path;
+    close(fd);
+}
+
 // --- where outputs go ------------------------------------------------------------------------
 
 // A directory, a symbolic link (to a file that must stay as it is), a FIFO or a device at the
@@ -45,14 +57,19 @@ TEST(HostileOutputs, OnlyARegularFileOrNothingIsReplaced) {
     fs::create_directory(s.out / "dir.png");
     fs::create_symlink(s.run / "victim", s.out / "link.png");
     ASSERT_EQ(mkfifo((s.out / "fifo.png").c_str(), 0600), 0);
+    BindSocket(s.out / "socket.png");
+    // A device node of our own (never a system one: a broken build must not replace that).
+    (void)mknod((s.out / "null.png").c_str(), S_IFCHR | 0600, makedev(1, 3));
     const std::vector<std::string> before = s.Written();
     const struct { std::string target, kind; } cases[] = {
         {(s.out / "dir.png").string(), "is a directory"},
         {(s.out / "link.png").string(), "is a symbolic link"},
         {(s.out / "fifo.png").string(), "is a FIFO"},
-        {"/dev/null", "is a character device"},
+        {(s.out / "socket.png").string(), "is a socket"},
+        {(s.out / "null.png").string(), "is a character device"},
     };
     for (const auto& c : cases) {
+        if (!fs::exists(fs::symlink_status(c.target))) continue;  // no device without the right to make one
         for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
                  {"--size", "32x24", "-o", c.target}, {"--size", "32x24", "--all-frames", "--animation", c.target}}) {
             const RunResult r = RunProgram(kRender, args, s.run);
@@ -183,7 +200,7 @@ TEST(HostileInputs, EchoedBytesAreSafeForATerminal) {
     const RunResult replay = RunProgram(kRender, {"--replay", (s.run / "e.log").string(), "-o", (s.out / "a.png").string()}, s.run);
     EXPECT_EQ(replay.status, 1);
     EXPECT_NE(replay.err.find("unknown event 'go\\x1B[2J\\x1B]0;x\\x07\\x00tail'"), std::string::npos) << replay.err;
-    const RunResult option = RunProgram(kRender, {"--frame", "\x1b[31m9", "-o", "x.png"}, s.run);
+    const RunResult option = RunProgram(kRender, {"--frame", "\x1b[31m9", "-o", (s.out / "x.png").string()}, s.run);
     EXPECT_EQ(option.status, 2);
     EXPECT_NE(option.err.find("not '\\x1B[31m9'"), std::string::npos) << option.err;
     const RunResult path = RunProgram(kInspect, {"--model", "no\rsuch\x9b" "file"}, s.run);
