@@ -49,14 +49,16 @@ bool ReadReplayLog(const std::string& path, std::vector<ReplayEvent>* events) {
 
 // Every file the run would replace, checked before anything is drawn.
 bool CheckOutputs(const RenderOptions& options, uint32_t lastFrame) {
-    std::vector<std::string> targets;
-    if (options.animation) targets.push_back(*options.animation);
-    else if (options.allFrames) for (uint32_t f = 0; f <= lastFrame; ++f) targets.push_back(FramePath(*options.output, f, lastFrame));
-    else if (options.output) targets.push_back(*options.output);
-    for (const std::string& target : targets) {
+    auto check = [](const std::string& target) {
         std::string error;
-        if (!CheckOutputTarget(target, &error)) return Fail(target + ": " + error) == 0;
-    }
+        if (CheckOutputTarget(target, &error)) return true;
+        Fail(target + ": " + error);
+        return false;
+    };
+    if (options.animation) return check(*options.animation);
+    if (!options.allFrames) return !options.output || check(*options.output);
+    for (uint32_t f = 0; f <= lastFrame; ++f)
+        if (!check(FramePath(*options.output, f, lastFrame))) return false;
     return true;
 }
 
