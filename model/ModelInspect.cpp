@@ -44,7 +44,7 @@ public:
         if (m_tooDeep > 0)
             Problem(m_firstTooDeep, std::to_string(m_tooDeep) + (m_tooDeep == 1 ? " node is" : " nodes are") +
                                         " deeper than a matrix stack of " + std::to_string(m_matrixCapacity) +
-                                        " entries and not drawn, from this one at depth " +
+                                        " entries and not drawn, the first at depth " +
                                         std::to_string(m_firstTooDeepDepth));
         return std::move(m_report);
     }
