@@ -36,10 +36,6 @@ void PutBE32(uint8_t* p, uint32_t v)
     p[3] = uint8_t(v);
 }
 
-}  // namespace
-
-namespace {
-
 // The PNG library's output goes through here, so a failed write keeps its cause and the
 // library's own messages stay off standard error.
 struct WriteState {
