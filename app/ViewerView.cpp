@@ -126,9 +126,11 @@ int CViewerView::OnCreate(LPCREATESTRUCT createStruct) {
         if (image->IsEmpty()) Report("texture: the bitmap pair was refused; the squares are drawn untextured");
     }
 
-    // Slot 1 is bound even without an image, so the frame's texture settings have a slot.
+    // Slot 1 is bound even without an image, so the frame's texture settings have a slot. The
+    // height is passed: a pair that is not square must not be read as width x width.
     m_context.BindTexture(kTextureSlot);
-    if (image && !image->IsEmpty()) m_context.TexImage(image->m_width, 0, RC_PIXELS_RGBA, image->m_pixels, nullptr);
+    if (image && !image->IsEmpty())
+        m_context.TexImage(image->m_width, image->m_height, RC_PIXELS_RGBA, image->m_pixels, nullptr);
 
     m_frame = 0.0f;
     return 0;  // the image goes here; slot 1 keeps its own copy

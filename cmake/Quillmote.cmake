@@ -57,23 +57,29 @@ function(qm_finish_benchmarks)
   add_custom_target(benchmarks COMMAND sh ${script} DEPENDS ${benches} USES_TERMINAL VERBATIM)
 endfunction()
 
-# qm_add_fuzz(NAME <name> SOURCES <files...> LIBS <targets...> CORPUS <dir>)
+# qm_add_fuzz(NAME <name> SOURCES <files...> LIBS <targets...> CORPUS <dir> [REGRESSIONS <dir>])
 # With QM_FUZZ (clang): a libFuzzer binary <build>/fuzz/<name>.
-# Otherwise: the same entry point linked with a small driver that replays the seed corpus,
-# registered as a CTest case, so every ordinary build re-runs the seeds.
+# Otherwise: the same entry point linked with a small driver that replays the seed corpus and
+# the regression inputs (inputs that once failed, kept apart from generated seeds), registered
+# as a CTest case, so every ordinary build re-runs them.
 function(qm_add_fuzz)
-  cmake_parse_arguments(F "" "NAME;CORPUS" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(F "" "NAME;CORPUS;REGRESSIONS" "SOURCES;LIBS" ${ARGN})
   add_executable(${F_NAME} ${F_SOURCES})
   set_target_properties(${F_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz/bin)
   target_link_libraries(${F_NAME} PRIVATE ${F_LIBS})
+  set(inputs ${F_CORPUS})
+  if(F_REGRESSIONS AND EXISTS ${F_REGRESSIONS})
+    list(APPEND inputs ${F_REGRESSIONS})
+  endif()
   if(QM_FUZZ)
     target_compile_options(${F_NAME} PRIVATE -fsanitize=fuzzer)
     target_link_options(${F_NAME} PRIVATE -fsanitize=fuzzer)
     set_property(GLOBAL APPEND PROPERTY QM_FUZZERS ${F_NAME})
-    # scripts/run-fuzzers finds each target's seed corpus here.
-    file(WRITE ${CMAKE_BINARY_DIR}/fuzz/corpus-of/${F_NAME} "${F_CORPUS}")
+    # scripts/run-fuzzers finds each target's seed folders here, one a line.
+    string(REPLACE ";" "\n" lines "${inputs}")
+    file(WRITE ${CMAKE_BINARY_DIR}/fuzz/corpus-of/${F_NAME} "${lines}\n")
   else()
     target_sources(${F_NAME} PRIVATE ${PROJECT_SOURCE_DIR}/fuzz/ReplayMain.cpp)
-    add_test(NAME ${F_NAME}_seeds COMMAND ${F_NAME} ${F_CORPUS})
+    add_test(NAME ${F_NAME}_seeds COMMAND ${F_NAME} ${inputs})
   endif()
 endfunction()

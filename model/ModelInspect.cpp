@@ -41,6 +41,11 @@ public:
             return std::move(m_report);
         }
         WalkTree();
+        if (m_tooDeep > 0)
+            Problem(m_firstTooDeep, std::to_string(m_tooDeep) + (m_tooDeep == 1 ? " node is" : " nodes are") +
+                                        " deeper than a matrix stack of " + std::to_string(m_matrixCapacity) +
+                                        " entries and not drawn, the first at depth " +
+                                        std::to_string(m_firstTooDeepDepth));
         return std::move(m_report);
     }
 
@@ -116,10 +121,12 @@ private:
         }
         n.model = -1;
         if (depth > m_report.maxDepth) m_report.maxDepth = depth;
-        // The root takes stack entry 1 (entry 0 is the identity).
-        if (depth + 2 > m_matrixCapacity)
-            Problem(offset, "node at depth " + std::to_string(depth) + " is deeper than a matrix stack of " +
-                                std::to_string(m_matrixCapacity) + " entries: it is not drawn");
+        // The root takes stack entry 1 (entry 0 is the identity). A long chain has thousands of
+        // such nodes: they are counted and reported once, at the first.
+        if (depth + 2 > m_matrixCapacity && m_tooDeep++ == 0) {
+            m_firstTooDeep = offset;
+            m_firstTooDeepDepth = depth;
+        }
         if (node->model != 0) {
             const ChunkModel* model = FollowPointer<ChunkModel>(m_body, node->model);
             if (model == nullptr) {
@@ -315,6 +322,9 @@ private:
     ChunkBody m_body;
     uint32_t m_vertexCapacity;
     int32_t m_matrixCapacity;
+    uint32_t m_tooDeep = 0;  // nodes deeper than the matrix stack
+    uint32_t m_firstTooDeep = 0;
+    int32_t m_firstTooDeepDepth = 0;
     std::vector<bool> m_visited;
     bool m_filled[kCacheSlots];
     ModelReport m_report;

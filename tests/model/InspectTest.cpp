@@ -122,7 +122,7 @@ TEST(InspectModel, IndicesPastCapacityAndTooDeepTreesAreReported) {
     TwoBones t = BuildTwoBones();
     const ModelReport r = mdlInspectModel(t.image.Body(), 3, 3);
     EXPECT_TRUE(HasProblem(r.problems, t.stripChunk, "strip entry 3 is past")) << All(r.problems);
-    EXPECT_TRUE(HasProblem(r.problems, t.tip, "deeper than a matrix stack of 3")) << All(r.problems);
+    EXPECT_TRUE(HasProblem(r.problems, t.tip, "1 node is deeper than a matrix stack of 3")) << All(r.problems);
     EXPECT_FALSE(HasProblem(r.problems, t.bone, "deeper")) << All(r.problems);
 }
 

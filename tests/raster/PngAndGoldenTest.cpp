@@ -91,15 +91,16 @@ TEST(AnimatedPng, RecordsEveryFrameAndShowsTheFirstToPlainReaders)
 {
     const fs::path dir = TempDir();
     const std::string path = (dir / "anim.png").string();
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
     png::ApngWriter w;
-    ASSERT_TRUE(w.Open(path, 8, 6, 4));
+    ASSERT_TRUE(w.Open(file, 8, 6, 4));
     const png::Image f0 = Pattern(8, 6, 4, 0), f1 = Pattern(8, 6, 4, 1), f2 = Pattern(8, 6, 4, 2);
-    EXPECT_FALSE(fs::exists(path));  // not in place until finished
     ASSERT_TRUE(w.AddFrame(f0.pixels.data()));
     ASSERT_TRUE(w.AddFrame(f1.pixels.data()));
     ASSERT_TRUE(w.AddFrame(f2.pixels.data()));
     ASSERT_TRUE(w.Finish());
-    EXPECT_FALSE(fs::exists(path + ".part"));
+    ASSERT_EQ(std::fclose(file), 0);
     const std::vector<uint8_t> b = Bytes(path);
     ASSERT_GT(b.size(), 8u);
     int fctl = 0, fdat = 0, idat = 0;
@@ -130,26 +131,36 @@ TEST(AnimatedPng, RecordsEveryFrameAndShowsTheFirstToPlainReaders)
     fs::remove_all(dir);
 }
 
-TEST(AnimatedPng, AnAnimationWithoutFramesLeavesNoFile)
+TEST(AnimatedPng, AnAnimationWithoutFramesOrSizeIsRefused)
 {
-    const fs::path dir = TempDir();
-    const std::string path = (dir / "empty.png").string();
-    {
-        png::ApngWriter w;
-        ASSERT_TRUE(w.Open(path, 4, 4, 3));
-        EXPECT_FALSE(w.Finish());
-    }
-    {
-        png::ApngWriter w;  // abandoned half way
-        ASSERT_TRUE(w.Open(path, 4, 4, 3));
-        const png::Image f = Pattern(4, 4, 3, 0);
-        ASSERT_TRUE(w.AddFrame(f.pixels.data()));
-    }
-    EXPECT_FALSE(fs::exists(path));
-    EXPECT_FALSE(fs::exists(path + ".part"));
+    std::FILE* file = std::tmpfile();
+    ASSERT_NE(file, nullptr);
+    png::ApngWriter w;
+    ASSERT_TRUE(w.Open(file, 4, 4, 3));
+    EXPECT_FALSE(w.Finish());
     png::ApngWriter bad;
-    EXPECT_FALSE(bad.Open(path, 0, 4, 3));
-    fs::remove_all(dir);
+    EXPECT_FALSE(bad.Open(file, 0, 4, 3));
+    std::fclose(file);
+}
+
+// A full disk is one reason naming it, and the PNG library adds nothing of its own.
+TEST(PngWrites, AFullDiskIsReportedByItsCause)
+{
+    std::FILE* full = std::fopen("/dev/full", "wb");
+    if (full == nullptr) GTEST_SKIP() << "no /dev/full";
+    const png::Image image = Pattern(64, 64, 3, 0);
+    std::string error;
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(png::WritePng(full, image, &error));
+    png::ApngWriter animation;
+    std::string animationError;
+    const bool animated = animation.Open(full, 64, 64, 3, &animationError) &&
+                          animation.AddFrame(image.pixels.data(), &animationError) && animation.Finish(&animationError);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    std::fclose(full);
+    EXPECT_EQ(error, "cannot write: No space left on device");
+    EXPECT_FALSE(animated);
+    EXPECT_EQ(animationError, "cannot write: No space left on device");
 }
 
 TEST(GoldenImages, DifferencesWithinTheChannelToleranceAreAccepted)

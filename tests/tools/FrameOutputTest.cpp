@@ -49,7 +49,7 @@ TEST(PictureFiles, FramesAppearOnlyWhenAllAreCommitted) {
         FrameFiles frames;
         ASSERT_TRUE(frames.Add((dir / "f-0.png").string(), Gradient(4, 4), &error));
         ASSERT_TRUE(frames.Add((dir / "f-1.png").string(), Gradient(4, 4), &error));
-        for (const std::string& name : Names(dir)) EXPECT_NE(name.find(".part"), std::string::npos) << name;
+        for (const std::string& name : Names(dir)) EXPECT_EQ(name.rfind(".qm-", 0), 0u) << name;
         ASSERT_TRUE(frames.Commit(&error)) << error;
     }
     EXPECT_EQ(Names(dir), (std::vector<std::string>{"f-0.png", "f-1.png"}));

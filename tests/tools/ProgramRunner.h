@@ -51,10 +51,18 @@ inline std::filesystem::path ScratchDir(const std::string& name) {
     return dir;
 }
 
-inline RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
-                     const std::filesystem::path& dir) {
-    const auto outPath = dir / "stdout.txt";
-    const auto errPath = dir / "stderr.txt";
+// A program started and not yet waited for; its output goes to files named after its pid.
+struct Started {
+    pid_t pid = -1;
+    std::filesystem::path dir;
+};
+
+inline std::filesystem::path OutputPath(const Started& s, const char* stream) {
+    return s.dir / (std::string(stream) + "-" + std::to_string(s.pid) + ".txt");
+}
+
+inline Started StartProgram(const std::string& program, const std::vector<std::string>& args,
+                            const std::filesystem::path& dir) {
     std::vector<std::string> argvText;
     argvText.push_back(program);
     argvText.insert(argvText.end(), args.begin(), args.end());
@@ -62,22 +70,35 @@ inline RunResult RunProgram(const std::string& program, const std::vector<std::s
     for (std::string& a : argvText) argv.push_back(a.data());
     argv.push_back(nullptr);
 
-    RunResult result;
     std::fflush(stdout);  // or the child would repeat what is still buffered
     std::fflush(stderr);
-    const pid_t pid = fork();
-    if (pid == 0) {
-        if (!std::freopen(outPath.c_str(), "wb", stdout) || !std::freopen(errPath.c_str(), "wb", stderr)) _exit(127);
+    Started started{fork(), dir};
+    if (started.pid == 0) {
+        Started self{getpid(), dir};
+        if (!std::freopen(OutputPath(self, "stdout").c_str(), "wb", stdout) ||
+            !std::freopen(OutputPath(self, "stderr").c_str(), "wb", stderr))
+            _exit(127);
         execv(program.c_str(), argv.data());
         _exit(127);
     }
+    return started;
+}
+
+inline RunResult FinishProgram(const Started& started) {
+    RunResult result;
     int status = 0;
-    if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status)) result.status = WEXITSTATUS(status);
-    result.out = ReadText(outPath);
-    result.err = ReadText(errPath);
-    std::filesystem::remove(outPath);
-    std::filesystem::remove(errPath);
+    if (started.pid > 0 && waitpid(started.pid, &status, 0) == started.pid && WIFEXITED(status))
+        result.status = WEXITSTATUS(status);
+    result.out = ReadText(OutputPath(started, "stdout"));
+    result.err = ReadText(OutputPath(started, "stderr"));
+    std::filesystem::remove(OutputPath(started, "stdout"));
+    std::filesystem::remove(OutputPath(started, "stderr"));
     return result;
+}
+
+inline RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
+                            const std::filesystem::path& dir) {
+    return FinishProgram(StartProgram(program, args, dir));
 }
 
 // Lines of a text, without their line ends.

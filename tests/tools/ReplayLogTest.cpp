@@ -64,4 +64,12 @@ TEST(ReplayLogRefusal, RefusesMissingOrExtraWords) {
     EXPECT_EQ(Fail("move 1 2 lbutton extra\n").line, 1u);
 }
 
+TEST(ReplayLogRefusal, RefusesALineLongerThanTheLimit) {
+    const std::string longest = "#" + std::string(kMaxReplayLineBytes - 1, 'c');
+    EXPECT_EQ(Parse(longest + "\nmove 1 2\n").size(), 1u);
+    const ReplayParseError error = Fail("move 1 2\n" + longest + "c\n");
+    EXPECT_EQ(error.line, 2u);
+    EXPECT_EQ(error.reason, "line longer than 1024 bytes");
+}
+
 }  // namespace

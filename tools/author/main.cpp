@@ -16,6 +16,7 @@
 #include "tools/author/Images.h"
 #include "tools/author/Preview.h"
 #include "tools/author/StoredFiles.h"
+#include "tools/files/OutputFile.h"
 #include "tools/png/Png.h"
 
 #include <cstdio>
@@ -109,6 +110,7 @@ Image Showable(const Picture& p, int zoom) {
 
 // The pictures, each at half size, as one animated PNG (the docs' dance).
 bool HalfSizeAnimation(const std::vector<std::string>& inputs, const std::string& out) {
+    OutputFile file;  // removed unless committed, so a failed run leaves nothing behind
     png::ApngWriter writer;
     std::string error;
     std::vector<uint8_t> rgb;
@@ -123,13 +125,13 @@ bool HalfSizeAnimation(const std::vector<std::string>& inputs, const std::string
         if (writer.FrameCount() == 0) {
             width = half.width;
             height = half.height;
-            if (!writer.Open(out, width, height, 3, &error)) {
-                std::fprintf(stderr, "quillmote-author: %s\n", error.c_str());
+            if (!file.Create(out, &error) || !writer.Open(file.Stream(), width, height, 3, &error)) {
+                std::fprintf(stderr, "quillmote-author: %s: %s\n", out.c_str(), error.c_str());
                 return false;
             }
         } else if (half.width != width || half.height != height) {
             std::fprintf(stderr, "quillmote-author: %s: %d x %d, unlike the first picture\n", in.c_str(), full.width, full.height);
-            return false;  // the writer's destructor drops the partial file
+            return false;
         }
         rgb.clear();
         for (uint32_t p : half.pixels) rgb.insert(rgb.end(), {static_cast<uint8_t>(p >> 16), static_cast<uint8_t>(p >> 8), static_cast<uint8_t>(p)});
@@ -138,8 +140,8 @@ bool HalfSizeAnimation(const std::vector<std::string>& inputs, const std::string
             return false;
         }
     }
-    if (!writer.Finish(&error)) {
-        std::fprintf(stderr, "quillmote-author: %s\n", error.c_str());
+    if (!writer.Finish(&error) || !file.Commit(&error)) {
+        std::fprintf(stderr, "quillmote-author: %s: %s\n", out.c_str(), error.c_str());
         return false;
     }
     return true;

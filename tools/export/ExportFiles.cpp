@@ -1,5 +1,7 @@
 #include "tools/export/ExportFiles.h"
 
+#include "tools/files/OutputFile.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -14,35 +16,25 @@ std::string FileName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// Writes bytes to `path` + ".part"; false with a reason (and no file) on failure.
-bool WritePart(const std::string& path, const void* data, size_t size, std::string* error) {
-    const std::string part = path + ".part";
-    std::FILE* f = std::fopen(part.c_str(), "wb");
-    if (f == nullptr) {
-        *error = "cannot create " + part + ": " + std::strerror(errno);
-        return false;
-    }
-    bool ok = size == 0 || std::fwrite(data, 1, size, f) == size;
-    ok = std::fflush(f) == 0 && ok;
-    ok = fsync(fileno(f)) == 0 && ok;
-    const int writeErrno = errno;
-    ok = std::fclose(f) == 0 && ok;
-    if (!ok) {
-        std::remove(part.c_str());
-        *error = "cannot write " + part + ": " + std::strerror(writeErrno);
-        return false;
-    }
-    return true;
+// Writes bytes into an exclusively created temporary file beside `file`'s target and closes it;
+// false with a reason (the temporary file is removed with `file`) on failure.
+bool WriteTemporary(OutputFile* file, const std::string& path, const void* data, size_t size, std::string* error) {
+    std::string reason;
+    bool ok = file->Create(path, &reason);
+    ok = ok && (size == 0 || std::fwrite(data, 1, size, file->Stream()) == size);
+    if (ok && std::fflush(file->Stream()) != 0) ok = false;
+    if (ok && fsync(fileno(file->Stream())) != 0) ok = false;
+    if (ok && file->Close(&reason)) return true;
+    if (reason.empty()) reason = std::string("cannot write: ") + std::strerror(errno);
+    *error = path + ": " + reason;
+    return false;
 }
 
-bool Commit(const std::string& path, std::string* error) {
-    const std::string part = path + ".part";
-    if (std::rename(part.c_str(), path.c_str()) != 0) {
-        *error = "cannot rename " + part + " to " + path + ": " + std::strerror(errno);
-        std::remove(part.c_str());
-        return false;
-    }
-    return true;
+bool Commit(OutputFile* file, std::string* error) {
+    std::string reason;
+    if (file->Commit(&reason)) return true;
+    *error = file->Target() + ": " + reason;
+    return false;
 }
 
 }  // namespace
@@ -69,22 +61,18 @@ std::string BufferUri(const std::string& gltfPath) {
 }
 
 bool WriteExportFiles(const std::string& path, bool gltfText, const GltfDocument& document, std::string* error) {
+    OutputFile main;
     if (!gltfText) {
         const std::vector<uint8_t> glb = PackGlb(document);
-        return WritePart(path, glb.data(), glb.size(), error) && Commit(path, error);
+        return WriteTemporary(&main, path, glb.data(), glb.size(), error) && Commit(&main, error);
     }
+    OutputFile buffer;
     const std::string bin = BufferPath(path);
-    if (!WritePart(bin, document.buffer.data(), document.buffer.size(), error)) return false;
-    if (!WritePart(path, document.json.data(), document.json.size(), error)) {
-        std::remove((bin + ".part").c_str());
+    if (!WriteTemporary(&buffer, bin, document.buffer.data(), document.buffer.size(), error) ||
+        !WriteTemporary(&main, path, document.json.data(), document.json.size(), error) || !Commit(&buffer, error))
         return false;
-    }
-    if (!Commit(bin, error)) {
-        std::remove((path + ".part").c_str());
-        return false;
-    }
-    if (!Commit(path, error)) {
-        std::remove(bin.c_str());
+    if (!Commit(&main, error)) {
+        std::remove(bin.c_str());  // a buffer without its document is of no use
         return false;
     }
     return true;

@@ -6,6 +6,8 @@
 #include "tools/export/ExportOptions.h"
 #include "tools/export/GltfWriter.h"
 #include "tools/export/SceneCapture.h"
+#include "tools/files/OutputFile.h"
+#include "tools/files/TerminalText.h"
 #include "tools/inspect/InputFiles.h"
 
 #include <cstdio>
@@ -14,12 +16,13 @@
 namespace {
 
 int Usage(const std::string& error) {
-    std::fprintf(stderr, "quillmote-export: %s\n%s", error.c_str(), kExportUsage);
+    PrintErrorLine("quillmote-export: " + error);
+    std::fputs(kExportUsage, stderr);
     return 2;
 }
 
 int Fail(const std::string& line) {
-    std::fprintf(stderr, "quillmote-export: %s\n", line.c_str());
+    PrintErrorLine("quillmote-export: " + line);
     return 1;
 }
 
@@ -67,6 +70,10 @@ int main(int argc, char** argv) {
         std::printf("quillmote-export %s\n", QM_VERSION);
         return 0;
     }
+    // The outputs are checked before any work: only a regular file (or nothing) is replaced.
+    const bool gltfText = IsGltfText(options.output);
+    for (const std::string& target : {options.output, gltfText ? qmexport::BufferPath(options.output) : std::string()})
+        if (!target.empty() && !CheckOutputTarget(target, &error)) return Fail(target + ": " + error);
 
     InstallQuillmoteResources();
     InputFile model;
@@ -93,7 +100,6 @@ int main(int argc, char** argv) {
     }
     if (scene.nodes.size() > 65535) return Fail(model.name + ": offset 0: more than 65535 nodes do not fit a skin");
 
-    const bool gltfText = IsGltfText(options.output);
     qmexport::GltfDocument document;
     const std::string uri = gltfText ? qmexport::BufferUri(options.output) : std::string();
     if (!qmexport::BuildGltf(scene, std::string("quillmote-export ") + QM_VERSION, uri, &document, &error))

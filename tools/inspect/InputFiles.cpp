@@ -2,9 +2,8 @@
 
 #include "model/ModelInspect.h"
 #include "platform/win/Resources.h"
+#include "tools/files/BoundedRead.h"
 
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
 
 std::string InputProblem::Line() const { return file + ": offset " + std::to_string(offset) + ": " + reason; }
@@ -43,35 +42,8 @@ uint32_t InFile(const InputFile& file, ChunkBody body, uint32_t bodyOffset) {
 }  // namespace
 
 bool ReadInputFile(const std::string& path, InputFile* file, std::string* error) {
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr) {
-        *error = std::strerror(errno);
-        return false;
-    }
     std::vector<uint8_t> data;
-    uint8_t buffer[65536];
-    bool tooLarge = false;
-    for (;;) {
-        const size_t got = std::fread(buffer, 1, sizeof buffer, f);
-        if (got == 0) break;
-        if (data.size() + got > kMaxInputBytes) {
-            tooLarge = true;
-            break;
-        }
-        data.insert(data.end(), buffer, buffer + got);
-    }
-    const bool failed = std::ferror(f) != 0;
-    const int readErrno = errno;
-    std::fclose(f);
-    if (tooLarge) {
-        *error = "file too large (more than " + std::to_string(kMaxInputBytes) + " bytes)";
-        return false;
-    }
-    if (failed) {
-        // A directory opens but does not read.
-        *error = readErrno != 0 ? std::strerror(readErrno) : "read error";
-        return false;
-    }
+    if (!ReadRegularFile(path, kMaxInputBytes, &data, error)) return false;
     file->name = path;
     file->embedded = false;
     file->size = static_cast<uint32_t>(data.size());

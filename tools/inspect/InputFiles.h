@@ -33,7 +33,8 @@ struct InputFile {
 // the viewer's own files are about 20 KB).
 constexpr uint64_t kMaxInputBytes = 64u * 1024u * 1024u;
 
-// Reads a whole file. False with a one-line reason (no offset) when it cannot be read.
+// Reads a whole regular file of at most kMaxInputBytes. False with a one-line reason (no offset)
+// when it cannot be read, is larger, or is a directory, a device, a FIFO or a socket.
 bool ReadInputFile(const std::string& path, InputFile* file, std::string* error);
 // The embedded model (resource modeldata 132) or motion (motiondata 133); false if missing.
 bool EmbeddedInputFile(bool model, InputFile* file);

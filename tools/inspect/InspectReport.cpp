@@ -1,6 +1,7 @@
 #include "tools/inspect/InspectReport.h"
 
 #include "model/ModelLibrary.h"
+#include "tools/files/TerminalText.h"
 #include "tools/inspect/JsonWriter.h"
 
 #include <cstdarg>
@@ -12,11 +13,16 @@ namespace {
 
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
 std::string Format(const char* format, ...) {
-    char text[512];
+    // Measured first, so no line is ever cut, however long a file name in it.
     va_list args;
     va_start(args, format);
-    std::vsnprintf(text, sizeof text, format, args);
+    va_list again;
+    va_copy(again, args);
+    const int length = std::vsnprintf(nullptr, 0, format, args);
     va_end(args);
+    std::string text(length > 0 ? static_cast<size_t>(length) : 0u, '\0');
+    if (length > 0) std::vsnprintf(text.data(), text.size() + 1, format, again);
+    va_end(again);
     return text;
 }
 
@@ -140,7 +146,7 @@ InspectReport BuildInspectReport(const InputFile& model, const InputFile& motion
 
 std::string InspectText(const InspectReport& r) {
     std::string out;
-    out += Format("model: %s (%u bytes)\n", r.model->name.c_str(), r.model->size);
+    out += Format("model: %s (%u bytes)\n", TerminalSafe(r.model->name).c_str(), r.model->size);
     TextChunks(out, r.modelChunks);
     if (r.tree) {
         const ModelReport& t = *r.tree;
@@ -182,7 +188,7 @@ std::string InspectText(const InspectReport& r) {
             }
         }
     }
-    out += Format("motion: %s (%u bytes)\n", r.motion->name.c_str(), r.motion->size);
+    out += Format("motion: %s (%u bytes)\n", TerminalSafe(r.motion->name).c_str(), r.motion->size);
     TextChunks(out, r.motionChunks);
     if (r.dance) {
         const MotionReport& d = *r.dance;

@@ -36,21 +36,42 @@ void PutBE32(uint8_t* p, uint32_t v)
     p[3] = uint8_t(v);
 }
 
+// The PNG library's output goes through here, so a failed write keeps its cause and the
+// library's own messages stay off standard error.
+struct WriteState {
+    std::FILE* stream;
+    int writeErrno = 0;
+    bool failed = false;
+};
+
+void WriteBytes(png_structp png, png_bytep data, size_t length)
+{
+    auto* state = static_cast<WriteState*>(png_get_io_ptr(png));
+    errno = 0;
+    if (std::fwrite(data, 1, length, state->stream) != length) {
+        state->failed = true;
+        state->writeErrno = errno;
+        png_error(png, "write");
+    }
+}
+
+void FlushBytes(png_structp) {}
+
+[[noreturn]] void QuietError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+void QuietWarning(png_structp, png_const_charp) {}
+
+std::string WriteFailure(int cause) { return "cannot write: " + std::string(cause != 0 ? std::strerror(cause) : "write error"); }
+
 }  // namespace
 
-bool WritePng(const std::string& path, const Image& image, std::string* error)
+bool WritePng(std::FILE* stream, const Image& image, std::string* error)
 {
     if (!ValidShape(image.width, image.height, image.channels) ||
         image.pixels.size() != size_t(image.width) * size_t(image.height) * size_t(image.channels)) {
         SetError(error, "image size does not match its pixel data");
         return false;
     }
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "wb"));
-    if (!file) {
-        SetError(error, "cannot create " + path + ": " + std::strerror(errno));
-        return false;
-    }
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, QuietError, QuietWarning);
     png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
     if (png == nullptr || info == nullptr) {
         png_destroy_write_struct(&png, &info);
@@ -61,12 +82,13 @@ bool WritePng(const std::string& path, const Image& image, std::string* error)
     for (int y = 0; y < image.height; ++y) {
         rows[size_t(y)] = const_cast<png_bytep>(image.At(0, y));
     }
+    WriteState state{stream};
     if (setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, &info);
-        SetError(error, "cannot write " + path);
+        SetError(error, state.failed ? WriteFailure(state.writeErrno) : "the PNG library refused the image");
         return false;
     }
-    png_init_io(png, file.get());
+    png_set_write_fn(png, &state, WriteBytes, FlushBytes);
     png_set_compression_level(png, kCompressionLevel);
     png_set_IHDR(png, info, png_uint_32(image.width), png_uint_32(image.height), 8,
                  image.channels == 4 ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
@@ -74,8 +96,25 @@ bool WritePng(const std::string& path, const Image& image, std::string* error)
     png_set_rows(png, info, rows.data());
     png_write_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
     png_destroy_write_struct(&png, &info);
-    if (std::fflush(file.get()) != 0) {
-        SetError(error, "cannot write " + path);
+    errno = 0;
+    if (std::fflush(stream) != 0) {
+        SetError(error, WriteFailure(errno));
+        return false;
+    }
+    return true;
+}
+
+bool WritePng(const std::string& path, const Image& image, std::string* error)
+{
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "wb"));
+    if (!file) {
+        SetError(error, "cannot create " + path + ": " + std::strerror(errno));
+        return false;
+    }
+    if (!WritePng(file.get(), image, error)) return false;
+    errno = 0;
+    if (std::fclose(file.release()) != 0) {
+        SetError(error, WriteFailure(errno));
         return false;
     }
     return true;
@@ -155,15 +194,11 @@ bool ReadPng(const std::string& path, Image& image, std::string* error)
     return true;
 }
 
-ApngWriter::~ApngWriter() { Abandon(); }
-
-void ApngWriter::Abandon()
+bool ApngWriter::WriteFailed(std::string* error)
 {
-    if (file_ != nullptr) {
-        std::fclose(file_);
-        file_ = nullptr;
-        std::remove(partPath_.c_str());
-    }
+    SetError(error, WriteFailure(errno));
+    file_ = nullptr;
+    return false;
 }
 
 bool ApngWriter::WriteChunk(const char type[4], const uint8_t* data, size_t size)
@@ -181,24 +216,19 @@ bool ApngWriter::WriteChunk(const char type[4], const uint8_t* data, size_t size
     }
     uint8_t tail[4];
     PutBE32(tail, uint32_t(crc));
+    errno = 0;
     return std::fwrite(head, 1, 8, file_) == 8 && (size == 0 || std::fwrite(data, 1, size, file_) == size) &&
            std::fwrite(tail, 1, 4, file_) == 4;
 }
 
-bool ApngWriter::Open(const std::string& path, int width, int height, int channels, std::string* error)
+bool ApngWriter::Open(std::FILE* stream, int width, int height, int channels, std::string* error)
 {
-    Abandon();
-    if (!ValidShape(width, height, channels)) {
+    file_ = nullptr;
+    if (!ValidShape(width, height, channels) || stream == nullptr) {
         SetError(error, "bad animation frame size");
         return false;
     }
-    path_ = path;
-    partPath_ = path + ".part";
-    file_ = std::fopen(partPath_.c_str(), "wb");
-    if (file_ == nullptr) {
-        SetError(error, "cannot create " + partPath_ + ": " + std::strerror(errno));
-        return false;
-    }
+    file_ = stream;
     width_ = width;
     height_ = height;
     channels_ = channels;
@@ -215,11 +245,7 @@ bool ApngWriter::Open(const std::string& path, int width, int height, int channe
     bool ok = std::fwrite(kSignature, 1, 8, file_) == 8 && WriteChunk("IHDR", ihdr, 13);
     actlOffset_ = std::ftell(file_);
     ok = ok && WriteChunk("acTL", actl, 8);
-    if (!ok) {
-        Abandon();
-        SetError(error, "cannot write " + partPath_);
-    }
-    return ok;
+    return ok || WriteFailed(error);
 }
 
 bool ApngWriter::AddFrame(const uint8_t* pixels, std::string* error)
@@ -261,11 +287,7 @@ bool ApngWriter::AddFrame(const uint8_t* pixels, std::string* error)
         std::memcpy(chunk_.data() + 4, compressed_.data(), size);
         ok = ok && WriteChunk("fdAT", chunk_.data(), chunk_.size());
     }
-    if (!ok) {
-        Abandon();
-        SetError(error, "cannot write " + partPath_);
-        return false;
-    }
+    if (!ok) return WriteFailed(error);
     ++frames_;
     return true;
 }
@@ -273,27 +295,17 @@ bool ApngWriter::AddFrame(const uint8_t* pixels, std::string* error)
 bool ApngWriter::Finish(std::string* error)
 {
     if (file_ == nullptr || frames_ == 0) {
-        Abandon();
+        file_ = nullptr;
         SetError(error, "animation has no frames");
         return false;
     }
     uint8_t actl[8];
     PutBE32(actl, frames_);
     PutBE32(actl + 4, 0);
-    bool ok = WriteChunk("IEND", nullptr, 0) && std::fseek(file_, actlOffset_, SEEK_SET) == 0 &&
-              WriteChunk("acTL", actl, 8) && std::fflush(file_) == 0;
-    if (!ok) {
-        Abandon();
-        SetError(error, "cannot write " + partPath_);
-        return false;
-    }
-    std::fclose(file_);
+    const bool ok = WriteChunk("IEND", nullptr, 0) && std::fseek(file_, actlOffset_, SEEK_SET) == 0 &&
+                    WriteChunk("acTL", actl, 8) && std::fflush(file_) == 0;
+    if (!ok) return WriteFailed(error);
     file_ = nullptr;
-    if (std::rename(partPath_.c_str(), path_.c_str()) != 0) {
-        std::remove(partPath_.c_str());
-        SetError(error, "cannot rename " + partPath_ + " to " + path_);
-        return false;
-    }
     return true;
 }
 

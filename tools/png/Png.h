@@ -26,32 +26,32 @@ struct Image {
 bool WritePng(const std::string& path, const Image& image, std::string* error = nullptr);
 // Encodes `image` as PNG bytes into `out` (the same settings as WritePng).
 bool EncodePng(const Image& image, std::vector<uint8_t>* out, std::string* error = nullptr);
+// Writes `image` to an open stream. A failed write is one reason in `error` naming its cause
+// ("cannot write: No space left on device"); the PNG library prints nothing of its own.
+bool WritePng(std::FILE* stream, const Image& image, std::string* error = nullptr);
 // Reads an 8-bit RGB or RGBA PNG (other PNG kinds are converted to RGBA).
 bool ReadPng(const std::string& path, Image& image, std::string* error = nullptr);
 
-// Animated PNG of equal-size frames shown 1/30 s each. Written to "<path>.part" and renamed to
-// `path` by Finish, so the file is either whole or absent.
+// Animated PNG of equal-size frames shown 1/30 s each, written to a stream the caller owns
+// (which must be seekable: the frame count is filled in by Finish).
 class ApngWriter {
 public:
     ApngWriter() = default;
-    ~ApngWriter();
     ApngWriter(const ApngWriter&) = delete;
     ApngWriter& operator=(const ApngWriter&) = delete;
 
-    bool Open(const std::string& path, int width, int height, int channels, std::string* error = nullptr);
+    bool Open(std::FILE* stream, int width, int height, int channels, std::string* error = nullptr);
     // `pixels`: width x height x channels bytes, top row first.
     bool AddFrame(const uint8_t* pixels, std::string* error = nullptr);
-    // Writes the end of the file and renames it into place; false when no frame was added.
+    // Writes the end of the file and flushes it; false when no frame was added.
     bool Finish(std::string* error = nullptr);
     uint32_t FrameCount() const { return frames_; }
 
 private:
     bool WriteChunk(const char type[4], const uint8_t* data, size_t size);
-    void Abandon();
+    bool WriteFailed(std::string* error);
 
     std::FILE* file_ = nullptr;
-    std::string path_;
-    std::string partPath_;
     int width_ = 0, height_ = 0, channels_ = 0;
     uint32_t frames_ = 0;
     uint32_t sequence_ = 0;

@@ -3,19 +3,6 @@
 #include "app/ViewerView.h"
 #include "platform/d3d/Device.h"
 
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-
-namespace {
-
-// A temporary name beside the target (same directory, so the rename stays on one file system).
-std::string PartPath(const std::string& path) { return path + ".part-" + std::to_string(getpid()); }
-
-}  // namespace
-
 png::Image GrabPicture(CViewerView& view) {
     PlatformWindow* window = view.GetSafeHwnd();
     const SIZE size = window->ClientSize();
@@ -35,45 +22,33 @@ png::Image GrabPicture(CViewerView& view) {
 }
 
 bool WritePictureFile(const std::string& path, const png::Image& image, std::string* error) {
-    const std::string part = PartPath(path);
-    if (!png::WritePng(part, image, error)) {
-        std::remove(part.c_str());
-        return false;
-    }
-    if (std::rename(part.c_str(), path.c_str()) != 0) {
-        *error = std::string("cannot write: ") + std::strerror(errno);
-        std::remove(part.c_str());
-        return false;
-    }
-    return true;
+    OutputFile file;
+    return file.Create(path, error) && png::WritePng(file.Stream(), image, error) && file.Commit(error);
 }
 
-FrameFiles::~FrameFiles() {
-    for (const std::string& part : m_parts) std::remove(part.c_str());
-}
+FrameFiles::~FrameFiles() = default;
 
 bool FrameFiles::Add(const std::string& path, const png::Image& image, std::string* error) {
-    const std::string part = PartPath(path);
-    m_paths.push_back(path);
-    m_parts.push_back(part);
+    auto file = std::make_unique<OutputFile>();
     std::string reason;
-    if (!png::WritePng(part, image, &reason)) {
+    if (!file->Create(path, &reason) || !png::WritePng(file->Stream(), image, &reason) || !file->Close(&reason)) {
         *error = path + ": " + reason;
         return false;
     }
+    m_files.push_back(std::move(file));
     return true;
 }
 
 bool FrameFiles::Commit(std::string* error) {
-    for (size_t i = 0; i < m_parts.size(); ++i) {
-        if (std::rename(m_parts[i].c_str(), m_paths[i].c_str()) != 0) {
-            *error = m_paths[i] + ": cannot write: " + std::strerror(errno);
-            // What was renamed stays (each file is whole); the rest is removed.
-            m_parts.erase(m_parts.begin(), m_parts.begin() + static_cast<std::ptrdiff_t>(i));
+    // What was renamed stays (each file is whole); the rest is removed with its OutputFile.
+    for (const std::unique_ptr<OutputFile>& file : m_files) {
+        std::string reason;
+        if (!file->Commit(&reason)) {
+            *error = file->Target() + ": " + reason;
             return false;
         }
     }
-    m_parts.clear();
+    m_files.clear();
     return true;
 }
 

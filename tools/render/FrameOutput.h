@@ -2,9 +2,11 @@
 // place, so it is either whole or absent.
 #pragma once
 
+#include "tools/files/OutputFile.h"
 #include "tools/png/Png.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,7 +15,7 @@ class CViewerView;
 // What the view's client area shows, as 8-bit RGB, top row first.
 png::Image GrabPicture(CViewerView& view);
 
-// Writes one PNG through a temporary file next to it.
+// Writes one PNG through a temporary file next to it. The reason in `error` has no path.
 bool WritePictureFile(const std::string& path, const png::Image& image, std::string* error);
 
 // Numbered frames: each is written to a temporary file as it comes; Commit renames them all
@@ -25,12 +27,12 @@ public:
     FrameFiles(const FrameFiles&) = delete;
     FrameFiles& operator=(const FrameFiles&) = delete;
 
+    // `error` starts with the path of the file at fault.
     bool Add(const std::string& path, const png::Image& image, std::string* error);
     bool Commit(std::string* error);
 
 private:
-    std::vector<std::string> m_paths;
-    std::vector<std::string> m_parts;
+    std::vector<std::unique_ptr<OutputFile>> m_files;
 };
 
 // Fragments the view's device has shaded so far (0 without an open device).

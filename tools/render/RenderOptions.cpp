@@ -45,7 +45,8 @@ const char kRenderHelp[] =
     "Progress goes to standard error when it is a terminal.\n"
     "\n"
     "Exit status: 0 done; 1 a bad input file (one line per problem: file, byte offset, reason)\n"
-    "or an output that could not be written; 2 a usage error.\n";
+    "or an output that could not be written; 2 a usage error; 130 / 143 stopped by SIGINT /\n"
+    "SIGTERM (nothing left behind).\n";
 
 namespace {
 

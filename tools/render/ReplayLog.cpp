@@ -39,6 +39,12 @@ bool ParseReplayLog(std::string_view text, std::vector<ReplayEvent>* events, Rep
         const std::string_view line = text.substr(pos, end - pos);
         ++lineNumber;
         pos = end + 1;
+        if (line.size() > kMaxReplayLineBytes) {
+            events->clear();
+            error->line = lineNumber;
+            error->reason = "line longer than " + std::to_string(kMaxReplayLineBytes) + " bytes";
+            return false;
+        }
 
         const std::vector<std::string_view> words = Words(line);
         if (words.empty() || words[0].front() == '#') {

@@ -6,12 +6,18 @@
 //
 // Blank lines and lines starting with '#' are ignored. X and Y are client coordinates
 // (whole numbers, may be negative: the pointer can leave the window during a drag).
+//
+// A log holds at most kMaxReplayLogBytes bytes and no line more than kMaxReplayLineBytes
+// (a move line is about 20 bytes; the limits leave comments plenty of room).
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
+
+constexpr uint64_t kMaxReplayLogBytes = 16u * 1024u * 1024u;
+constexpr size_t kMaxReplayLineBytes = 1024;
 
 struct ReplayEvent {
     enum class Kind { Move, Down };

@@ -4,6 +4,10 @@
 #include "app/HeadlessViewer.h"
 #include "platform/win/HeadlessBackend.h"
 #include "resources/QuillmoteResources.h"
+#include "tools/files/BoundedRead.h"
+#include "tools/files/Interrupt.h"
+#include "tools/files/OutputFile.h"
+#include "tools/files/TerminalText.h"
 #include "tools/inspect/InputFiles.h"
 #include "tools/render/FrameOutput.h"
 #include "tools/render/RenderOptions.h"
@@ -14,19 +18,48 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 
 namespace {
 
+// Messages echo paths, option values and log text: every line goes out terminal-safe.
 int Usage(const std::string& error) {
-    std::fprintf(stderr, "quillmote-render: %s\n%s", error.c_str(), kRenderUsage);
+    PrintErrorLine("quillmote-render: " + error);
+    std::fputs(kRenderUsage, stderr);
     return 2;
 }
 
 int Fail(const std::string& line) {
-    std::fprintf(stderr, "quillmote-render: %s\n", line.c_str());
+    PrintErrorLine("quillmote-render: " + line);
     return 1;
+}
+
+bool ReadReplayLog(const std::string& path, std::vector<ReplayEvent>* events) {
+    std::vector<uint8_t> bytes;
+    std::string error;
+    if (!ReadRegularFile(path, kMaxReplayLogBytes, &bytes, &error)) {
+        Fail(path + ": cannot read the mouse log: " + error);
+        return false;
+    }
+    ReplayParseError parseError;
+    const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    if (ParseReplayLog(text, events, &parseError)) return true;
+    Fail(path + ": line " + std::to_string(parseError.line) + ": " + parseError.reason);
+    return false;
+}
+
+// Every file the run would replace, checked before anything is drawn.
+bool CheckOutputs(const RenderOptions& options, uint32_t lastFrame) {
+    auto check = [](const std::string& target) {
+        std::string error;
+        if (CheckOutputTarget(target, &error)) return true;
+        Fail(target + ": " + error);
+        return false;
+    };
+    if (options.animation) return check(*options.animation);
+    if (!options.allFrames) return !options.output || check(*options.output);
+    for (uint32_t f = 0; f <= lastFrame; ++f)
+        if (!check(FramePath(*options.output, f, lastFrame))) return false;
+    return true;
 }
 
 bool LoadInput(const std::optional<std::string>& path, bool model, InputFile* file) {
@@ -74,15 +107,7 @@ int main(int argc, char** argv) {
     }
 
     std::vector<ReplayEvent> events;
-    if (options.replayPath) {
-        std::ifstream in(*options.replayPath, std::ios::binary);
-        if (!in) return Fail(*options.replayPath + ": cannot read the mouse log");
-        std::stringstream text;
-        text << in.rdbuf();
-        ReplayParseError parseError;
-        if (!ParseReplayLog(text.str(), &events, &parseError))
-            return Fail(*options.replayPath + ": line " + std::to_string(parseError.line) + ": " + parseError.reason);
-    }
+    if (options.replayPath && !ReadReplayLog(*options.replayPath, &events)) return 1;
 
     CHeadlessViewer viewer;
     ViewerFiles files;
@@ -98,6 +123,9 @@ int main(int argc, char** argv) {
     if (options.frame && static_cast<uint64_t>(*options.frame) > lastFrame)
         return Usage("--frame " + std::to_string(*options.frame) + " is past the last frame the viewer shows (" +
                      std::to_string(lastFrame) + ")");
+    if (!CheckOutputs(options, lastFrame)) return 1;
+    // From here on an interrupt stops the run at the next frame; temporary files go with it.
+    CatchInterrupts();
 
     for (const ReplayEvent& e : events) {
         if (e.kind == ReplayEvent::Kind::Down) view.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(e.x, e.y));
@@ -131,15 +159,19 @@ int main(int argc, char** argv) {
 
     if (!options.allFrames) {
         Paint(view);
-        if (!WritePictureFile(*options.output, GrabPicture(view), &error)) return Fail(*options.output + ": " + error);
+        const png::Image picture = GrabPicture(view);
+        if (const int signal = CaughtInterrupt()) return InterruptExitStatus(signal);
+        if (!WritePictureFile(*options.output, picture, &error)) return Fail(*options.output + ": " + error);
         return 0;
     }
 
     // Every frame the viewer shows, streamed to its file(s) as it is drawn.
     const bool progress = isatty(STDERR_FILENO) != 0;
     png::ApngWriter animation;
+    OutputFile animationFile;
     FrameFiles frames;
-    if (options.animation && !animation.Open(*options.animation, options.width, options.height, 3, &error))
+    if (options.animation && (!animationFile.Create(*options.animation, &error) ||
+                              !animation.Open(animationFile.Stream(), options.width, options.height, 3, &error)))
         return Fail(*options.animation + ": " + error);
     for (uint32_t f = 0; f <= lastFrame; ++f) {
         view.m_frame = static_cast<float>(f);
@@ -151,10 +183,14 @@ int main(int argc, char** argv) {
             return Fail(error);
         }
         if (progress) std::fprintf(stderr, "\rquillmote-render: frame %u of %u", f + 1, lastFrame + 1);
+        if (const int signal = CaughtInterrupt()) {
+            if (progress) std::fputc('\n', stderr);
+            return InterruptExitStatus(signal);
+        }
     }
     if (progress) std::fputc('\n', stderr);
     if (options.animation) {
-        if (!animation.Finish(&error)) return Fail(*options.animation + ": " + error);
+        if (!animation.Finish(&error) || !animationFile.Commit(&error)) return Fail(*options.animation + ": " + error);
     } else if (!frames.Commit(&error)) {
         return Fail(error);
     }
