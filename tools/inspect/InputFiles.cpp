@@ -20,7 +20,6 @@ std::string LoaderReason(const LoadResult& r) {
     std::string reason = r.Message();
     switch (r.error) {
         case LoadError::PointerOutsideBody:
-        case LoadError::MisalignedPointer:
             reason += " (it holds " + std::to_string(r.value) + ")";
             break;
         case LoadError::ChunkPastEnd:
