@@ -19,8 +19,9 @@ std::string Hex(uint32_t v) {
 
 class ModelWalker {
 public:
-    ModelWalker(ChunkBody body, int32_t vertexCapacity, int32_t matrixCapacity)
+    ModelWalker(ChunkBody body, int32_t vertexCapacity, int32_t matrixCapacity, uint64_t maxNodeVisits)
         : m_body(body),
+          m_maxNodeVisits(maxNodeVisits),
           m_vertexCapacity(vertexCapacity < 0 ? 0u : static_cast<uint32_t>(vertexCapacity)),
           m_matrixCapacity(matrixCapacity),
           m_onPath(body.size / 4 + 1, false) {
@@ -76,9 +77,10 @@ private:
         ReadRecord(m_body, 0, &node);
         stack.push_back({});
         for (;;) {
-            if (m_report.nodes.size() >= kDefaultWorkLimit) {
-                Problem(0, "the tree unfolds into more than " + std::to_string(kDefaultWorkLimit) +
-                               " node visits, more than one draw may take");
+            if (m_report.nodes.size() >= m_maxNodeVisits) {
+                Problem(0, "the tree unfolds into more than " + std::to_string(m_maxNodeVisits) +
+                               " node visits (shared subtrees drawn again), past the work limit of one frame");
+                m_report.visitsCut = true;
                 return;
             }
             VisitNode(node, offset, static_cast<int32_t>(stack.size()) - 1);
@@ -321,6 +323,7 @@ private:
     }
 
     ChunkBody m_body;
+    uint64_t m_maxNodeVisits;
     uint32_t m_vertexCapacity;
     int32_t m_matrixCapacity;
     std::vector<bool> m_onPath;
@@ -331,8 +334,8 @@ private:
 
 }  // namespace
 
-ModelReport mdlInspectModel(ChunkBody model, int32_t vertexCapacity, int32_t matrixCapacity) {
-    return ModelWalker(model, vertexCapacity, matrixCapacity).Run();
+ModelReport mdlInspectModel(ChunkBody model, int32_t vertexCapacity, int32_t matrixCapacity, uint64_t maxNodeVisits) {
+    return ModelWalker(model, vertexCapacity, matrixCapacity, maxNodeVisits).Run();
 }
 
 MotionReport mdlInspectMotion(ChunkBody motion, int32_t nodeCount) {

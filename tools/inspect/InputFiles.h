@@ -2,6 +2,8 @@
 // shared by quillmote-render and quillmote-inspect.
 #pragma once
 
+#include "model/ModelTypes.h"
+
 #include "data/ChunkBody.h"
 #include "data/ChunkFile.h"
 
@@ -49,4 +51,5 @@ struct CheckedInputs {
 
 // Loads both files (in place, read-only) and collects every problem found. The bodies are
 // set only for files that load.
-CheckedInputs CheckInputs(const InputFile& model, const InputFile& motion);
+// `maxNodeVisits`: the node visits one frame may take (quillmote-render's --max-model-steps).
+CheckedInputs CheckInputs(const InputFile& model, const InputFile& motion, uint64_t maxNodeVisits = kDefaultWorkLimit);

@@ -8,6 +8,7 @@
 #include "tools/render/FrameOutput.h"
 #include "tools/render/RenderOptions.h"
 #include "tools/render/ReplayLog.h"
+#include "tools/render/WorkLimits.h"
 
 #include <unistd.h>
 
@@ -62,8 +63,13 @@ int main(int argc, char** argv) {
     InputFile motion;
     if (!LoadInput(options.modelPath, true, &model) || !LoadInput(options.motionPath, false, &motion)) return 1;
 
+    WorkLimits limits = DefaultWorkLimits();
+    if (options.maxModelSteps) limits.modelSteps = *options.maxModelSteps;
+    if (options.maxFragments) limits.fragments = *options.maxFragments;
+    if (options.maxFrames) limits.frames = *options.maxFrames;
+
     // Every problem of both files, before anything is drawn or written.
-    const CheckedInputs checked = CheckInputs(model, motion);
+    const CheckedInputs checked = CheckInputs(model, motion, limits.modelSteps);
     if (!checked.problems.empty()) {
         for (const InputProblem& p : checked.problems) Fail(p.Line());
         return 1;
@@ -88,6 +94,8 @@ int main(int argc, char** argv) {
     AfxPumpMessages();
     CViewerView& view = viewer.View();
     if (!view.m_context.IsOpen()) return Fail("the drawing device could not be opened");
+
+    ApplyWorkLimits(view, limits);
 
     const uint32_t frameCount = view.MotionFrameCount();
     const uint32_t lastFrame = frameCount >= 2 ? frameCount - 2 : 0;
@@ -115,6 +123,8 @@ int main(int argc, char** argv) {
             view.UpdateWindow();
             const auto end = std::chrono::steady_clock::now();
             ms.push_back(std::chrono::duration<double, std::milli>(end - start).count());
+            const std::string limit = FrameLimitReached(view, limits, static_cast<uint32_t>(view.m_frame));
+            if (!limit.empty()) return Fail(limit);
         }
         const uint64_t fragments = FragmentCount(view) - fragmentsBefore;
         std::sort(ms.begin(), ms.end());
@@ -127,11 +137,15 @@ int main(int argc, char** argv) {
 
     if (!options.allFrames) {
         Paint(view);
+        const std::string limit = FrameLimitReached(view, limits, static_cast<uint32_t>(view.m_frame));
+        if (!limit.empty()) return Fail(limit);
         if (!WritePictureFile(*options.output, GrabPicture(view), &error)) return Fail(*options.output + ": " + error);
         return 0;
     }
 
     // Every frame the viewer shows, streamed to its file(s) as it is drawn.
+    const std::string tooMany = FrameCountLimitReached(uint64_t{lastFrame} + 1, frameCount, limits);
+    if (!tooMany.empty()) return Fail(tooMany);
     const bool progress = isatty(STDERR_FILENO) != 0;
     png::ApngWriter animation;
     FrameFiles frames;
@@ -140,6 +154,8 @@ int main(int argc, char** argv) {
     for (uint32_t f = 0; f <= lastFrame; ++f) {
         view.m_frame = static_cast<float>(f);
         Paint(view);
+        const std::string limit = FrameLimitReached(view, limits, f);
+        if (!limit.empty()) return Fail(limit);
         const png::Image picture = GrabPicture(view);
         if (options.animation) {
             if (!animation.AddFrame(picture.pixels.data(), &error)) return Fail(*options.animation + ": " + error);
