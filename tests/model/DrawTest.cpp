@@ -116,6 +116,16 @@ TEST(StripDrawing, EmitVertexWritesColourMaterialAndEyeSpaceNormal) {
     EXPECT_FLOAT_EQ(scene.rc.m_normal.x, expected.x);
     EXPECT_FLOAT_EQ(scene.rc.m_normal.z, expected.z);
     EXPECT_GT(std::fabs(expected.x), 0.4f);
+
+    // Row-vector model-view: n' = n times the upper 3 x 3 (n'x = nx m0 + ny m4 + nz m8), with
+    // the translation left out and no normalising; every element distinct, so a transposed
+    // or translated product shows.
+    Matrix4& mv = scene.rc.m_modelview.m_current;
+    for (int k = 0; k < 16; ++k) mv.m[k] = static_cast<float>(k + 1) * (k % 3 == 0 ? -1.0f : 1.0f);
+    mdlEmitVertex(VertexWorkEntry{{0, 0, 0}, {1, 2, 3}}, MaterialColor{});
+    EXPECT_FLOAT_EQ(scene.rc.m_normal.x, 1 * -1 + 2 * 5 + 3 * 9);
+    EXPECT_FLOAT_EQ(scene.rc.m_normal.y, 1 * 2 + 2 * 6 + 3 * -10);
+    EXPECT_FLOAT_EQ(scene.rc.m_normal.z, 1 * 3 + 2 * -7 + 3 * 11);
 }
 
 TEST(StripDrawing, NegativeAndPositiveLengthsDrawTheSameTriangles) {

@@ -85,6 +85,9 @@ TEST(KeyInterpolation, AngleDifferenceOfExactlyThreePointOneFourIsKept) {
     EXPECT_FLOAT_EQ(mdlInterpolateAngle(0.0f, 3.14f, 0, 10, 10), 3.14f);
     EXPECT_FLOAT_EQ(mdlInterpolateAngle(0.0f, -3.14f, 0, 10, 10), -3.14f);
     EXPECT_NEAR(mdlInterpolateAngle(0.0f, 3.2f, 0, 10, 10), 3.2f - 6.28f, 1e-6f);
+    // Between 3.14 and pi the file's half turn already goes the other way.
+    EXPECT_NEAR(mdlInterpolateAngle(0.0f, 3.1405f, 0, 10, 10), 3.1405f - 6.28f, 1e-6f);
+    EXPECT_NEAR(mdlInterpolateAngle(0.0f, -3.1405f, 0, 10, 10), 6.28f - 3.1405f, 1e-6f);
     EXPECT_EQ(mdlInterpolateAngle(1.0f, 2.0f, 4, 4, 9), 1.0f);
     // The result is not wrapped into one turn.
     EXPECT_NEAR(mdlInterpolateAngle(6.0f, 9.0f, 0, 1, 1), 9.0f, 1e-6f);
