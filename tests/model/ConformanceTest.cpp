@@ -92,6 +92,9 @@ const std::map<std::string, std::function<void(const corpus::File&, const Loaded
          [](const corpus::File&, const Loaded& l, const Drawn& d, Library& lib) {
              EXPECT_EQ(d.nodes, 1);
              EXPECT_EQ(d.strips, std::vector<uint32_t>{4});
+             // Steps: the node, the vertex chunk and its 4 vertices, 5 polygon chunks, 4 strip
+             // vertices.
+             EXPECT_EQ(mdlGetState()->workDone, 1u + 5u + 5u + 4u);
              const V square[4] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}};
              for (int i = 0; i < 4; ++i) ExpectEntry(lib.Entry(3 + i), square[i] + V{0.5, 0, 0}, {0, 0, 1}, "square");
              EXPECT_EQ(mdlGetState()->textureId, 5);
@@ -121,6 +124,9 @@ const std::map<std::string, std::function<void(const corpus::File&, const Loaded
          [](const corpus::File&, const Loaded&, const Drawn& d, Library& lib) {
              EXPECT_EQ(d.nodes, 201);
              EXPECT_EQ(d.strips, std::vector<uint32_t>(200 * 20, 15));
+             // Steps: 201 nodes; per model drawn a vertex chunk and its 300 vertices, then the
+             // material, strip and end chunks and 300 strip vertices.
+             EXPECT_EQ(mdlGetState()->workDone, 201u + 200u * (1 + 300 + 3 + 300));
              for (int entry : {0, 14, 150, 299})
                  ExpectEntry(lib.Entry(entry), {entry % 15 + 1.99, static_cast<double>(entry / 15), 0}, {0, 0, 1}, "grid");
          }},
@@ -178,6 +184,9 @@ TEST_P(Conformance, LoadsChecksOutSoundAndDrawsWhole) {
 
     const ModelReport model = mdlInspectModel(l.object);
     EXPECT_TRUE(model.problems.empty()) << file.name << ": " << model.problems[0].reason;
+    if (file.name == "reuse-200") {
+        EXPECT_EQ(model.models.size(), 1u) << "a shared model is listed once";
+    }
     if (l.motionBody) {
         const MotionReport motion = mdlInspectMotion(l.motionBody, static_cast<int32_t>(model.nodes.size()));
         EXPECT_TRUE(motion.problems.empty()) << file.name << ": " << motion.problems[0].reason;
