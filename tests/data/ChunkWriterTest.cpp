@@ -132,6 +132,21 @@ TEST(FileWriter, PadsDataBodiesToWholeWords) {
     EXPECT_THROW(writer.AddRawChunk("AB", {}), std::invalid_argument);
 }
 
+TEST(FileWriter, PackedChunksHaveNoPaddingAndMayPointAtAnyByte) {
+    ChunkBodyBuilder body;
+    body.AppendZeros(4);
+    body.PutPointer(0, 5);  // a name or a list of 16-bit words may start anywhere
+    body.AppendZeros(3);
+    ChunkFileWriter writer;
+    writer.AddDataChunk("NJTL", body, RelocationOptions::Packed());
+    const Bytes& file = writer.Bytes();
+    ASSERT_EQ(file.size(), 8u + 7 + 8 + 1);
+    EXPECT_EQ(GetLE32(file, 4), 7u);
+    EXPECT_EQ(Bytes(file.begin() + 15, file.begin() + 19), (Bytes{'P', 'O', 'F', '0'}));
+    EXPECT_EQ(GetLE32(file, 19), 1u);
+    EXPECT_EQ(file[23], 0x40);
+}
+
 class WriterRoundTrip : public ::testing::TestWithParam<RelocationOptions> {};
 
 TEST_P(WriterRoundTrip, LoaderFindsExactlyTheMarkedFields) {

@@ -200,6 +200,27 @@ TEST(MotionLayout, NullListsAndNullMotionDrawTheStoredPose) {
     ExpectNear(lib.Entry(0).position, 0.0008f, 0, 1, 2e-4f);
 }
 
+TEST(MotionBounds, ANodeTableOffAWordIsNotRead) {
+    Library lib;
+    NodeSpec stored;
+    stored.position[0] = 8;
+    BodyImage model = ProbeModel(stored);
+    BodyImage motion = BuildMotion(kMotionPositionKeys, 1, {{Pos({{0, 1, 1, 1}})}});
+    MotionData header;
+    std::memcpy(&header, motion.Data(), sizeof header);
+    // The same entry two bytes further on: its pointer fields would stand off words, where no
+    // relocation list can name them.
+    std::vector<uint8_t> bytes(motion.Data(), motion.Data() + motion.Size());
+    bytes.insert(bytes.begin() + header.nodeTable, 2, 0);
+    const uint32_t shifted = header.nodeTable + 2;
+    std::memcpy(bytes.data(), &shifted, 4);
+    BodyImage moved(bytes);
+    ASSERT_EQ(mdlDrawMotion(model.Body(), motion.Body(), 0), 0);
+    ExpectNear(lib.Entry(0).position, 2, 1, 1);
+    ASSERT_EQ(mdlDrawMotion(model.Body(), moved.Body(), 0), 0);
+    ExpectNear(lib.Entry(0).position, 9, 0, 0);
+}
+
 TEST(MotionBounds, NodesPastTheTableKeepTheirStoredPose) {
     Library lib;
     ModelBuilder m;
