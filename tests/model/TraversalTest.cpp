@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -278,6 +279,32 @@ TEST(TreeWalk, CyclesThroughChildOrSiblingEnd) {
         EXPECT_EQ(mdlGetState()->nodeIndex, 2);
         EXPECT_FALSE(mdlGetState()->workCut);
     }
+}
+
+TEST(TreeWalk, SharedSubtreesAreDrawnPerParentUntilTheWorkLimit) {
+    Library lib;
+    // Node k's child and sibling are both node k + 1: node k is visited 2^k times.
+    ModelBuilder m;
+    std::vector<uint32_t> nodes;
+    for (int k = 0; k < 30; ++k) nodes.push_back(m.Node());
+    for (int k = 0; k + 1 < 30; ++k) {
+        m.Child(nodes[k], nodes[k + 1]);
+        m.Sibling(nodes[k], nodes[k + 1]);
+    }
+    BodyImage model = m.Finish();
+    mdlSetWorkLimit(1000);
+    ASSERT_EQ(mdlDrawMotion(model.Body(), {}, 0.0f), 0);
+    EXPECT_TRUE(mdlGetState()->workCut);
+    EXPECT_EQ(mdlGetState()->nodeIndex, 1000);
+    EXPECT_EQ(mdlGetState()->matrixDepth, 0);
+    // Eight levels unfold into 255 visits, all drawn.
+    BodyImage small(std::vector<uint8_t>(model.Data(), model.Data() + model.Size()));
+    std::memset(small.Data() + nodes[7] + 44, 0, 8);
+    ASSERT_EQ(mdlDrawMotion(small.Body(), {}, 0.0f), 0);
+    EXPECT_FALSE(mdlGetState()->workCut);
+    EXPECT_EQ(mdlGetState()->nodeIndex, 255);
+    mdlSetWorkLimit(0);
+    EXPECT_EQ(mdlGetState()->workLimit, kDefaultWorkLimit);
 }
 
 TEST(TreeWalk, LongSiblingChainDoesNotExhaustTheCallStack) {
