@@ -7,10 +7,7 @@ namespace {
 
 constexpr uint32_t kHeaderBytes = 8;
 
-uint32_t ReadLE32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-           static_cast<uint32_t>(p[3]) << 24;
-}
+uint32_t ReadLE32(const uint8_t* p) { return LoadLE32(p); }
 
 bool TagIs(const uint8_t* p, const char* tag) {
     return p[0] == static_cast<uint8_t>(tag[0]) && p[1] == static_cast<uint8_t>(tag[1]) &&
@@ -68,8 +65,8 @@ LoadResult WalkList(ChunkBody body, const uint8_t* pof0, uint32_t available, uin
         const uint32_t field = static_cast<uint32_t>(cursor);
         const uint32_t value = ReadLE32(body.data + field);
         if (value != 0) {
+            // Any offset inside the body: what the field leads to decides the alignment it needs.
             if (value >= bodySize) return Fail(LoadError::PointerOutsideBody, field, value);
-            if ((value & 3u) != 0) return Fail(LoadError::MisalignedPointer, field, value);
         } else {
             ++stats->nullFields;
         }
@@ -112,10 +109,6 @@ LoadResult CheckDataChunk(const uint8_t* file, uint32_t size, uint32_t pos, Chun
     *dataInfo = MakeInfo(file + pos, pos, bodySize);
     dataInfo->isData = true;
 
-    // Records are read in place through typed pointers, so the body must be word-aligned in memory.
-    if ((reinterpret_cast<uintptr_t>(file + bodyStart) & 3u) != 0)
-        return Fail(LoadError::MisalignedBody, bodyStart);
-
     const uint32_t remaining = size - listPos;
     if (remaining == 0) return Fail(LoadError::MissingRelocationList, listPos);
     if (remaining < kHeaderBytes) return Fail(LoadError::TruncatedHeader, listPos, remaining);
@@ -127,8 +120,7 @@ LoadResult CheckDataChunk(const uint8_t* file, uint32_t size, uint32_t pos, Chun
     uint32_t listLength = 0;
     LoadResult r = WalkList(*body, file + listPos, remaining, &listLength, &stats, onField);
     if (!r.ok()) {
-        const bool fieldError = r.error == LoadError::PointerOutsideBody || r.error == LoadError::MisalignedPointer;
-        r.offset += fieldError ? bodyStart : listPos;
+        r.offset += r.error == LoadError::PointerOutsideBody ? bodyStart : listPos;
         return r;
     }
     dataInfo->entries = stats.entries;
@@ -193,8 +185,6 @@ const char* LoadErrorName(LoadError error) {
         case LoadError::RelocationEntryCut: return "RelocationEntryCut";
         case LoadError::CursorOutsideBody: return "CursorOutsideBody";
         case LoadError::PointerOutsideBody: return "PointerOutsideBody";
-        case LoadError::MisalignedPointer: return "MisalignedPointer";
-        case LoadError::MisalignedBody: return "MisalignedBody";
         case LoadError::NotAMotionFile: return "NotAMotionFile";
     }
     return "Unknown";
@@ -210,8 +200,6 @@ const char* LoadResult::Message() const {
         case LoadError::RelocationEntryCut: return "relocation entry cut short by the end of its list";
         case LoadError::CursorOutsideBody: return "relocation cursor moves past the end of the data chunk";
         case LoadError::PointerOutsideBody: return "pointer field points outside its data chunk";
-        case LoadError::MisalignedPointer: return "pointer field holds an offset that is not a multiple of 4";
-        case LoadError::MisalignedBody: return "data chunk body does not start on a 4-byte boundary";
         case LoadError::NotAMotionFile: return "not a motion file (does not begin with NMDM)";
     }
     return "unknown error";
@@ -222,7 +210,6 @@ std::string LoadResult::Describe() const {
     char text[160];
     switch (error) {
         case LoadError::PointerOutsideBody:
-        case LoadError::MisalignedPointer:
             std::snprintf(text, sizeof text, "%s (field at offset %u holds %u)", Message(), offset, value);
             break;
         case LoadError::CursorOutsideBody:

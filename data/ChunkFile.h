@@ -19,10 +19,12 @@
 // The list ends with the POF0 body; there is no terminator.
 //
 // Pointer fields keep their offsets (they are 32 bits wide and we are not): "relocating" a body
-// checks every named field (whole word inside the body; a non-zero value an aligned offset
-// inside the body) and leaves the bytes alone. Readers follow the fields through FollowPointer
-// (data/ChunkBody.h). Nothing is ever written to the file copy, so loading a file twice is
-// harmless.
+// checks every named field (whole word inside the body; a non-zero value an offset inside the
+// body, at any alignment: a list of 16-bit words or a name may start anywhere) and leaves the
+// bytes alone. Readers follow the fields through data/ChunkBody.h, which copies records out
+// and needs no alignment, so a body may also start at any address (a relocation list of 1 or
+// 3 bytes puts the next chunk at an odd one). Nothing is ever written to the file copy, so
+// loading a file twice is harmless.
 //
 // A bad file is refused as a whole: no output is written, nothing outside the given bytes is
 // read, and the result names the reason and the byte offset.
@@ -43,8 +45,6 @@ enum class LoadError : uint8_t {
     RelocationEntryCut,     // a 2- or 4-byte entry runs past the end of its list
     CursorOutsideBody,      // an entry moves the cursor past the last whole word of the body
     PointerOutsideBody,     // a named field holds an offset at or past the end of the body
-    MisalignedPointer,      // a named field holds an offset that is not a multiple of 4
-    MisalignedBody,         // a data body does not start on a 4-byte boundary in memory
     NotAMotionFile,         // the first chunk of a motion file is not NMDM
 };
 
@@ -52,7 +52,7 @@ struct LoadResult {
     LoadError error = LoadError::None;
     // Byte offset of what is wrong. From the loaders and ListChunks: from the start of the file.
     // From mdlRelocate / ReadRelocationFields: from the POF0 header start, except for
-    // PointerOutsideBody and MisalignedPointer, which give the body offset of the bad field.
+    // PointerOutsideBody, which gives the body offset of the bad field.
     uint32_t offset = 0;
     // The offending number: the field's value, the cursor's body offset, a chunk's size.
     uint32_t value = 0;

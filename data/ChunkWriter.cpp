@@ -148,14 +148,14 @@ void ChunkFileWriter::PutHeader(const char tag[4], uint32_t size) {
 
 void ChunkFileWriter::AddDataChunk(const char tag[4], const ChunkBodyBuilder& body, const RelocationOptions& options) {
     const std::vector<uint8_t>& bytes = body.Bytes();
-    const uint32_t padding = (4u - bytes.size() % 4u) % 4u;
+    const uint32_t padding = options.padBody ? (4u - bytes.size() % 4u) % 4u : 0u;
     const uint32_t paddedSize = static_cast<uint32_t>(bytes.size() + padding);
     for (uint32_t field : body.PointerFields()) {
         uint32_t target = 0;
         for (int i = 3; i >= 0; --i) target = target << 8 | bytes[field + static_cast<uint32_t>(i)];
-        if (target != 0 && (target >= paddedSize || (target & 3u) != 0))
+        if (target != 0 && target >= paddedSize)
             throw std::out_of_range("pointer field at offset " + std::to_string(field) + " holds " +
-                                    std::to_string(target) + ", not an aligned offset inside the body");
+                                    std::to_string(target) + ", not an offset inside the body");
     }
     const std::vector<uint8_t> list = EncodeRelocationList(body.PointerFields(), options);
     PutHeader(tag, paddedSize);

@@ -7,9 +7,13 @@
 // relocation list written after the body.
 //
 // Misuse (a field that is misaligned or lies outside the body, a marked field whose target is not
-// an aligned offset inside the body when the chunk is added, an overwrite past the end, a tag
-// that is not four bytes) throws std::invalid_argument / std::out_of_range: the writer never
-// produces a file the loaders would refuse unless asked to through AddRawChunk / AddRawBytes.
+// an offset inside the body when the chunk is added, an overwrite past the end, a tag that is
+// not four bytes) throws std::invalid_argument / std::out_of_range: the writer never produces a
+// file the loaders would refuse unless asked to through AddRawChunk / AddRawBytes.
+//
+// By default bodies and lists are zero-padded to whole words, so every chunk starts on a word;
+// RelocationOptions::Packed() writes them with no padding at all (the next chunk may then start
+// at any offset), as the format allows.
 #pragma once
 
 #include <cstdint>
@@ -71,8 +75,18 @@ struct RelocationOptions {
     // Padding entries (0x00) appended after the last real entry.
     uint32_t paddingBytes = 0;
     // Pads the list with further 0x00 entries to a multiple of 4 bytes, so the chunk after it
-    // starts word-aligned (data bodies must be, to be read in place).
+    // starts on a word.
     bool padToWord = true;
+    // Zero-pads the data body to a multiple of 4 bytes (AddDataChunk).
+    bool padBody = true;
+
+    // No padding anywhere: bodies and lists exactly as long as their contents.
+    static RelocationOptions Packed() {
+        RelocationOptions o;
+        o.padToWord = false;
+        o.padBody = false;
+        return o;
+    }
 };
 
 // Encodes a relocation list naming `fieldOffsets` (body offsets, multiples of 4; any order,
@@ -82,7 +96,7 @@ std::vector<uint8_t> EncodeRelocationList(std::vector<uint32_t> fieldOffsets, co
 class ChunkFileWriter {
 public:
     // A data chunk (e.g. "NJCM", "NJTL", "NMDM") and, right after it, its "POF0" relocation list.
-    // The body is zero-padded to a multiple of 4 bytes.
+    // The body is zero-padded to a multiple of 4 bytes unless options.padBody is false.
     void AddDataChunk(const char tag[4], const ChunkBodyBuilder& body, const RelocationOptions& options = {});
 
     // Any chunk exactly as given (unknown tags, hand-made relocation lists, odd sizes).

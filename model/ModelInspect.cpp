@@ -4,20 +4,12 @@
 
 #include <cstdio>
 #include <cstring>
+#include <map>
 
 namespace {
 
-inline uint16_t U16(const uint8_t* p) {
-    uint16_t v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-inline uint32_t U32(const uint8_t* p) {
-    uint32_t v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
+inline uint16_t U16(const uint8_t* p) { return LoadLE16(p); }
+inline uint32_t U32(const uint8_t* p) { return LoadLE32(p); }
 
 std::string Hex(uint32_t v) {
     char text[16];
@@ -27,16 +19,18 @@ std::string Hex(uint32_t v) {
 
 class ModelWalker {
 public:
-    ModelWalker(ChunkBody body, int32_t vertexCapacity, int32_t matrixCapacity)
+    ModelWalker(ChunkBody body, int32_t vertexCapacity, int32_t matrixCapacity, uint64_t maxNodeVisits)
         : m_body(body),
+          m_maxNodeVisits(maxNodeVisits),
           m_vertexCapacity(vertexCapacity < 0 ? 0u : static_cast<uint32_t>(vertexCapacity)),
           m_matrixCapacity(matrixCapacity),
-          m_visited(body.size / 4 + 1, false) {
+          m_onPath(body.size / 4 + 1, false) {
         for (bool& f : m_filled) f = false;
     }
 
     ModelReport Run() {
-        if (BodyAt<ModelObject>(m_body, 0) == nullptr) {
+        ModelObject root;
+        if (!ReadRecord(m_body, 0, &root)) {
             Problem(0, "no root object: the body is shorter than one node");
             return std::move(m_report);
         }
@@ -59,56 +53,67 @@ private:
                                 std::to_string(m_vertexCapacity));
     }
 
-    const ModelObject* Follow(uint32_t from, uint32_t field, const char* what) {
-        if (field == 0) return nullptr;
-        const ModelObject* node = FollowPointer<ModelObject>(m_body, field);
-        if (node == nullptr) {
+    // The node a field leads to. A node reached again from another parent is drawn again (a
+    // shared subtree); one already on the current path is a cycle, which the drawing does not
+    // follow.
+    bool Follow(uint32_t from, uint32_t field, const char* what, ModelObject* node) {
+        if (field == 0) return false;
+        if (!ReadRecord(m_body, field, node)) {
             Problem(from, std::string(what) + " pointer " + Hex(field) + " is not a node inside the body");
-            return nullptr;
+            return false;
         }
-        if (m_visited[field / 4]) {
-            Problem(from, std::string(what) + " pointer " + Hex(field) + " leads to a node already visited (cycle)");
-            return nullptr;
+        if (m_onPath[field / 4]) {
+            Problem(from, std::string(what) + " pointer " + Hex(field) + " leads back to a node on its own path (cycle)");
+            return false;
         }
-        return node;
+        return true;
     }
 
+    // In drawing order, as the drawing walks it: one level per tree level, each holding the
+    // nodes of its sibling chain visited so far (all on the current path).
     void WalkTree() {
         struct Level {
+            std::vector<uint32_t> chain;
             uint32_t sibling;
-            uint32_t from;
         };
         std::vector<Level> stack;
         uint32_t offset = 0;
-        const ModelObject* node = BodyAt<ModelObject>(m_body, 0);
-        int32_t depth = 0;
+        ModelObject node;
+        ReadRecord(m_body, 0, &node);
+        stack.push_back({});
         for (;;) {
-            VisitNode(node, offset, depth);
-            stack.push_back({node->sibling, offset});
-            const ModelObject* child = Follow(offset, node->child, "child");
-            if (child != nullptr) {
-                offset = node->child;
-                node = child;
-                ++depth;
+            if (m_report.nodes.size() >= m_maxNodeVisits) {
+                Problem(0, "the tree unfolds into more than " + std::to_string(m_maxNodeVisits) +
+                               " node visits (shared subtrees drawn again), past the work limit of one frame");
+                m_report.visitsCut = true;
+                return;
+            }
+            VisitNode(node, offset, static_cast<int32_t>(stack.size()) - 1);
+            m_onPath[offset / 4] = true;
+            stack.back().chain.push_back(offset);
+            stack.back().sibling = node.sibling;
+            const uint32_t child = node.child;
+            if (Follow(offset, child, "child", &node)) {
+                offset = child;
+                stack.push_back({});
                 continue;
             }
             for (;;) {
-                const Level level = stack.back();
-                stack.pop_back();
-                const ModelObject* next = Follow(level.from, level.sibling, "sibling");
-                if (next != nullptr) {
-                    offset = level.sibling;
-                    node = next;
+                Level& level = stack.back();
+                const uint32_t sibling = level.sibling;
+                if (Follow(level.chain.back(), sibling, "sibling", &node)) {
+                    offset = sibling;
                     break;
                 }
+                for (uint32_t at : level.chain) m_onPath[at / 4] = false;
+                stack.pop_back();
                 if (stack.empty()) return;
-                --depth;
             }
         }
     }
 
-    void VisitNode(const ModelObject* node, uint32_t offset, int32_t depth) {
-        m_visited[offset / 4] = true;
+    void VisitNode(const ModelObject& nodeRecord, uint32_t offset, int32_t depth) {
+        const ModelObject* node = &nodeRecord;
         InspectNode n{};
         n.index = static_cast<int32_t>(m_report.nodes.size());
         n.depth = depth;
@@ -128,18 +133,23 @@ private:
             m_firstTooDeepDepth = depth;
         }
         if (node->model != 0) {
-            const ChunkModel* model = FollowPointer<ChunkModel>(m_body, node->model);
-            if (model == nullptr) {
+            ChunkModel model;
+            const auto seen = m_modelIndex.find(node->model);
+            if (seen != m_modelIndex.end()) {
+                // A model drawn by several nodes is listed once, under the first of them.
+                n.model = seen->second;
+            } else if (!FollowRecord(m_body, node->model, &model)) {
                 Problem(offset, "model pointer " + Hex(node->model) + " is not a chunk model inside the body");
             } else {
                 n.model = static_cast<int32_t>(m_report.models.size());
+                m_modelIndex.emplace(node->model, n.model);
                 InspectModelLists lists{};
                 lists.offset = node->model;
                 lists.node = n.index;
-                lists.vertexList = model->vertexList;
-                lists.polygonList = model->polygonList;
-                if (model->vertexList != 0) WalkVertices(model->vertexList, node->model, &lists);
-                if (model->polygonList != 0) WalkPolygons(model->polygonList, node->model, &lists);
+                lists.vertexList = model.vertexList;
+                lists.polygonList = model.polygonList;
+                if (model.vertexList != 0) WalkVertices(model.vertexList, node->model, &lists);
+                if (model.polygonList != 0) WalkPolygons(model.polygonList, node->model, &lists);
                 m_report.models.push_back(std::move(lists));
             }
         }
@@ -320,25 +330,28 @@ private:
     }
 
     ChunkBody m_body;
+    uint64_t m_maxNodeVisits;
     uint32_t m_vertexCapacity;
     int32_t m_matrixCapacity;
     uint32_t m_tooDeep = 0;  // nodes deeper than the matrix stack
     uint32_t m_firstTooDeep = 0;
     int32_t m_firstTooDeepDepth = 0;
-    std::vector<bool> m_visited;
+    std::vector<bool> m_onPath;
+    std::map<uint32_t, int32_t> m_modelIndex;  // ChunkModel offset -> index in m_report.models
     bool m_filled[kCacheSlots];
     ModelReport m_report;
 };
 
 }  // namespace
 
-ModelReport mdlInspectModel(ChunkBody model, int32_t vertexCapacity, int32_t matrixCapacity) {
-    return ModelWalker(model, vertexCapacity, matrixCapacity).Run();
+ModelReport mdlInspectModel(ChunkBody model, int32_t vertexCapacity, int32_t matrixCapacity, uint64_t maxNodeVisits) {
+    return ModelWalker(model, vertexCapacity, matrixCapacity, maxNodeVisits).Run();
 }
 
 MotionReport mdlInspectMotion(ChunkBody motion, int32_t nodeCount) {
     MotionReport r;
-    const MotionData* header = BodyAt<MotionData>(motion, 0);
+    MotionData headerRecord;
+    const MotionData* header = ReadRecord(motion, 0, &headerRecord) ? &headerRecord : nullptr;
     if (header == nullptr) {
         r.problems.push_back({0, "no motion header: the body is shorter than 12 bytes"});
         return r;
@@ -358,7 +371,10 @@ MotionReport mdlInspectMotion(ChunkBody motion, int32_t nodeCount) {
     const uint32_t entryBytes = 8u * r.listCount;
     for (int32_t i = 0; i < nodeCount; ++i) {
         const uint64_t at = header->nodeTable + static_cast<uint64_t>(i) * entryBytes;
-        const uint8_t* entry = at <= UINT32_MAX ? BodyBytesAt(motion, static_cast<uint32_t>(at), entryBytes) : nullptr;
+        // A node table is pointer fields: it stands on a word, as the drawing requires.
+        const uint8_t* entry = at <= UINT32_MAX && (at & 3u) == 0
+                                   ? BodyBytesAt(motion, static_cast<uint32_t>(at), entryBytes)
+                                   : nullptr;
         if (entry == nullptr) {
             r.problems.push_back({static_cast<uint32_t>(at > UINT32_MAX ? UINT32_MAX : at),
                                   "motion too short for the tree: no node table entry for node " + std::to_string(i) +
@@ -373,7 +389,7 @@ MotionReport mdlInspectMotion(ChunkBody motion, int32_t nodeCount) {
             list.offset = U32(entry + 4 * k);
             list.count = static_cast<int32_t>(U32(entry + 4 * (r.listCount + k)));
             if (list.offset == 0 || list.count <= 0) continue;
-            const VectorKey* keys = FollowArray<VectorKey>(motion, list.offset, static_cast<uint32_t>(list.count));
+            const uint8_t* keys = BodyRangeAt(motion, list.offset, static_cast<uint64_t>(list.count) * 16u);
             if (keys == nullptr) {
                 r.problems.push_back({n.offset, "node " + std::to_string(i) + " key list " + std::to_string(k) + " (" +
                                                     std::to_string(list.count) + " keys at " + Hex(list.offset) +
@@ -381,10 +397,11 @@ MotionReport mdlInspectMotion(ChunkBody motion, int32_t nodeCount) {
                 continue;
             }
             list.readable = true;
-            list.firstFrame = keys[0].frame;
-            list.lastFrame = keys[list.count - 1].frame;
+            auto frameOf = [keys](int32_t j) { return U32(keys + 16u * static_cast<uint32_t>(j)); };
+            list.firstFrame = frameOf(0);
+            list.lastFrame = frameOf(list.count - 1);
             for (int32_t j = 1; j < list.count; ++j) {
-                if (keys[j].frame <= keys[j - 1].frame) {
+                if (frameOf(j) <= frameOf(j - 1)) {
                     r.problems.push_back({list.offset + 16u * static_cast<uint32_t>(j),
                                           "node " + std::to_string(i) + " key list " + std::to_string(k) +
                                               ": keys out of frame order"});

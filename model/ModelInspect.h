@@ -73,6 +73,7 @@ struct ModelReport {
     uint32_t strips = 0;
     uint32_t stripVertices = 0;
     uint32_t entriesUsed = 0;  // highest work entry written or named, plus one
+    bool visitsCut = false;    // the tree unfolds into more node visits than were allowed
 };
 
 struct InspectKeyList {
@@ -99,8 +100,11 @@ struct MotionReport {
 };
 
 // The model at offset 0 of `model`, checked against a work buffer of `vertexCapacity` entries
-// and a matrix buffer of `matrixCapacity` matrices (the viewer's: 2048 and 64).
-ModelReport mdlInspectModel(ChunkBody model, int32_t vertexCapacity = 2048, int32_t matrixCapacity = 64);
+// and a matrix buffer of `matrixCapacity` matrices (the viewer's: 2048 and 64). A tree that
+// unfolds into more than `maxNodeVisits` node visits (shared subtrees multiply) is a problem,
+// listed that far: one draw could not visit them all within the same work limit.
+ModelReport mdlInspectModel(ChunkBody model, int32_t vertexCapacity = 2048, int32_t matrixCapacity = 64,
+                            uint64_t maxNodeVisits = kDefaultWorkLimit);
 
 // The motion at offset 0 of `motion` for a tree of `nodeCount` nodes (a table too short for
 // the tree is a problem).

@@ -21,11 +21,9 @@ void mdlApplyPosition(const ModelObject& node);
 void mdlApplyRotation(const ModelObject& node);
 void mdlApplyScale(const ModelObject& node);
 
-// The most nested tree level drawn, whatever the matrix buffer holds (bounds the walk's own
-// bookkeeping).
-constexpr int kMaxTreeDepth = 1024;
-// Nested call chunks followed at most.
-constexpr int kMaxCallDepth = 16;
+// Takes `steps` from the draw's work limit; false (and the draw marked as cut) once it is spent.
+bool mdlSpendWork(uint64_t steps);
+
 // Returned by chunk readers when the list cannot go on.
 constexpr uint32_t kListEnd = 0xFFFFFFFFu;
 
@@ -45,8 +43,9 @@ void mdlEndStrip();
 
 // Motion: the node's entry of the motion's node table, false when it has none.
 bool mdlReadNodeEntry(ChunkBody motion, int32_t nodeIndex, MotionNodeEntry* entry, uint32_t* listCount);
-void mdlSampleVectorKeys(const VectorKey* keys, int32_t count, float frame, float out[3]);
-void mdlSampleAngleKeys(const AngleKey* keys, int32_t count, float frame, float out[3]);
+// `keys`: `count` records of 16 bytes, at any address.
+void mdlSampleVectorKeys(const uint8_t* keys, int32_t count, float frame, float out[3]);
+void mdlSampleAngleKeys(const uint8_t* keys, int32_t count, float frame, float out[3]);
 void mdlInterpolateVector(const VectorKey& a, const VectorKey& b, float frame, float out[3]);
 void mdlInterpolateRotation(const AngleKey& a, const AngleKey& b, float frame, float out[3]);
 float mdlInterpolateAngle(float a, float b, float ta, float tb, float frame);

@@ -2,9 +2,9 @@
 //
 // Free functions over one global state. The caller lends a vertex work buffer, a matrix
 // buffer and a render context once, then calls mdlDrawMotion per painted frame. Every record
-// is read in place inside the caller's file copies; any bytes there are survivable: bad
-// pointers end a branch, indices past the work buffer are clipped, cycles and call chains are
-// bounded by a per-draw walk budget.
+// is read inside the caller's file copies; any bytes there are survivable: bad pointers end a
+// branch, indices past the work buffer are clipped, a node or call slot met again on its own
+// path (a cycle) is not followed, and the work of one draw is bounded by a limit in steps.
 //
 // Results: 0 success, 1 refusal.
 #pragma once
@@ -22,6 +22,10 @@ int mdlSetContext(CRenderContext* context);
 // offset 0 of `motion` (an empty motion draws the stored pose). 1 when the library is not set
 // up or the root cannot be read.
 int mdlDrawMotion(ChunkBody model, ChunkBody motion, float frame);
+
+// Steps one draw may take (0: kDefaultWorkLimit). The state's workCut tells whether the last
+// draw stopped there.
+int mdlSetWorkLimit(uint64_t steps);
 
 // The viewer's frame step: one frame on, back to 0 once the whole part reaches
 // frameCount - 1. Frame counts 0 and 1 keep the frame at 0; NaN or out-of-range frames restart.

@@ -10,11 +10,6 @@ namespace {
 ModelState s_state;
 ModelState* s_active = nullptr;
 
-// Bytes of chunk data one draw may walk, per byte of the model body: generous for call chunks
-// that replay a list several times, small enough that hostile call chains stay cheap.
-constexpr uint64_t kWalkBytesPerBodyByte = 64;
-constexpr uint64_t kWalkBytesMinimum = 4096;
-
 }  // namespace
 
 ModelState& mdlStateRef() { return s_state; }
@@ -76,14 +71,33 @@ void mdlNextNode() { ++s_state.nodeIndex; }
 void mdlBeginDraw(ChunkBody model, ChunkBody motion, float frame) {
     mdlSetMotion(motion, frame);
     s_state.model = model;
-    s_state.walkBudget = static_cast<uint64_t>(model.size) * kWalkBytesPerBodyByte + kWalkBytesMinimum;
+    if (s_state.workLimit == 0) s_state.workLimit = kDefaultWorkLimit;
+    s_state.workDone = 0;
+    s_state.workCut = false;
+}
+
+bool mdlSpendWork(uint64_t steps) {
+    ModelState& s = s_state;
+    if (steps > s.workLimit - s.workDone) {
+        s.workDone = s.workLimit;
+        s.workCut = true;
+        return false;
+    }
+    s.workDone += steps;
+    return true;
+}
+
+int mdlSetWorkLimit(uint64_t steps) {
+    s_state.workLimit = steps == 0 ? kDefaultWorkLimit : steps;
+    return 0;
 }
 
 int mdlDrawMotion(ChunkBody model, ChunkBody motion, float frame) {
     if (s_active == nullptr) return 1;
     const bool stackReady = mdlResetMatrixStack() == 0;
     mdlBeginDraw(model, motion, frame);
-    if (!stackReady || BodyAt<ModelObject>(model, 0) == nullptr) return 1;
+    ModelObject root;
+    if (!stackReady || !ReadRecord(model, 0, &root)) return 1;
     mdlDrawObject(0);
     return 0;
 }

@@ -1,15 +1,18 @@
 // Object tree traversal: node before its children, children before later siblings, each
 // node's transform built on the library's matrix stack.
 //
-// The walk is iterative (a long sibling chain or a deep tree must not exhaust the call
-// stack) and visits at most one node per ModelObject-sized piece of the body, so a cycle
-// through `child` or `sibling` ends. A node whose push is refused (tree deeper than the matrix
-// buffer) is neither transformed nor drawn, nor are its children, but each still takes its
-// motion entry so the nodes after them stay posed right.
+// The walk is iterative (a long sibling chain or a deep tree must not exhaust the call stack).
+// A subtree reached from several parents is drawn once per parent, as the tree says; only a
+// node met again on its own path (an ancestor, or an earlier sibling in a chain the walk is
+// inside) is not followed, since that walk would never end. The draw's work limit bounds the
+// rest. A node whose push is refused (tree deeper than the matrix buffer) is neither
+// transformed nor drawn, nor are its children, but each still takes its motion entry so the
+// nodes after them stay posed right.
 #include "model/ModelInternal.h"
 #include "model/ModelLibrary.h"
 
 #include <cstdint>
+#include <vector>
 
 namespace {
 
@@ -18,19 +21,19 @@ enum class KeyKind { Position, Angle, Scale };
 // The key list of `kind` for the node being transformed; false when the motion has none.
 bool FindKeyList(KeyKind kind, uint32_t* field, int32_t* count) {
     const ModelState& s = mdlStateRef();
-    const MotionData* header = BodyAt<MotionData>(s.motion, 0);
-    if (header == nullptr) return false;
-    const uint32_t lists = header->listCount & 0xFu;
+    MotionData header;
+    if (!ReadRecord(s.motion, 0, &header)) return false;
+    const uint32_t lists = header.listCount & 0xFu;
     int list = -1;
     switch (kind) {
     case KeyKind::Position:
-        if ((header->typeFlags & kMotionPositionKeys) != 0 && lists >= 1 && lists <= 3) list = 0;
+        if ((header.typeFlags & kMotionPositionKeys) != 0 && lists >= 1 && lists <= 3) list = 0;
         break;
     case KeyKind::Angle:
-        if ((header->typeFlags & kMotionAngleKeys) != 0 && lists >= 1 && lists <= 3) list = lists == 1 ? 0 : 1;
+        if ((header.typeFlags & kMotionAngleKeys) != 0 && lists >= 1 && lists <= 3) list = lists == 1 ? 0 : 1;
         break;
     case KeyKind::Scale:
-        if ((header->typeFlags & kMotionScaleKeys) != 0 && (lists == 1 || lists == 3)) list = lists == 1 ? 0 : 2;
+        if ((header.typeFlags & kMotionScaleKeys) != 0 && (lists == 1 || lists == 3)) list = lists == 1 ? 0 : 2;
         break;
     }
     if (list < 0) return false;
@@ -42,21 +45,60 @@ bool FindKeyList(KeyKind kind, uint32_t* field, int32_t* count) {
     return *field != 0 && *count > 0;
 }
 
+// The key array of `count` 16-byte keys a list field leads to, or null if it leaves the body.
+const uint8_t* KeyBytes(uint32_t field, int32_t count) {
+    return BodyRangeAt(mdlStateRef().motion, field, static_cast<uint64_t>(count) * 16u);
+}
+
+// The walk's bookkeeping, kept between draws so a steady frame allocates nothing: the nodes on
+// the current path (one bit per body word, all clear between draws) and one record per level.
+struct Level {
+    size_t pathStart;  // where this level's nodes begin in s_path
+    uint32_t sibling;  // the next node of this level's chain
+    bool pushed;
+};
+std::vector<uint64_t> s_onPath;
+std::vector<uint32_t> s_path;
+std::vector<Level> s_levels;
+
+bool OnPath(uint32_t offset) { return (s_onPath[offset / 256] >> (offset / 4 % 64) & 1u) != 0; }
+void SetOnPath(uint32_t offset, bool on) {
+    const uint64_t bit = uint64_t{1} << (offset / 4 % 64);
+    if (on) s_onPath[offset / 256] |= bit;
+    else s_onPath[offset / 256] &= ~bit;
+}
+
+// Reads the node a field leads to, unless it is null, not a node, or on the current path.
+bool NextNode(uint32_t field, ModelObject* node) {
+    return field != 0 && ReadRecord(mdlStateRef().model, field, node) && !OnPath(field);
+}
+
+// Leaves the innermost level: its nodes are off the path again.
+void LeaveLevel() {
+    const Level& level = s_levels.back();
+    if (level.pushed) mdlPopMatrix();
+    for (size_t i = level.pathStart; i < s_path.size(); ++i) SetOnPath(s_path[i], false);
+    s_path.resize(level.pathStart);
+    s_levels.pop_back();
+}
+
 }  // namespace
 
 bool mdlReadNodeEntry(ChunkBody motion, int32_t nodeIndex, MotionNodeEntry* entry, uint32_t* listCount) {
-    const MotionData* header = BodyAt<MotionData>(motion, 0);
-    if (header == nullptr || nodeIndex < 0 || header->nodeTable == 0) return false;
-    const uint32_t lists = header->listCount & 0xFu;
+    MotionData header;
+    if (!ReadRecord(motion, 0, &header) || nodeIndex < 0 || header.nodeTable == 0) return false;
+    const uint32_t lists = header.listCount & 0xFu;
     if (lists < 1 || lists > 3) return false;
-    const uint64_t offset = header->nodeTable + static_cast<uint64_t>(nodeIndex) * 8u * lists;
+    const uint64_t offset = header.nodeTable + static_cast<uint64_t>(nodeIndex) * 8u * lists;
     if (offset > UINT32_MAX) return false;
-    const auto* words = reinterpret_cast<const uint32_t*>(BodyBytesAt(motion, static_cast<uint32_t>(offset), 8u * lists));
+    // The entry holds pointer fields: it stands on a word.
+    if ((offset & 3u) != 0) return false;
+    const uint8_t* words = BodyBytesAt(motion, static_cast<uint32_t>(offset), 8u * lists);
     if (words == nullptr) return false;
     *entry = MotionNodeEntry{};
     for (uint32_t i = 0; i < lists; ++i) {
-        entry->keyLists[i] = words[i];
-        entry->keyCounts[i] = static_cast<int32_t>(words[lists + i]);
+        entry->keyLists[i] = LoadLE32(words + 4 * i);
+        entry->keyCounts[i] = static_cast<int32_t>(LoadLE32(words + 4 * (lists + i)));
     }
     *listCount = lists;
     return true;
@@ -67,7 +109,7 @@ void mdlApplyPosition(const ModelObject& node) {
     uint32_t field = 0;
     int32_t count = 0;
     if (FindKeyList(KeyKind::Position, &field, &count))
-        mdlSampleVectorKeys(FollowArray<VectorKey>(mdlStateRef().motion, field, static_cast<uint32_t>(count)), count,
+        mdlSampleVectorKeys(KeyBytes(field, count), count,
                             mdlStateRef().frame, v);
     mdlTranslate(v[0], v[1], v[2]);
 }
@@ -78,7 +120,7 @@ void mdlApplyRotation(const ModelObject& node) {
     uint32_t field = 0;
     int32_t count = 0;
     if (FindKeyList(KeyKind::Angle, &field, &count))
-        mdlSampleAngleKeys(FollowArray<AngleKey>(mdlStateRef().motion, field, static_cast<uint32_t>(count)), count,
+        mdlSampleAngleKeys(KeyBytes(field, count), count,
                            mdlStateRef().frame, a);
     if ((node.flags & kObjectRotateZXY) == 0) {
         mdlRotateZ(-a[2]);
@@ -96,7 +138,7 @@ void mdlApplyScale(const ModelObject& node) {
     uint32_t field = 0;
     int32_t count = 0;
     if (FindKeyList(KeyKind::Scale, &field, &count))
-        mdlSampleVectorKeys(FollowArray<VectorKey>(mdlStateRef().motion, field, static_cast<uint32_t>(count)), count,
+        mdlSampleVectorKeys(KeyBytes(field, count), count,
                             mdlStateRef().frame, v);
     mdlScale(v[0], v[1], v[2]);
 }
@@ -114,40 +156,51 @@ void mdlDrawModel(const ChunkModel& model) {
 
 void mdlDrawObject(uint32_t nodeOffset) {
     ModelState& s = mdlStateRef();
-    const ModelObject* node = BodyAt<ModelObject>(s.model, nodeOffset);
-    if (node == nullptr) return;
-
-    uint32_t visitsLeft = s.model.size / static_cast<uint32_t>(sizeof(ModelObject));
-    uint32_t siblings[kMaxTreeDepth];
-    bool pushed[kMaxTreeDepth];
-    int depth = 0;
+    ModelObject node;
+    if (!ReadRecord(s.model, nodeOffset, &node)) return;
+    const size_t words = s.model.size / 256 + 1;
+    if (s_onPath.size() < words) s_onPath.resize(words, 0);
+    s_path.clear();
+    s_levels.clear();
+    // The first node stands for the rest of its chain, as the recursive walk it replaces did.
+    s_levels.push_back(Level{0, 0, false});
+    uint32_t offset = nodeOffset;
     for (;;) {
-        --visitsLeft;
-        pushed[depth] = mdlPushMatrix() == 0;
-        if (pushed[depth]) mdlApplyNodeTransform(*node);
+        if (!mdlSpendWork(1)) break;
+        SetOnPath(offset, true);
+        s_path.push_back(offset);
+        Level& level = s_levels.back();
+        level.pushed = mdlPushMatrix() == 0;
+        if (level.pushed) mdlApplyNodeTransform(node);
         mdlNextNode();
-        if (pushed[depth]) {
-            if (const ChunkModel* model = FollowPointer<ChunkModel>(s.model, node->model)) mdlDrawModel(*model);
+        if (level.pushed) {
+            ChunkModel model;
+            if (FollowRecord(s.model, node.model, &model)) mdlDrawModel(model);
         }
-        siblings[depth] = node->sibling;
+        level.sibling = node.sibling;
 
-        const ModelObject* child = nullptr;
-        if (visitsLeft > 0 && depth + 1 < kMaxTreeDepth) child = FollowPointer<ModelObject>(s.model, node->child);
-        if (child != nullptr) {
-            ++depth;
-            node = child;
+        const uint32_t childOffset = node.child;
+        if (NextNode(childOffset, &node)) {
+            s_levels.push_back(Level{s_path.size(), 0, false});
+            offset = childOffset;
             continue;
         }
         // Leave finished levels until one has a sibling to go on with.
-        for (;;) {
-            if (pushed[depth]) mdlPopMatrix();
-            const ModelObject* next = visitsLeft > 0 ? FollowPointer<ModelObject>(s.model, siblings[depth]) : nullptr;
-            if (next != nullptr) {
-                node = next;
+        bool more = false;
+        while (!s_levels.empty()) {
+            Level& current = s_levels.back();
+            if (current.pushed) mdlPopMatrix();
+            current.pushed = false;
+            const uint32_t siblingOffset = current.sibling;
+            if (!s.workCut && NextNode(siblingOffset, &node)) {
+                offset = siblingOffset;
+                more = true;
                 break;
             }
-            if (depth == 0) return;
-            --depth;
+            LeaveLevel();
         }
+        if (!more) return;
     }
+    // Cut by the work limit: every level still open is left, so the path is clear again.
+    while (!s_levels.empty()) LeaveLevel();
 }

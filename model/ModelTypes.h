@@ -103,8 +103,17 @@ struct ModelState {
     int32_t nodeIndex;
     CRenderContext* context;
 
-    // The model body of the current draw and the bytes of chunk data it may still walk: bounds
-    // the work of call chunks and cyclic trees over one draw.
+    // The model body of the current draw.
     ChunkBody model;
-    uint64_t walkBudget;
+    // Work of one draw, in steps: a node visited, a vertex or polygon chunk walked, a vertex
+    // transformed or a strip vertex sent each take one. A draw stops where it reaches
+    // workLimit and sets workCut; the finite structures a file may hold (shared subtrees, long
+    // call chains) are otherwise drawn whole, however they multiply.
+    uint64_t workLimit;
+    uint64_t workDone;
+    bool workCut;
 };
+
+// Steps one draw may take unless mdlSetWorkLimit says otherwise (see docs/tools.md for the
+// measurements behind it).
+constexpr uint64_t kDefaultWorkLimit = 4u * 1024u * 1024u;

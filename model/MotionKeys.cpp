@@ -7,6 +7,7 @@
 #include "model/ModelLibrary.h"
 
 #include <cstdint>
+#include <cstring>
 
 namespace {
 
@@ -14,9 +15,24 @@ constexpr float kHalfTurn = 3.14f;
 constexpr float kFullTurn = 6.28f;
 constexpr int kMaxSearchLevels = 32;
 
+constexpr uint32_t kKeyBytes = 16;
+
+// Keys are copied out of the motion body one at a time (a key array may start at any address).
+template <class Key>
+struct KeyArray {
+    const uint8_t* bytes;
+    Key operator[](int64_t i) const {
+        Key k;
+        std::memcpy(&k, bytes + static_cast<size_t>(i) * kKeyBytes, sizeof k);
+        return k;
+    }
+};
+
 template <class Key, class Interpolate>
-void SampleKeys(const Key* keys, int32_t count, float frame, float out[3], Interpolate interpolate) {
-    if (keys == nullptr || count <= 0) return;
+void SampleKeys(const uint8_t* bytes, int32_t count, float frame, float out[3], Interpolate interpolate) {
+    static_assert(sizeof(Key) == kKeyBytes);
+    if (bytes == nullptr || count <= 0) return;
+    const KeyArray<Key> keys{bytes};
     const int64_t last = count - 1;
     if (!(frame > static_cast<float>(keys[0].frame))) {
         interpolate(keys[0], keys[0], frame, out);
@@ -99,10 +115,10 @@ void mdlInterpolateRotation(const AngleKey& a, const AngleKey& b, float frame, f
     out[2] = mdlInterpolateAngle(mdlAngleToRadians(a.z), mdlAngleToRadians(b.z), ta, tb, frame);
 }
 
-void mdlSampleVectorKeys(const VectorKey* keys, int32_t count, float frame, float out[3]) {
-    SampleKeys(keys, count, frame, out, mdlInterpolateVector);
+void mdlSampleVectorKeys(const uint8_t* keys, int32_t count, float frame, float out[3]) {
+    SampleKeys<VectorKey>(keys, count, frame, out, mdlInterpolateVector);
 }
 
-void mdlSampleAngleKeys(const AngleKey* keys, int32_t count, float frame, float out[3]) {
-    SampleKeys(keys, count, frame, out, mdlInterpolateRotation);
+void mdlSampleAngleKeys(const uint8_t* keys, int32_t count, float frame, float out[3]) {
+    SampleKeys<AngleKey>(keys, count, frame, out, mdlInterpolateRotation);
 }

@@ -4,8 +4,9 @@
 // Every chunk is read only inside the body; strips stop at their chunk's end. A strip that
 // names an entry at or past the work buffer's capacity is clipped there: the vertices before
 // it are drawn, the rest of that strip is skipped. A call chunk is followed only to a slot
-// filled in this same model body, never to a slot already being walked, and at most
-// kMaxCallDepth deep; the draw's walk budget bounds repeated calls.
+// filled in this same model body and never to a slot already being walked on the current call
+// path (that walk would never end); chains of any other length are followed, and the draw's
+// work limit bounds what they multiply to. A list may start at any offset.
 #include "model/ModelInternal.h"
 #include "model/ModelLibrary.h"
 #include "render/RenderContext.h"
@@ -18,24 +19,16 @@ namespace {
 
 constexpr float kColorScale = 0.003921569f;  // 1/255
 
-inline uint16_t LoadU16(const uint8_t* p) {
-    uint16_t v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
+inline uint16_t LoadU16(const uint8_t* p) { return LoadLE16(p); }
+
+// Slots whose stored lists are being walked by the current chain of call chunks.
+bool s_slotOnPath[kCacheSlots];
 
 // `bytes` bytes of the model body at `offset` (chunks inside a list are 2-byte granular).
 inline const uint8_t* ListBytes(uint32_t offset, uint32_t bytes) {
     const ChunkBody body = mdlStateRef().model;
     if (body.data == nullptr || offset > body.size || bytes > body.size - offset) return nullptr;
     return body.data + offset;
-}
-
-inline bool Spend(uint64_t bytes) {
-    ModelState& s = mdlStateRef();
-    if (s.walkBudget < bytes) return false;
-    s.walkBudget -= bytes;
-    return true;
 }
 
 template <uint32_t RecordBytes>
@@ -46,7 +39,6 @@ uint32_t DrawStripsOf(uint32_t chunkOffset) {
     const uint64_t chunkEnd = chunkOffset + 4u + 2u * static_cast<uint64_t>(LoadU16(header + 2));
     const uint32_t next = chunkEnd < s.model.size ? static_cast<uint32_t>(chunkEnd) : kListEnd;
     const uint64_t end = chunkEnd < s.model.size ? chunkEnd : s.model.size;
-    if (!Spend(end - chunkOffset)) return kListEnd;
 
     uint64_t at = chunkOffset + 4u;
     if (at + 2 > end) return next;
@@ -62,6 +54,7 @@ uint32_t DrawStripsOf(uint32_t chunkOffset) {
         const int32_t length = static_cast<int16_t>(LoadU16(s.model.data + at));
         at += 2;
         const uint32_t n = static_cast<uint32_t>(std::abs(length));
+        if (!mdlSpendWork(n)) return kListEnd;
         mdlBeginStrip();
         bool clipped = false;
         for (uint32_t j = 0; j < n; ++j) {
@@ -80,41 +73,36 @@ uint32_t DrawStripsOf(uint32_t chunkOffset) {
     return next;
 }
 
-void WalkPolygons(uint32_t offset, int callDepth, const uint8_t* activeSlots);
+void WalkPolygons(uint32_t offset);
 
-void CallSlot(uint8_t slot, int callDepth, const uint8_t* activeSlots) {
+void CallSlot(uint8_t slot) {
     ModelState& s = mdlStateRef();
     const CachedList& cached = s.cachedLists[slot];
-    if (cached.body == nullptr || cached.body != s.model.data || callDepth >= kMaxCallDepth) return;
-    for (int i = 0; i < callDepth; ++i)
-        if (activeSlots[i] == slot) return;
-    uint8_t slots[kMaxCallDepth];
-    for (int i = 0; i < callDepth; ++i) slots[i] = activeSlots[i];
-    slots[callDepth] = slot;
-    WalkPolygons(cached.offset, callDepth + 1, slots);
+    if (cached.body == nullptr || cached.body != s.model.data || s_slotOnPath[slot]) return;
+    s_slotOnPath[slot] = true;
+    WalkPolygons(cached.offset);
+    s_slotOnPath[slot] = false;
 }
 
-void WalkPolygons(uint32_t offset, int callDepth, const uint8_t* activeSlots) {
+void WalkPolygons(uint32_t offset) {
     ModelState& s = mdlStateRef();
     while (offset != kListEnd) {
         const uint8_t* p = ListBytes(offset, 2);
-        if (p == nullptr) return;
+        if (p == nullptr || !mdlSpendWork(1)) return;
         const uint8_t type = p[0];
         const uint8_t flags = p[1];
         if (type <= 0x03) {
-            if (!Spend(2)) return;
             offset += 2;
         } else if (type == 0x04) {
             // The rest of this list is kept for a later call chunk, not drawn now.
             s.cachedLists[flags] = CachedList{s.model.data, offset + 2};
             return;
         } else if (type == 0x05) {
-            if (!Spend(2)) return;
             offset += 2;
-            CallSlot(flags, callDepth, activeSlots);
+            CallSlot(flags);
         } else if (type == 0x08) {
             const uint8_t* q = ListBytes(offset, 4);
-            if (q == nullptr || !Spend(4)) return;
+            if (q == nullptr) return;
             s.textureId = LoadU16(q + 2) & 0x1FFF;
             offset += 4;
         } else if (type >= 0x11 && type <= 0x17) {
@@ -122,7 +110,7 @@ void WalkPolygons(uint32_t offset, int callDepth, const uint8_t* activeSlots) {
             const uint32_t colors = (bits & 1u) + ((bits >> 1) & 1u) + ((bits >> 2) & 1u);
             const uint32_t length = 4 + 4 * colors;
             const uint8_t* q = ListBytes(offset, length);
-            if (q == nullptr || !Spend(length)) return;
+            if (q == nullptr) return;
             const uint8_t* stored = q + 4;
             for (int k = 0; k < 3; ++k) {
                 if ((bits & (1u << k)) == 0) continue;
@@ -137,7 +125,6 @@ void WalkPolygons(uint32_t offset, int callDepth, const uint8_t* activeSlots) {
             if (q == nullptr) return;
             const uint64_t length = 4u + 2u * static_cast<uint64_t>(LoadU16(q + 2));
             if (offset + length >= s.model.size) return;
-            if (!Spend(length)) return;
             offset = static_cast<uint32_t>(offset + length);
         } else {
             // The end chunk, and types with no length to skip by, end the list.
@@ -191,7 +178,7 @@ uint32_t mdlDrawStrips(uint32_t chunkOffset) {
 }
 
 void mdlDrawPolygons(uint32_t listOffset) {
-    // The list start is a pointer field: resolve it like one.
+    // A list of 16-bit words may start at any offset inside the body.
     if (BodyBytesAt(mdlStateRef().model, listOffset, 2) == nullptr) return;
-    WalkPolygons(listOffset, 0, nullptr);
+    WalkPolygons(listOffset);
 }

@@ -24,23 +24,8 @@ struct VertexChunk {
     uint32_t next;            // offset of the next chunk, or kListEnd
 };
 
-inline float LoadF32(const uint8_t* p) {
-    float v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-inline uint32_t LoadU32(const uint8_t* p) {
-    uint32_t v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-inline uint16_t LoadU16(const uint8_t* p) {
-    uint16_t v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
+inline uint32_t LoadU32(const uint8_t* p) { return LoadLE32(p); }
+inline uint16_t LoadU16(const uint8_t* p) { return LoadLE16(p); }
 
 // Reads the header of the chunk at `offset` for vertex records of `stride` bytes.
 VertexChunk OpenChunk(uint32_t offset, uint32_t stride) {
@@ -157,10 +142,11 @@ void mdlTransformVertices(uint32_t listOffset) {
         const uint8_t* header = BodyBytesAt(s.model, offset, 4);
         if (header == nullptr || header[0] == 0xFF) return;
         const uint32_t extent = 4u + 4u * LoadU16(header + 2);
-        // Charged for the bytes that lie in the body: a size word past the end costs no more.
-        const uint32_t inBody = s.model.size - offset < extent ? s.model.size - offset : extent;
-        if (s.walkBudget < inBody) return;
-        s.walkBudget -= inBody;
+        // One step for the chunk, one for each vertex it may transform.
+        const uint8_t type = header[0];
+        const bool known = type == 0x24 || type == 0x30 || type == 0x29 || type == 0x2C;
+        const uint32_t vertices = known && extent >= 8 && s.model.size - offset >= 8 ? LoadU16(header + 6) : 0u;
+        if (!mdlSpendWork(1u + vertices)) return;
         switch (header[0]) {
         case 0x24:
         case 0x30:

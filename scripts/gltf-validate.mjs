@@ -29,7 +29,7 @@ for (const file of process.argv.slice(2)) {
   const { numErrors, numWarnings, numInfos } = report.issues;
   console.log(`${file}: errors ${numErrors} warnings ${numWarnings} infos ${numInfos}`);
   for (const m of report.issues.messages) {
-    if (m.severity <= 1) console.log(`  ${m.severity === 0 ? 'error' : 'warning'} ${m.code} ${m.pointer ?? ''}: ${m.message}`);
+    if (m.severity <= 2) console.log(`  ${['error', 'warning', 'info'][m.severity]} ${m.code} ${m.pointer ?? ''}: ${m.message}`);
   }
   if (numErrors > 0 || numWarnings > 0) failed = true;
 }

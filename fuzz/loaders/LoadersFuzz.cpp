@@ -34,11 +34,11 @@ void WalkLoaded(std::vector<uint8_t>& file) {
         const uint32_t list = chunks[i + 1].offset;
         if (!ReadRelocationFields(body, file.data() + list, size - list, &fields).ok()) std::abort();
         for (uint32_t field : fields) {
-            const uint32_t* word = BodyAt<uint32_t>(body, field);
-            if (word == nullptr) std::abort();  // the list was accepted: every field is a whole word
-            if (const auto* target = FollowPointer<uint32_t>(body, *word)) Touch(reinterpret_cast<const uint8_t*>(target), 4);
-            if (const auto* target = FollowPointer<uint8_t>(body, *word)) Touch(target, 1);
-            else if (*word != 0) std::abort();  // accepted non-null fields lead inside the body
+            uint32_t word = 0;
+            if (!ReadRecord(body, field, &word)) std::abort();  // the list was accepted: every field is a whole word
+            if (const uint8_t* target = BodyBytesAt(body, word, 4); target != nullptr && word != 0) Touch(target, 4);
+            if (const uint8_t* target = BodyBytesAt(body, word, 1); target != nullptr && word != 0) Touch(target, 1);
+            else if (word != 0) std::abort();  // accepted non-null fields lead inside the body
         }
     }
 }

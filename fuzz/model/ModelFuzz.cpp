@@ -31,7 +31,10 @@ struct Viewer {
         mdlSetVertexBuffer(vertices.data(), static_cast<int32_t>(vertices.size() * sizeof(VertexWorkEntry)));
         mdlSetMatrixBuffer(matrices.data(), static_cast<int32_t>(matrices.size() * sizeof(Matrix4)));
         mdlSetContext(&rc);
+        // Small enough that an input multiplying its work stays quick to run.
+        mdlSetWorkLimit(kFuzzWorkLimit);
     }
+    static constexpr uint64_t kFuzzWorkLimit = 1u << 16;
     HeadlessWindow window;
     CRenderContext rc;
     std::vector<VertexWorkEntry> vertices;
@@ -81,7 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         viewer.rc.m_modelview.PopMatrix();
         viewer.rc.EndFrame();
     }
-    const ModelReport report = mdlInspectModel(model);
+    const ModelReport report = mdlInspectModel(model, 2048, 64, Viewer::kFuzzWorkLimit);
     mdlInspectMotion(motion, static_cast<int32_t>(report.nodes.size()));
     return 0;
 }

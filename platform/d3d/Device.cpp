@@ -170,6 +170,8 @@ HRESULT Device::BeginScene() {
         return D3DERR_SCENE_IN_SCENE;
     }
     m_inScene = true;
+    m_sceneFragmentsAtStart = m_scratch.fragments;
+    m_sceneCut = false;
     return D3D_OK;
 }
 
@@ -512,11 +514,54 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE dptPrimitiveType, D3DVERTEXTYPE d
         }
     }
 
-    if (!raster::DrawLVertices(color, depth, viewport, m_raster, m_worldViewProjection, dptPrimitiveType, lpvVertices,
-                               dwVertexCount, m_scratch)) {
+    if (!DrawWithinLimit(color, depth, viewport, dptPrimitiveType, static_cast<const uint8_t*>(lpvVertices),
+                         dwVertexCount)) {
         return D3DERR_INVALIDPRIMITIVETYPE;
     }
     return D3D_OK;
+}
+
+bool Device::DrawWithinLimit(const raster::ColorTarget& color, const raster::DepthTarget& depth,
+                             const raster::Viewport& viewport, D3DPRIMITIVETYPE type, const uint8_t* vertices,
+                             DWORD count) {
+    auto draw = [&](const uint8_t* first, DWORD n) {
+        return raster::DrawLVertices(color, depth, viewport, m_raster, m_worldViewProjection, type, first, n, m_scratch);
+    };
+    // Triangles per batch: small next to a scene's limit, large enough that a model's usual
+    // strips go through in one call.
+    constexpr DWORD kBatch = 64;
+    constexpr size_t kVertexBytes = sizeof(D3DLVERTEX);
+    const bool fan = type == D3DPT_TRIANGLEFAN;
+    const DWORD step = type == D3DPT_TRIANGLELIST ? 3 * kBatch : (type == D3DPT_LINELIST ? 2 * kBatch : kBatch);
+    const DWORD overlap = type == D3DPT_TRIANGLESTRIP ? 2 : (type == D3DPT_LINESTRIP ? 1 : 0);
+    if (m_sceneFragmentLimit == 0 || count <= step + overlap + (fan ? 1 : 0)) {
+        if (m_sceneFragmentLimit != 0 && m_scratch.fragments - m_sceneFragmentsAtStart >= m_sceneFragmentLimit) {
+            m_sceneCut = true;
+            return true;
+        }
+        return draw(vertices, count);
+    }
+    // A fan's batches each repeat its first vertex: they are put together here.
+    D3DLVERTEX fanBatch[kBatch + 2];
+    const DWORD firstBatched = fan ? 1 : 0;
+    // Strips stay on even starts so each batch keeps the strip's winding.
+    for (DWORD start = firstBatched; start + overlap < count; start += step) {
+        if (m_scratch.fragments - m_sceneFragmentsAtStart >= m_sceneFragmentLimit) {
+            m_sceneCut = true;
+            return true;
+        }
+        const DWORD n = std::min<DWORD>(step + overlap, count - start);
+        if (!fan) {
+            if (!draw(vertices + size_t(start) * kVertexBytes, n)) return false;
+            continue;
+        }
+        const DWORD spokes = std::min<DWORD>(kBatch + 1, count - start);
+        std::memcpy(&fanBatch[0], vertices, kVertexBytes);
+        std::memcpy(&fanBatch[1], vertices + size_t(start) * kVertexBytes, size_t(spokes) * kVertexBytes);
+        if (!draw(reinterpret_cast<const uint8_t*>(fanBatch), spokes + 1)) return false;
+        if (start + spokes >= count) break;  // else the next batch starts at this one's last spoke
+    }
+    return true;
 }
 
 D3DTEXTUREHANDLE Device::HandleFor(Surface* texture) {

@@ -35,6 +35,11 @@ private:
     bool m_set = false;
 };
 
+// Fragments one scene may shade by default: 64 times a 640 x 480 target. The viewer's own
+// scene shades about 320 000; a few hundred bytes of model replaying one large strip could ask
+// for billions (seconds each frame). See docs/tools.md.
+constexpr uint64_t kDefaultSceneFragmentLimit = 64u * 640u * 480u;
+
 // Render states are kept in a table indexed by state number.
 constexpr DWORD kRenderStateLimit = D3DRENDERSTATE_STIPPLEPATTERN31 + 1;
 
@@ -75,11 +80,22 @@ public:
     // Fragments the rasterizer shaded since the device was created.
     uint64_t FragmentCount() const { return m_scratch.fragments; }
 
+    // Once a scene has shaded `limit` fragments its further triangles are dropped (checked
+    // every few dozen triangles, so a scene may pass the limit by that much); 0: no limit.
+    void SetSceneFragmentLimit(uint64_t limit) { m_sceneFragmentLimit = limit; }
+    uint64_t SceneFragmentLimit() const { return m_sceneFragmentLimit; }
+    // Whether the current (or last) scene dropped triangles at the limit.
+    bool SceneCutAtFragmentLimit() const { return m_sceneCut; }
+
     // The capability description of a device (hardware or software) and of nothing (size only).
     static void Describe(D3DDEVICEDESC& desc, bool present);
 
 private:
     void UpdateRasterStates();
+    // Rasterizes the call a batch of triangles at a time while the scene is within its limit.
+    bool DrawWithinLimit(const raster::ColorTarget& color, const raster::DepthTarget& depth,
+                         const raster::Viewport& viewport, D3DPRIMITIVETYPE type, const uint8_t* vertices,
+                         DWORD count);
 
     DirectDrawObject* m_direct3d;
     Surface* m_target;
@@ -93,6 +109,9 @@ private:
     std::vector<Viewport*> m_viewports;  // added viewports, each holding a reference
     Viewport* m_current = nullptr;
     bool m_inScene = false;
+    uint64_t m_sceneFragmentLimit = kDefaultSceneFragmentLimit;
+    uint64_t m_sceneFragmentsAtStart = 0;
+    bool m_sceneCut = false;
     std::vector<Surface*> m_textures;  // handle - 1 -> texture surface, each holding a reference
     raster::Scratch m_scratch;
     raster::States m_raster;

@@ -41,10 +41,11 @@ Bytes DataFile(const char tag[4], uint32_t marker) {
 
 // The word that the body's first field leads to (0 if anything is missing).
 uint32_t Marker(ChunkBody body) {
-    const uint32_t* first = BodyAt<uint32_t>(body, 0);
-    if (first == nullptr) return 0;
-    const auto* p = FollowPointer<uint32_t>(body, *first);
-    return p != nullptr ? *p : 0;
+    uint32_t first = 0, marker = 0;
+    if (!ReadRecord(body, 0, &first) || first == 0) return 0;
+    const uint8_t* p = BodyBytesAt(body, first, 4);
+    if (p != nullptr) marker = LoadLE32(p);
+    return marker;
 }
 
 // Output sentinels that a refused load must leave as they were.
@@ -255,8 +256,12 @@ TEST(BadFiles, PointerOutsideTheBody) {
                         {LoadError::PointerOutsideBody, 8});
 }
 
-TEST(BadFiles, PointerNotAMultipleOfFour) {
-    ExpectModelRefused(DataWithList("NJTL", FillerBody(4, {{4, 2}}), {0x41}), {LoadError::MisalignedPointer, 8 + 4});
+TEST(OddLayouts, PointerToAnyByteOfTheBodyLoads) {
+    // A texture-list name pointer may hold any offset.
+    Bytes file = DataWithList("NJTL", FillerBody(4, {{4, 2}}), {0x41});
+    Outputs out;
+    ASSERT_TRUE(LoadModel(file, &out).ok());
+    EXPECT_EQ(out.texList.data, file.data() + 8);
 }
 
 TEST(BadFiles, UnlistedFieldsAreNotChecked) {
@@ -266,11 +271,18 @@ TEST(BadFiles, UnlistedFieldsAreNotChecked) {
     EXPECT_TRUE(LoadModel(file, &out).ok());
 }
 
-TEST(BadFiles, DataBodyOffWordBoundary) {
-    ChunkFileWriter w;
-    w.AddRawChunk("ODD!", {1});
-    w.AddDataChunk("NJCM", SmallBody(1));
-    ExpectModelRefused(w.Bytes(), {LoadError::MisalignedBody, 9 + 8});
+TEST(OddLayouts, DataBodiesAtEveryAddressLoad) {
+    // A chunk of 1 to 3 bytes before it puts the body off a word, in the file and in memory.
+    for (uint8_t skew = 1; skew <= 3; ++skew) {
+        ChunkFileWriter w;
+        w.AddRawChunk("ODD!", Bytes(skew, 0xEE));
+        w.AddDataChunk("NJCM", SmallBody(7), RelocationOptions::Packed());
+        Bytes file = w.Bytes();
+        Outputs out;
+        ASSERT_TRUE(LoadModel(file, &out).ok()) << int(skew);
+        EXPECT_EQ(out.object.data, file.data() + 8 + skew + 8);
+        EXPECT_EQ(Marker(out.object), 7u);
+    }
 }
 
 TEST(BadFiles, BadChunkLateInTheFileStoresNothingFromEarlierOnes) {
@@ -290,8 +302,7 @@ TEST(BadFiles, NullFileWithASizeIsRefused) {
 TEST(BadFiles, EachReasonHasItsOwnMessageAndDescribeNamesTheOffset) {
     const LoadError all[] = {LoadError::NoData,           LoadError::TruncatedHeader,    LoadError::ChunkPastEnd,
                              LoadError::MissingRelocationList, LoadError::RelocationEntryCut,
-                             LoadError::CursorOutsideBody, LoadError::PointerOutsideBody, LoadError::MisalignedPointer,
-                             LoadError::MisalignedBody,   LoadError::NotAMotionFile};
+                             LoadError::CursorOutsideBody, LoadError::PointerOutsideBody, LoadError::NotAMotionFile};
     std::vector<std::string> seen;
     for (LoadError e : all) {
         LoadResult r;

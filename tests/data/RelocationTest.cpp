@@ -105,8 +105,8 @@ TEST(RelocationFields, ZeroStaysNullAndAnOffsetLeadsIntoTheBody) {
     ASSERT_TRUE(w.result.ok()) << w.result.Describe();
     EXPECT_EQ(body, before);  // fields keep their offsets
     const ChunkBody cb{body.data(), static_cast<uint32_t>(body.size())};
-    EXPECT_EQ(FollowPointer<uint32_t>(cb, chunktest::GetLE32(body, 0)), nullptr);
-    EXPECT_EQ(FollowPointer<uint8_t>(cb, chunktest::GetLE32(body, 4)), body.data() + 4);
+    EXPECT_EQ(chunktest::GetLE32(body, 0), 0u);
+    EXPECT_EQ(BodyBytesAt(cb, chunktest::GetLE32(body, 4), 1), body.data() + 4);
 }
 
 TEST(RelocationLength, ReturnsEightPlusTheListSize) {
@@ -164,12 +164,14 @@ TEST(RelocationRefusals, PointerAtOrPastTheBodyEnd) {
     EXPECT_EQ(Fields(body, {0x41}).result.error, LoadError::PointerOutsideBody);
 }
 
-TEST(RelocationRefusals, PointerThatIsNotAMultipleOfFour) {
-    auto body = FillerBody(4, {{8, 6}});
-    const Walk w = Fields(body, {0x42});
-    EXPECT_EQ(w.result.error, LoadError::MisalignedPointer);
-    EXPECT_EQ(w.result.offset, 8u);
-    EXPECT_EQ(w.result.value, 6u);
+TEST(RelocationFields, AnOffsetInsideTheBodyNeedNotBeAMultipleOfFour) {
+    // A list of 16-bit words or a name may start at any byte; the field still stands on a word.
+    for (uint32_t value : {1u, 2u, 3u, 6u, 15u}) {
+        auto body = FillerBody(4, {{8, value}});
+        const Walk w = Fields(body, {0x42});
+        ASSERT_TRUE(w.result.ok()) << value << ": " << w.result.Describe();
+        EXPECT_EQ(w.fields, (Offsets{8}));
+    }
 }
 
 TEST(RelocationRefusals, ListRunningPastWhatIsReadable) {
@@ -184,6 +186,36 @@ TEST(RelocationRefusals, ListRunningPastWhatIsReadable) {
     EXPECT_EQ(r.error, LoadError::TruncatedHeader);
     EXPECT_EQ(mdlRelocate(cb, nullptr, 100, &r), 0u);
     EXPECT_EQ(r.error, LoadError::TruncatedHeader);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(BodyReads, RangesReachTheBodyEndAndNotOneBytePast) {
+    uint8_t bytes[16] = {0x78, 0x56, 0x34, 0x12, 0, 0, 0x80, 0x3F, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF, 0x11, 0x22};
+    const ChunkBody b{bytes, 10};
+    EXPECT_EQ(BodyBytesAt(b, 6, 4), bytes + 6);
+    EXPECT_EQ(BodyBytesAt(b, 6, 5), nullptr);
+    EXPECT_EQ(BodyBytesAt(b, 10, 0), bytes + 10);
+    EXPECT_EQ(BodyBytesAt(b, 11, 0), nullptr);
+    EXPECT_EQ(BodyRangeAt(b, 1, 9), bytes + 1);
+    EXPECT_EQ(BodyRangeAt(b, 1, 10), nullptr);
+    EXPECT_EQ(BodyRangeAt(b, 0, uint64_t{1} << 32), nullptr);
+    EXPECT_EQ(BodyBytesAt(ChunkBody{}, 0, 0), nullptr);
+
+    // Records with pointer fields are copied from word offsets inside the body only.
+    uint32_t word = 0;
+    EXPECT_TRUE(ReadRecord(b, 4, &word));
+    EXPECT_EQ(word, 0x3F800000u);
+    for (uint32_t offset : {1u, 2u, 3u, 8u}) EXPECT_FALSE(ReadRecord(b, offset, &word)) << offset;
+    EXPECT_EQ(word, 0x3F800000u) << "a refused read leaves the output alone";
+    EXPECT_FALSE(FollowRecord(b, 0, &word)) << "0 is null";
+
+    // Little-endian numbers at any address.
+    EXPECT_EQ(LoadLE16(bytes + 1), 0x3456u);
+    EXPECT_EQ(LoadLE32(bytes + 9), 0xEEDDCCBBu);
+    EXPECT_EQ(LoadF32(bytes + 4), 1.0f);
 }
 
 }  // namespace

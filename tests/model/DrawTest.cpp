@@ -6,6 +6,7 @@
 #include "platform/ddraw/Machine.h"
 #include "platform/win/HeadlessWindow.h"
 #include "render/RenderContext.h"
+#include "tests/model/DrawScene.h"
 #include "tests/model/ModelBuilder.h"
 #include "tests/model/SampleModels.h"
 
@@ -17,41 +18,6 @@
 using namespace modeltest;
 
 namespace {
-
-// Declared in this order so the context goes before the window and the machine.
-struct Scene {
-    Scene() : scope(platform::Machine::Default()), window(640, 480) {
-        opened = rc.OpenDevice(&window, 640, 480, 64, 0x200000, 0x80000);
-        MatrixPerspective(&rc.m_projection.m_current, 0.5f, 30.0f, 1.0471977f);
-        rc.m_projection.SetDirty(true);
-        rc.m_currentStack = &rc.m_modelview;
-        mdlSetContext(&rc);
-    }
-    ~Scene() { mdlSetContext(nullptr); }
-
-    // One frame: white background, the model 4 units ahead and 1 below the eye, unlit.
-    void Draw(ChunkBody model, ChunkBody motion, float frame) {
-        rc.BeginFrame(255, 255, 255);
-        rc.m_modelview.PushMatrix();
-        rc.m_modelview.Translate(0.0f, -1.0f, -4.0f);
-        mdlDrawMotion(model, motion, frame);
-        rc.m_modelview.PopMatrix();
-        rc.EndFrame();
-    }
-
-    platform::ScopedMachine scope;
-    HeadlessWindow window;
-    CRenderContext rc;
-    bool opened = false;
-};
-
-// Vertex counts of the triangle strips sent to the device, in order.
-std::vector<uint32_t> StripsSent() {
-    std::vector<uint32_t> counts;
-    for (const platform::TraceEvent& e : platform::CallTrace::Events())
-        if (e.kind == platform::TraceKind::DrawPrimitive && e.a == D3DPT_TRIANGLESTRIP) counts.push_back(e.count);
-    return counts;
-}
 
 struct Box {
     int left = 640, top = 480, right = -1, bottom = -1;
@@ -150,6 +116,16 @@ TEST(StripDrawing, EmitVertexWritesColourMaterialAndEyeSpaceNormal) {
     EXPECT_FLOAT_EQ(scene.rc.m_normal.x, expected.x);
     EXPECT_FLOAT_EQ(scene.rc.m_normal.z, expected.z);
     EXPECT_GT(std::fabs(expected.x), 0.4f);
+
+    // Row-vector model-view: n' = n times the upper 3 x 3 (n'x = nx m0 + ny m4 + nz m8), with
+    // the translation left out and no normalising; every element distinct, so a transposed
+    // or translated product shows.
+    Matrix4& mv = scene.rc.m_modelview.m_current;
+    for (int k = 0; k < 16; ++k) mv.m[k] = static_cast<float>(k + 1) * (k % 3 == 0 ? -1.0f : 1.0f);
+    mdlEmitVertex(VertexWorkEntry{{0, 0, 0}, {1, 2, 3}}, MaterialColor{});
+    EXPECT_FLOAT_EQ(scene.rc.m_normal.x, 1 * -1 + 2 * 5 + 3 * 9);
+    EXPECT_FLOAT_EQ(scene.rc.m_normal.y, 1 * 2 + 2 * 6 + 3 * -10);
+    EXPECT_FLOAT_EQ(scene.rc.m_normal.z, 1 * 3 + 2 * -7 + 3 * 11);
 }
 
 TEST(StripDrawing, NegativeAndPositiveLengthsDrawTheSameTriangles) {

@@ -110,7 +110,7 @@ TEST(InspectModel, CyclesAndBadPointersAreNamedWithTheirOffset) {
     TwoBones t = BuildTwoBones();
     Poke(t.image, t.tip + 44, t.bone);                 // child back to its parent
     Poke(t.image, t.bone + 48, t.image.Size() + 8);    // sibling past the end
-    Poke(t.image, t.tipModel, 2);                      // misaligned vertex list
+    Poke(t.image, t.tipModel, t.image.Size() + 2);     // vertex list past the end
     const ModelReport r = mdlInspectModel(t.image.Body());
     EXPECT_TRUE(HasProblem(r.problems, t.tip, "cycle")) << All(r.problems);
     EXPECT_TRUE(HasProblem(r.problems, t.bone, "sibling pointer")) << All(r.problems);

@@ -24,7 +24,7 @@ AngleKey AKey(uint32_t frame, int32_t x, int32_t y, int32_t z) { return AngleKey
 // Samples `keys` at `frame` into an output that starts at 777.
 std::vector<float> Sample(const std::vector<VectorKey>& keys, int32_t count, float frame) {
     float out[3] = {777, 777, 777};
-    mdlSampleVectorKeys(keys.empty() ? nullptr : keys.data(), count, frame, out);
+    mdlSampleVectorKeys(keys.empty() ? nullptr : reinterpret_cast<const uint8_t*>(keys.data()), count, frame, out);
     return {out[0], out[1], out[2]};
 }
 
@@ -51,7 +51,7 @@ TEST(KeyInterpolation, ExactKeyFramesGiveTheKeyValues) {
     EXPECT_EQ(Sample(keys, 3, 20), (std::vector<float>{-1, -2, -3}));
     const AngleKey angles[2] = {AKey(0, 0x4000, 0, -0x4000), AKey(8, 0, 0, 0)};
     float out[3] = {};
-    mdlSampleAngleKeys(angles, 2, 0.0f, out);
+    mdlSampleAngleKeys(reinterpret_cast<const uint8_t*>(angles), 2, 0.0f, out);
     EXPECT_FLOAT_EQ(out[0], mdlAngleToRadians(0x4000));
     EXPECT_FLOAT_EQ(out[2], mdlAngleToRadians(-0x4000));
 }
@@ -70,14 +70,14 @@ TEST(KeyInterpolation, AnglesTurnTheShortWayByThreePointOneFour) {
     // 28672 units = 2.7475 rad and -28672 = -2.7475: the way through 3.14, not through 0.
     const AngleKey across[2] = {AKey(0, 28672, 0, 0), AKey(10, -28672, 0, 0)};
     float out[3] = {};
-    mdlSampleAngleKeys(across, 2, 5.0f, out);
+    mdlSampleAngleKeys(reinterpret_cast<const uint8_t*>(across), 2, 5.0f, out);
     EXPECT_NEAR(out[0], 3.14f, 1e-5f);
-    mdlSampleAngleKeys(across, 2, 2.0f, out);
+    mdlSampleAngleKeys(reinterpret_cast<const uint8_t*>(across), 2, 2.0f, out);
     EXPECT_NEAR(out[0], 2.7475f + 0.2 * 0.785f, 1e-4f);
     const AngleKey quarter[2] = {AKey(0, 0, 0, 0), AKey(10, 0x4000, 0, 0)};
-    mdlSampleAngleKeys(quarter, 2, 5.0f, out);
+    mdlSampleAngleKeys(reinterpret_cast<const uint8_t*>(quarter), 2, 5.0f, out);
     EXPECT_NEAR(out[0], 0.785f, 1e-6f);
-    mdlSampleAngleKeys(quarter, 2, 10.0f, out);
+    mdlSampleAngleKeys(reinterpret_cast<const uint8_t*>(quarter), 2, 10.0f, out);
     EXPECT_NEAR(out[0], 1.57f, 1e-6f);
 }
 
@@ -85,6 +85,9 @@ TEST(KeyInterpolation, AngleDifferenceOfExactlyThreePointOneFourIsKept) {
     EXPECT_FLOAT_EQ(mdlInterpolateAngle(0.0f, 3.14f, 0, 10, 10), 3.14f);
     EXPECT_FLOAT_EQ(mdlInterpolateAngle(0.0f, -3.14f, 0, 10, 10), -3.14f);
     EXPECT_NEAR(mdlInterpolateAngle(0.0f, 3.2f, 0, 10, 10), 3.2f - 6.28f, 1e-6f);
+    // Between 3.14 and pi the file's half turn already goes the other way.
+    EXPECT_NEAR(mdlInterpolateAngle(0.0f, 3.1405f, 0, 10, 10), 3.1405f - 6.28f, 1e-6f);
+    EXPECT_NEAR(mdlInterpolateAngle(0.0f, -3.1405f, 0, 10, 10), 6.28f - 3.1405f, 1e-6f);
     EXPECT_EQ(mdlInterpolateAngle(1.0f, 2.0f, 4, 4, 9), 1.0f);
     // The result is not wrapped into one turn.
     EXPECT_NEAR(mdlInterpolateAngle(6.0f, 9.0f, 0, 1, 1), 9.0f, 1e-6f);
@@ -197,6 +200,27 @@ TEST(MotionLayout, NullListsAndNullMotionDrawTheStoredPose) {
     ExpectNear(lib.Entry(0).position, 0.0008f, 0, 1, 2e-4f);
 }
 
+TEST(MotionBounds, ANodeTableOffAWordIsNotRead) {
+    Library lib;
+    NodeSpec stored;
+    stored.position[0] = 8;
+    BodyImage model = ProbeModel(stored);
+    BodyImage motion = BuildMotion(kMotionPositionKeys, 1, {{Pos({{0, 1, 1, 1}})}});
+    MotionData header;
+    std::memcpy(&header, motion.Data(), sizeof header);
+    // The same entry two bytes further on: its pointer fields would stand off words, where no
+    // relocation list can name them.
+    std::vector<uint8_t> bytes(motion.Data(), motion.Data() + motion.Size());
+    bytes.insert(bytes.begin() + header.nodeTable, 2, 0);
+    const uint32_t shifted = header.nodeTable + 2;
+    std::memcpy(bytes.data(), &shifted, 4);
+    BodyImage moved(bytes);
+    ASSERT_EQ(mdlDrawMotion(model.Body(), motion.Body(), 0), 0);
+    ExpectNear(lib.Entry(0).position, 2, 1, 1);
+    ASSERT_EQ(mdlDrawMotion(model.Body(), moved.Body(), 0), 0);
+    ExpectNear(lib.Entry(0).position, 9, 0, 0);
+}
+
 TEST(MotionBounds, NodesPastTheTableKeepTheirStoredPose) {
     Library lib;
     ModelBuilder m;
@@ -234,11 +258,11 @@ TEST(MotionBounds, KeyCountsPastTheBodyAndBadPointersAreIgnored) {
     std::memcpy(motion.Data() + header.nodeTable + 4, &huge, 4);
     ASSERT_EQ(mdlDrawMotion(model.Body(), motion.Body(), 5), 0);
     ExpectNear(lib.Entry(1).position, 8, 0, 0);
-    // A misaligned key pointer.
+    // Two keys that would end past the body.
     const int32_t two = 2;
-    const uint32_t misaligned = 14;
+    const uint32_t nearEnd = motion.Size() - 20;
     std::memcpy(motion.Data() + header.nodeTable + 4, &two, 4);
-    std::memcpy(motion.Data() + header.nodeTable, &misaligned, 4);
+    std::memcpy(motion.Data() + header.nodeTable, &nearEnd, 4);
     ASSERT_EQ(mdlDrawMotion(model.Body(), motion.Body(), 5), 0);
     ExpectNear(lib.Entry(1).position, 8, 0, 0);
     // A node table pointer outside the body, and a body too short for the header.

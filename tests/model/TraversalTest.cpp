@@ -7,6 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <utility>
+#include <vector>
 
 using namespace modeltest;
 
@@ -94,6 +97,36 @@ TEST(MatrixStack, ColumnVectorOrderScalesThenRotatesThenTranslates) {
     loaded.m[3] = 7;
     mdlLoadMatrix(loaded);
     ExpectNear(mdlTransformPoint(0, 0, 0), 7, 0, 0);
+}
+
+TEST(MatrixStack, RotationsMultiplyOnTheRightWithTheirOwnElements) {
+    Library lib;
+    const float a = 0.7f, c = std::cos(a), s = std::sin(a);
+    // Element k of each rotation's matrix (identity elsewhere), as the library defines them.
+    struct Case {
+        int (*rotate)(float);
+        std::vector<std::pair<int, float>> elements;
+    };
+    const Case cases[] = {{mdlRotateX, {{5, c}, {6, s}, {9, -s}, {10, c}}},
+                          {mdlRotateY, {{0, c}, {2, -s}, {8, s}, {10, c}}},
+                          {mdlRotateZ, {{0, c}, {1, s}, {4, -s}, {5, c}}}};
+    Matrix4 top;
+    for (int k = 0; k < 16; ++k) top.m[k] = k < 12 ? 0.5f + static_cast<float>(k * k % 7) : (k == 15 ? 1.0f : 0.0f);
+    for (const Case& t : cases) {
+        Matrix4 r;
+        MatrixIdentity(&r);
+        for (auto [k, v] : t.elements) r.m[k] = v;
+        mdlResetMatrixStack();
+        mdlLoadMatrix(top);
+        t.rotate(a);
+        const Matrix4* got = mdlTopMatrix();
+        for (int row = 0; row < 4; ++row)
+            for (int col = 0; col < 4; ++col) {
+                float want = 0;
+                for (int k = 0; k < 4; ++k) want += top.m[4 * row + k] * r.m[4 * k + col];
+                EXPECT_NEAR(got->m[4 * row + col], want, 1e-5f) << "row " << row << " col " << col;
+            }
+    }
 }
 
 TEST(MatrixStack, NormalsComeOutUnitLengthAndAZeroNormalStaysZero) {
@@ -242,8 +275,36 @@ TEST(TreeWalk, CyclesThroughChildOrSiblingEnd) {
         BodyImage model = m.Finish();
         ASSERT_EQ(mdlDrawMotion(model.Body(), {}, 0.0f), 0) << which;
         EXPECT_EQ(mdlGetState()->matrixDepth, 0);
-        EXPECT_LE(mdlGetState()->nodeIndex, static_cast<int32_t>(model.Size() / sizeof(ModelObject)));
+        // Each node once: the link back onto the path is not followed.
+        EXPECT_EQ(mdlGetState()->nodeIndex, 2);
+        EXPECT_FALSE(mdlGetState()->workCut);
     }
+}
+
+TEST(TreeWalk, SharedSubtreesAreDrawnPerParentUntilTheWorkLimit) {
+    Library lib;
+    // Node k's child and sibling are both node k + 1: node k is visited 2^k times.
+    ModelBuilder m;
+    std::vector<uint32_t> nodes;
+    for (int k = 0; k < 30; ++k) nodes.push_back(m.Node());
+    for (int k = 0; k + 1 < 30; ++k) {
+        m.Child(nodes[k], nodes[k + 1]);
+        m.Sibling(nodes[k], nodes[k + 1]);
+    }
+    BodyImage model = m.Finish();
+    mdlSetWorkLimit(1000);
+    ASSERT_EQ(mdlDrawMotion(model.Body(), {}, 0.0f), 0);
+    EXPECT_TRUE(mdlGetState()->workCut);
+    EXPECT_EQ(mdlGetState()->nodeIndex, 1000);
+    EXPECT_EQ(mdlGetState()->matrixDepth, 0);
+    // Eight levels unfold into 255 visits, all drawn.
+    BodyImage small(std::vector<uint8_t>(model.Data(), model.Data() + model.Size()));
+    std::memset(small.Data() + nodes[7] + 44, 0, 8);
+    ASSERT_EQ(mdlDrawMotion(small.Body(), {}, 0.0f), 0);
+    EXPECT_FALSE(mdlGetState()->workCut);
+    EXPECT_EQ(mdlGetState()->nodeIndex, 255);
+    mdlSetWorkLimit(0);
+    EXPECT_EQ(mdlGetState()->workLimit, kDefaultWorkLimit);
 }
 
 TEST(TreeWalk, LongSiblingChainDoesNotExhaustTheCallStack) {

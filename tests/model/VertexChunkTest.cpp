@@ -139,6 +139,8 @@ TEST(VertexChunks, WeightedModesZeroWeightAndModeThree) {
     // Mode 1 with weight 255 onto entry 2 adds the point; mode 3 writes nothing anywhere.
     one.m.VertexChunk(0x2C, 0x81, 0, {{1, 2, 3, 1, 0, 0}}, {Weight(255, 2)});
     one.m.VertexChunk(0x2C, 3, 3, {{1, 2, 3, 1, 0, 0}}, {Weight(255, 4)});
+    // The weight is the whole upper half-word: 510 stands for 2.0.
+    one.m.VertexChunk(0x2C, 1, 0, {{1, 2, 3, 1, 0, 0}}, {Weight(510, 5)});
     BodyImage model = one.Finish();
     ASSERT_EQ(mdlDrawMotion(model.Body(), {}, 0), 0);
     ExpectNear(lib.Entry(0).position, 0, 0, 0, 0);
@@ -148,6 +150,7 @@ TEST(VertexChunks, WeightedModesZeroWeightAndModeThree) {
     ExpectNear(lib.Entry(2).position, 6, 7, 8);
     ExpectNear(lib.Entry(3).position, 5, 5, 5, 0);
     ExpectNear(lib.Entry(4).position, 5, 5, 5, 0);
+    ExpectNear(lib.Entry(5).position, 7, 9, 11);
 }
 
 TEST(VertexChunks, ModeTwoLeavesAZeroSumNormalZero) {

@@ -78,6 +78,9 @@ inline Started StartProgram(const std::string& program, const std::vector<std::s
         if (!std::freopen(OutputPath(self, "stdout").c_str(), "wb", stdout) ||
             !std::freopen(OutputPath(self, "stderr").c_str(), "wb", stderr))
             _exit(127);
+        // A program that runs away ends here instead of holding the test (and CI) for ever: the
+        // alarm outlives exec, and its default action ends the process, which fails the test.
+        alarm(120);
         execv(program.c_str(), argv.data());
         _exit(127);
     }

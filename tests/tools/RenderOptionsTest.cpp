@@ -108,3 +108,19 @@ TEST(FrameFileNames, SizeParsingKeepsBothSides) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(RenderCommandLine, WorkLimitsTakeWholeNumbersFromOne) {
+    const RenderOptions o = Accept({"--max-model-steps", "7", "--max-fragments", "8", "--max-frames", "9", "-o", "x"});
+    EXPECT_EQ(*o.maxModelSteps, 7u);
+    EXPECT_EQ(*o.maxFragments, 8u);
+    EXPECT_EQ(*o.maxFrames, 9u);
+    EXPECT_FALSE(Accept({"-o", "x"}).maxFrames);
+    for (const char* option : {"--max-model-steps", "--max-fragments", "--max-frames"}) {
+        for (const char* bad : {"0", "-3", "1e6", "many"}) EXPECT_NE(Refuse({option, bad, "-o", "x"}).find(option), std::string::npos);
+        Refuse({option, "5", option, "6", "-o", "x"});
+    }
+}
+
+}  // namespace

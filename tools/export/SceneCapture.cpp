@@ -26,9 +26,11 @@ namespace {
 constexpr float kColorScale = 0.003921569f;   // 1/255
 constexpr float kWeightScale = 0.003921569f;  // a stored weight of 255 is 1.0
 constexpr int kMaxInfluences = 8;
-constexpr int kMaxCallDepth = 16;
-constexpr uint64_t kWalkBytesPerBodyByte = 64;
-constexpr uint64_t kWalkBytesMinimum = 4096;
+// Bytes of chunk lists one capture may walk, and nodes it may visit. The checks before the
+// capture already refuse a tree that unfolds past the drawing's work limit; these only keep a
+// capture finite whatever it is handed, with room for every model the drawing draws whole.
+constexpr uint64_t kWalkBytes = kDefaultWorkLimit * 64u;
+constexpr uint64_t kMaxNodeVisits = kDefaultWorkLimit;
 constexpr uint32_t kEnd = 0xFFFFFFFFu;
 
 uint16_t LoadU16(const uint8_t* p) {
@@ -241,52 +243,52 @@ public:
     }
 
     // The nodes in drawing order, as the recorded walk visited them.
-    const std::vector<const ModelObject*>& Objects() const { return m_objects; }
+    const std::vector<ModelObject>& Objects() const { return m_objects; }
 
 private:
     // One draw: nodes in drawing order, node before children, children before later siblings.
     void Walk(bool record) {
         m_record = record;
-        m_budget = static_cast<uint64_t>(m_model.size) * kWalkBytesPerBodyByte + kWalkBytesMinimum;
+        m_budget = kWalkBytes;
         struct Level {
             Mat world;
             int32_t node;
             uint32_t sibling;
         };
         std::vector<Level> levels;
-        const ModelObject* node = BodyAt<ModelObject>(m_model, 0);
-        uint32_t visitsLeft = m_model.size / static_cast<uint32_t>(sizeof(ModelObject));
+        ModelObject node;
+        bool more = ReadRecord(m_model, 0, &node);
+        uint64_t visitsLeft = kMaxNodeVisits;
         int32_t index = 0;
         int32_t parent = -1;
         Mat parentWorld = Identity();
-        while (node != nullptr && visitsLeft > 0) {
+        while (more && visitsLeft > 0) {
             --visitsLeft;
-            const float radians[3] = {mdlAngleToRadians(node->rotation[0]), mdlAngleToRadians(node->rotation[1]),
-                                      mdlAngleToRadians(node->rotation[2])};
-            const Mat world = Multiply(parentWorld, LocalMatrix(*node, radians));
-            if (record) AddNode(*node, radians, world, index, parent);
-            if (const ChunkModel* m = FollowPointer<ChunkModel>(m_model, node->model)) {
-                if (m->vertexList != 0) Vertices(m->vertexList, world, index);
-                if (m->polygonList != 0) Polygons(m->polygonList, 0, nullptr);
+            const float radians[3] = {mdlAngleToRadians(node.rotation[0]), mdlAngleToRadians(node.rotation[1]),
+                                      mdlAngleToRadians(node.rotation[2])};
+            const Mat world = Multiply(parentWorld, LocalMatrix(node, radians));
+            if (record) AddNode(node, radians, world, index, parent);
+            ChunkModel m;
+            if (FollowRecord(m_model, node.model, &m)) {
+                if (m.vertexList != 0) Vertices(m.vertexList, world, index);
+                if (m.polygonList != 0) Polygons(m.polygonList, 0, nullptr);
             }
-            levels.push_back(Level{parentWorld, parent, node->sibling});
-            const ModelObject* child = FollowPointer<ModelObject>(m_model, node->child);
+            levels.push_back(Level{parentWorld, parent, node.sibling});
             const int32_t self = index++;
-            if (child != nullptr) {
+            if (FollowRecord(m_model, node.child, &node)) {
                 parent = self;
                 parentWorld = world;
-                node = child;
                 continue;
             }
             // Leave finished levels until one has a sibling to go on with.
-            node = nullptr;
+            more = false;
             while (!levels.empty()) {
                 const Level level = levels.back();
                 levels.pop_back();
-                if (const ModelObject* next = FollowPointer<ModelObject>(m_model, level.sibling)) {
+                if (FollowRecord(m_model, level.sibling, &node)) {
                     parent = level.node;
                     parentWorld = level.world;
-                    node = next;
+                    more = true;
                     break;
                 }
             }
@@ -305,7 +307,7 @@ private:
         RotationQuaternion(radians, (node.flags & kObjectRotateZXY) != 0, out.rotation);
         InverseBind(world, out.inverseBind);
         m_scene.nodes.push_back(out);
-        m_objects.push_back(&node);
+        m_objects.push_back(node);
         if (parent < 0) m_scene.roots.push_back(index);
         else m_scene.nodes[static_cast<size_t>(parent)].children.push_back(index);
     }
@@ -442,11 +444,13 @@ private:
         }
     }
 
+    // A slot already being replayed on this path would replay itself for ever: it is skipped.
+    // Every other call is followed, so a path holds each of the 256 slots at most once.
     void Call(uint8_t slot, int callDepth, const uint8_t* activeSlots) {
-        if (!m_cachedSet[slot] || callDepth >= kMaxCallDepth) return;
+        if (!m_cachedSet[slot]) return;
         for (int i = 0; i < callDepth; ++i)
             if (activeSlots[i] == slot) return;
-        uint8_t slots[kMaxCallDepth];
+        uint8_t slots[256];
         for (int i = 0; i < callDepth; ++i) slots[i] = activeSlots[i];
         slots[callDepth] = slot;
         Polygons(m_cached[slot], callDepth + 1, slots);
@@ -634,7 +638,7 @@ private:
     ChunkBody m_model;
     ExportScene& m_scene;
     std::vector<Entry> m_entries;
-    std::vector<const ModelObject*> m_objects;
+    std::vector<ModelObject> m_objects;
     uint64_t m_generation = 0;
     size_t m_triangles = 0;
     uint64_t m_budget = 0;
@@ -651,22 +655,20 @@ private:
 
 enum class KeyKind { Position, Angle, Scale };
 
-// The node's key list of a kind, as the drawing picks it; null when it has none.
-template <class Key>
-const Key* KeyList(ChunkBody motion, int32_t node, KeyKind kind, int32_t* count) {
-    const MotionData* header = BodyAt<MotionData>(motion, 0);
-    if (header == nullptr) return nullptr;
-    const uint32_t lists = header->listCount & 0xFu;
+// The node's key list of a kind as the drawing picks it (16 bytes a key: the frame, then three
+// floats or three angles), at any address; null when it has none.
+const uint8_t* KeyList(ChunkBody motion, const MotionData& header, int32_t node, KeyKind kind, int32_t* count) {
+    const uint32_t lists = header.listCount & 0xFu;
     int list = -1;
     switch (kind) {
     case KeyKind::Position:
-        if ((header->typeFlags & kMotionPositionKeys) != 0 && lists >= 1 && lists <= 3) list = 0;
+        if ((header.typeFlags & kMotionPositionKeys) != 0 && lists >= 1 && lists <= 3) list = 0;
         break;
     case KeyKind::Angle:
-        if ((header->typeFlags & kMotionAngleKeys) != 0 && lists >= 1 && lists <= 3) list = lists == 1 ? 0 : 1;
+        if ((header.typeFlags & kMotionAngleKeys) != 0 && lists >= 1 && lists <= 3) list = lists == 1 ? 0 : 1;
         break;
     case KeyKind::Scale:
-        if ((header->typeFlags & kMotionScaleKeys) != 0 && (lists == 1 || lists == 3)) list = lists == 1 ? 0 : 2;
+        if ((header.typeFlags & kMotionScaleKeys) != 0 && (lists == 1 || lists == 3)) list = lists == 1 ? 0 : 2;
         break;
     }
     if (list < 0) return nullptr;
@@ -675,7 +677,7 @@ const Key* KeyList(ChunkBody motion, int32_t node, KeyKind kind, int32_t* count)
     if (!mdlReadNodeEntry(motion, node, &entry, &listCount)) return nullptr;
     if (entry.keyCounts[list] <= 0) return nullptr;
     *count = entry.keyCounts[list];
-    return FollowArray<Key>(motion, entry.keyLists[list], static_cast<uint32_t>(*count));
+    return BodyRangeAt(motion, entry.keyLists[list], static_cast<uint64_t>(*count) * 16u);
 }
 
 // Keeps consecutive rotation keys in one hemisphere, so interpolation takes the short way.
@@ -691,10 +693,11 @@ void AppendRotation(ExportChannel& channel, const float radians[3], bool zxy) {
     channel.values.insert(channel.values.end(), q, q + 4);
 }
 
-void CaptureMotion(const std::vector<const ModelObject*>& objects, ChunkBody motion, const CaptureOptions& options,
+void CaptureMotion(const std::vector<ModelObject>& objects, ChunkBody motion, const CaptureOptions& options,
                    ExportScene& scene) {
-    const MotionData* header = BodyAt<MotionData>(motion, 0);
-    if (header == nullptr) return;
+    MotionData headerRecord;
+    if (!ReadRecord(motion, 0, &headerRecord)) return;
+    const MotionData* header = &headerRecord;
     const uint32_t lastFrame = header->frameCount > 1 ? header->frameCount - 1 : 0;
     if (!options.keysOnly && lastFrame >= kMaxSampledFrames) {
         scene.refusedInMotion = true;
@@ -707,16 +710,14 @@ void CaptureMotion(const std::vector<const ModelObject*>& objects, ChunkBody mot
     auto seconds = [&](uint32_t frame) { return static_cast<float>(static_cast<double>(frame) / fps); };
 
     for (size_t n = 0; n < objects.size(); ++n) {
-        const ModelObject& node = *objects[n];
+        const ModelObject& node = objects[n];
         const int32_t index = static_cast<int32_t>(n);
         const bool order = (node.flags & kObjectRotateZXY) != 0;
         for (KeyKind kind : {KeyKind::Position, KeyKind::Angle, KeyKind::Scale}) {
             int32_t count = 0;
-            const VectorKey* vectors = nullptr;
-            const AngleKey* angles = nullptr;
-            if (kind == KeyKind::Angle) angles = KeyList<AngleKey>(motion, index, kind, &count);
-            else vectors = KeyList<VectorKey>(motion, index, kind, &count);
-            if (vectors == nullptr && angles == nullptr) continue;
+            const uint8_t* keys = KeyList(motion, *header, index, kind, &count);
+            if (keys == nullptr) continue;
+            const bool angles = kind == KeyKind::Angle;
             ExportChannel channel;
             channel.node = index;
             channel.path = kind == KeyKind::Position ? ChannelPath::Translation
@@ -726,17 +727,19 @@ void CaptureMotion(const std::vector<const ModelObject*>& objects, ChunkBody mot
             if (options.keysOnly) {
                 int64_t previous = -1;
                 for (int32_t k = 0; k < count; ++k) {
-                    const uint32_t frame = angles ? angles[k].frame : vectors[k].frame;
+                    const uint8_t* key = keys + static_cast<size_t>(k) * 16u;
+                    const uint32_t frame = LoadLE32(key);
                     // Keys out of order have no place on a time line: the earlier one stands.
                     if (static_cast<int64_t>(frame) <= previous) continue;
                     previous = frame;
                     channel.times.push_back(seconds(frame));
                     if (angles) {
-                        const float r[3] = {mdlAngleToRadians(angles[k].x), mdlAngleToRadians(angles[k].y),
-                                            mdlAngleToRadians(angles[k].z)};
+                        const float r[3] = {mdlAngleToRadians(static_cast<int32_t>(LoadLE32(key + 4))),
+                                            mdlAngleToRadians(static_cast<int32_t>(LoadLE32(key + 8))),
+                                            mdlAngleToRadians(static_cast<int32_t>(LoadLE32(key + 12)))};
                         AppendRotation(channel, r, order);
                     } else {
-                        channel.values.insert(channel.values.end(), {vectors[k].x, vectors[k].y, vectors[k].z});
+                        channel.values.insert(channel.values.end(), {LoadF32(key + 4), LoadF32(key + 8), LoadF32(key + 12)});
                     }
                 }
             } else {
@@ -745,11 +748,11 @@ void CaptureMotion(const std::vector<const ModelObject*>& objects, ChunkBody mot
                     if (angles) {
                         float r[3] = {mdlAngleToRadians(node.rotation[0]), mdlAngleToRadians(node.rotation[1]),
                                       mdlAngleToRadians(node.rotation[2])};
-                        mdlSampleAngleKeys(angles, count, static_cast<float>(frame), r);
+                        mdlSampleAngleKeys(keys, count, static_cast<float>(frame), r);
                         AppendRotation(channel, r, order);
                     } else {
                         float v[3] = {stored[0], stored[1], stored[2]};
-                        mdlSampleVectorKeys(vectors, count, static_cast<float>(frame), v);
+                        mdlSampleVectorKeys(keys, count, static_cast<float>(frame), v);
                         channel.values.insert(channel.values.end(), v, v + 3);
                     }
                 }

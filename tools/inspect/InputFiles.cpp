@@ -19,7 +19,6 @@ std::string LoaderReason(const LoadResult& r) {
     std::string reason = r.Message();
     switch (r.error) {
         case LoadError::PointerOutsideBody:
-        case LoadError::MisalignedPointer:
             reason += " (it holds " + std::to_string(r.value) + ")";
             break;
         case LoadError::ChunkPastEnd:
@@ -66,9 +65,11 @@ bool EmbeddedInputFile(bool model, InputFile* file) {
     return true;
 }
 
-CheckedInputs CheckInputs(const InputFile& model, const InputFile& motion) { return CheckInputs(model, &motion); }
+CheckedInputs CheckInputs(const InputFile& model, const InputFile& motion, uint64_t maxNodeVisits) {
+    return CheckInputs(model, &motion, maxNodeVisits);
+}
 
-CheckedInputs CheckInputs(const InputFile& model, const InputFile* motion) {
+CheckedInputs CheckInputs(const InputFile& model, const InputFile* motion, uint64_t maxNodeVisits) {
     CheckedInputs checked;
     auto problem = [&](const InputFile& file, uint32_t offset, std::string reason) {
         checked.problems.push_back(InputProblem{file.name, offset, std::move(reason)});
@@ -85,9 +86,15 @@ CheckedInputs CheckInputs(const InputFile& model, const InputFile* motion) {
 
     int32_t nodeCount = -1;
     if (checked.rootObject) {
-        const ModelReport report = mdlInspectModel(checked.rootObject);
-        for (const InspectProblem& p : report.problems) problem(model, InFile(model, checked.rootObject, p.offset), p.reason);
-        nodeCount = static_cast<int32_t>(report.nodes.size());
+        const ModelReport report = mdlInspectModel(checked.rootObject, 2048, 64, maxNodeVisits);
+        for (const InspectProblem& p : report.problems) {
+            std::string reason = p.reason;
+            if (report.visitsCut && p.offset == 0 && reason.find("node visits") != std::string::npos)
+                reason += " (quillmote-render --max-model-steps raises it)";
+            problem(model, InFile(model, checked.rootObject, p.offset), reason);
+        }
+        // A tree cut short has no node count to hold the motion against.
+        if (!report.visitsCut) nodeCount = static_cast<int32_t>(report.nodes.size());
     }
     if (checked.motion) {
         // Without a readable tree the motion is still checked on its own.

@@ -2,6 +2,8 @@
 // shared by quillmote-render and quillmote-inspect.
 #pragma once
 
+#include "model/ModelTypes.h"
+
 #include "data/ChunkBody.h"
 #include "data/ChunkFile.h"
 
@@ -50,6 +52,7 @@ struct CheckedInputs {
 
 // Loads both files (in place, read-only) and collects every problem found. The bodies are
 // set only for files that load.
-CheckedInputs CheckInputs(const InputFile& model, const InputFile& motion);
+// `maxNodeVisits`: the node visits one frame may take (quillmote-render's --max-model-steps).
+CheckedInputs CheckInputs(const InputFile& model, const InputFile& motion, uint64_t maxNodeVisits = kDefaultWorkLimit);
 // The same with the motion optional: null checks the model alone (its stored pose).
-CheckedInputs CheckInputs(const InputFile& model, const InputFile* motion);
+CheckedInputs CheckInputs(const InputFile& model, const InputFile* motion, uint64_t maxNodeVisits = kDefaultWorkLimit);

@@ -41,6 +41,13 @@ const char kRenderHelp[] =
     "  -h, --help        show this help\n"
     "  --version         show the version\n"
     "\n"
+    "Limits (a frame or run that reaches one is refused with a line naming it):\n"
+    "  --max-model-steps N  model steps per frame: nodes visited, chunks walked, vertices\n"
+    "                       transformed and sent (default 4194304)\n"
+    "  --max-fragments N    pixels the drawing may cover per frame (default 19660800, 64 times\n"
+    "                       a 640 x 480 picture)\n"
+    "  --max-frames N       pictures one --all-frames run may write (default 3600)\n"
+    "\n"
     "Output is byte-identical for the same inputs. A file is written whole or not at all.\n"
     "Progress goes to standard error when it is a terminal.\n"
     "\n"
@@ -173,6 +180,17 @@ bool ParseRenderOptions(const std::vector<std::string>& args, RenderOptions* opt
                 return false;
             }
             options->benchmarkFrames = n;
+        } else if (arg == "--max-model-steps" || arg == "--max-fragments" || arg == "--max-frames") {
+            std::optional<uint64_t>& target = arg == "--max-model-steps" ? options->maxModelSteps
+                                              : arg == "--max-fragments" ? options->maxFragments
+                                                                         : options->maxFrames;
+            if (!once(target.has_value()) || !value(&v)) return false;
+            int64_t n = 0;
+            if (!ParseWhole(v, &n) || n < 1) {
+                *error = arg + " needs a whole number of 1 or more, not '" + v + "'";
+                return false;
+            }
+            target = static_cast<uint64_t>(n);
         } else {
             *error = "unknown option '" + arg + "'";
             return false;

@@ -19,6 +19,10 @@ struct RenderOptions {
     bool allFrames = false;
     std::optional<std::string> animation;  // --animation OUT.png (with --all-frames)
     std::optional<int64_t> benchmarkFrames;
+    // Raised work limits (absent: the defaults of tools/render/WorkLimits.h).
+    std::optional<uint64_t> maxModelSteps;
+    std::optional<uint64_t> maxFragments;
+    std::optional<uint64_t> maxFrames;
     bool help = false;
     bool version = false;
 };

@@ -12,6 +12,7 @@
 #include "tools/render/FrameOutput.h"
 #include "tools/render/RenderOptions.h"
 #include "tools/render/ReplayLog.h"
+#include "tools/render/WorkLimits.h"
 
 #include <unistd.h>
 
@@ -99,8 +100,13 @@ int main(int argc, char** argv) {
     InputFile motion;
     if (!LoadInput(options.modelPath, true, &model) || !LoadInput(options.motionPath, false, &motion)) return 1;
 
+    WorkLimits limits = DefaultWorkLimits();
+    if (options.maxModelSteps) limits.modelSteps = *options.maxModelSteps;
+    if (options.maxFragments) limits.fragments = *options.maxFragments;
+    if (options.maxFrames) limits.frames = *options.maxFrames;
+
     // Every problem of both files, before anything is drawn or written.
-    const CheckedInputs checked = CheckInputs(model, motion);
+    const CheckedInputs checked = CheckInputs(model, motion, limits.modelSteps);
     if (!checked.problems.empty()) {
         for (const InputProblem& p : checked.problems) Fail(p.Line());
         return 1;
@@ -118,11 +124,19 @@ int main(int argc, char** argv) {
     CViewerView& view = viewer.View();
     if (!view.m_context.IsOpen()) return Fail("the drawing device could not be opened");
 
+    ApplyWorkLimits(view, limits);
+
     const uint32_t frameCount = view.MotionFrameCount();
     const uint32_t lastFrame = frameCount >= 2 ? frameCount - 2 : 0;
     if (options.frame && static_cast<uint64_t>(*options.frame) > lastFrame)
         return Usage("--frame " + std::to_string(*options.frame) + " is past the last frame the viewer shows (" +
                      std::to_string(lastFrame) + ")");
+    if (options.allFrames) {
+        // The count first: checking the output of every frame of a motion claiming billions of
+        // frames would itself never end.
+        const std::string tooMany = FrameCountLimitReached(uint64_t{lastFrame} + 1, frameCount, limits);
+        if (!tooMany.empty()) return Fail(tooMany);
+    }
     if (!CheckOutputs(options, lastFrame)) return 1;
     // From here on an interrupt stops the run at the next frame; temporary files go with it.
     CatchInterrupts();
@@ -147,6 +161,8 @@ int main(int argc, char** argv) {
             view.UpdateWindow();
             const auto end = std::chrono::steady_clock::now();
             ms.push_back(std::chrono::duration<double, std::milli>(end - start).count());
+            const std::string limit = FrameLimitReached(view, limits, static_cast<uint32_t>(view.m_frame));
+            if (!limit.empty()) return Fail(limit);
         }
         const uint64_t fragments = FragmentCount(view) - fragmentsBefore;
         std::sort(ms.begin(), ms.end());
@@ -159,6 +175,8 @@ int main(int argc, char** argv) {
 
     if (!options.allFrames) {
         Paint(view);
+        const std::string limit = FrameLimitReached(view, limits, static_cast<uint32_t>(view.m_frame));
+        if (!limit.empty()) return Fail(limit);
         const png::Image picture = GrabPicture(view);
         if (const int signal = CaughtInterrupt()) return InterruptExitStatus(signal);
         if (!WritePictureFile(*options.output, picture, &error)) return Fail(*options.output + ": " + error);
@@ -176,6 +194,8 @@ int main(int argc, char** argv) {
     for (uint32_t f = 0; f <= lastFrame; ++f) {
         view.m_frame = static_cast<float>(f);
         Paint(view);
+        const std::string limit = FrameLimitReached(view, limits, f);
+        if (!limit.empty()) return Fail(limit);
         const png::Image picture = GrabPicture(view);
         if (options.animation) {
             if (!animation.AddFrame(picture.pixels.data(), &error)) return Fail(*options.animation + ": " + error);
