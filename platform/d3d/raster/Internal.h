@@ -227,9 +227,22 @@ inline void WrapToward(float ref, float& value)
 // vertex is not finite (the primitives using it are dropped).
 void TransformVertices(const void* in, uint32_t count, const float wvp[16], const Viewport& vp,
                        ClipVertex* out, bool* finite);
-// Clips a convex polygon against the clip volume. `poly` must hold room for n + 7 vertices;
-// returns the new vertex count (0 when nothing is left).
-int ClipPolygon(ClipVertex* poly, int n, ClipVertex* tmp);
+// Triangles are clipped only against the near and far planes, w > 0 and a guard band this many
+// pixels wide around the viewport; the scissor takes off the rest. So a triangle reaching
+// a little past the viewport covers exactly the pixels it would cover unclipped.
+constexpr float kGuardBandPixels = 4096.0f;
+// The guard band's x and y planes as multiples of w in clip space (|x| <= guard.x w).
+struct GuardBand {
+    float x = 1.0f, y = 1.0f;
+};
+inline GuardBand GuardBandOf(const Viewport& vp)
+{
+    return GuardBand{1.0f + 2.0f * kGuardBandPixels / float(vp.width),
+                     1.0f + 2.0f * kGuardBandPixels / float(vp.height)};
+}
+// Clips a convex polygon against the guard band, near, far and w > 0. `poly` must hold room
+// for n + 7 vertices; returns the new vertex count (0 when nothing is left).
+int ClipPolygon(ClipVertex* poly, int n, ClipVertex* tmp, GuardBand guard);
 // Clips a segment; false when nothing is left.
 bool ClipSegment(ClipVertex& a, ClipVertex& b);
 // Divides and maps to the viewport; false when the result is not finite or out of range.
@@ -256,13 +269,18 @@ inline bool MapToScreen(const ClipVertex& c, const Viewport& vp, ScreenVertex& o
            std::fabs(out.y) < kMaxScreenCoord;
 }
 // Bit p set when the vertex is outside clip plane p (-x, +x, -y, +y, near, far, w > 0 in the
-// clipper's order) or the distance is NaN.
-inline uint32_t ClipCode(const ClipVertex& c)
+// clipper's order) or the distance is NaN; bits 7 to 10 when it is outside the guard band's
+// -x, +x, -y, +y planes (so also outside the viewport's).
+constexpr uint32_t kOutsideGuardBand = 0x780u;
+constexpr uint32_t kOutsideDepthOrW = 0x70u;
+inline uint32_t ClipCode(const ClipVertex& c, GuardBand g)
 {
     return uint32_t(!(c.w + c.x >= 0.0f)) | uint32_t(!(c.w - c.x >= 0.0f)) << 1 |
            uint32_t(!(c.w + c.y >= 0.0f)) << 2 | uint32_t(!(c.w - c.y >= 0.0f)) << 3 |
            uint32_t(!(c.z >= 0.0f)) << 4 | uint32_t(!(c.w - c.z >= 0.0f)) << 5 |
-           uint32_t(!(c.w - kMinW >= 0.0f)) << 6;
+           uint32_t(!(c.w - kMinW >= 0.0f)) << 6 | uint32_t(!(g.x * c.w + c.x >= 0.0f)) << 7 |
+           uint32_t(!(g.x * c.w - c.x >= 0.0f)) << 8 | uint32_t(!(g.y * c.w + c.y >= 0.0f)) << 9 |
+           uint32_t(!(g.y * c.w - c.y >= 0.0f)) << 10;
 }
 
 // Pixel stage.

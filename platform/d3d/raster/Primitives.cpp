@@ -13,12 +13,15 @@ using namespace detail;
 
 constexpr uint32_t kNotFinite = 1u << 30;
 constexpr uint32_t kNotMapped = 1u << 31;
+// What sends a triangle through the clipper.
+constexpr uint32_t kMustClip = kOutsideGuardBand | kOutsideDepthOrW | kNotMapped;
 
 struct Assembler {
     const PixelContext& ctx;
     SpanFn span;
     TriangleFn tri;
     const Viewport& vp;
+    GuardBand guard;
     uint32_t cullMode;
     uint32_t fillMode;
     const ClipVertex* clip;
@@ -84,7 +87,8 @@ struct Assembler {
             Segment(i2, i0);
             return;
         }
-        if ((c0 | c1 | c2) == 0) {
+        // Inside the guard band and the depth range: the scissor does the rest, exactly.
+        if (((c0 | c1 | c2) & kMustClip) == 0) {
             tri(ctx, span, screen[i0], screen[i1], screen[i2], cullMode);
             return;
         }
@@ -109,7 +113,7 @@ struct Assembler {
                 WrapToward(poly[0].v, poly[k].v);
             }
         }
-        const int n = ClipPolygon(poly, 3, tmp);
+        const int n = ClipPolygon(poly, 3, tmp, guard);
         ScreenVertex s[10];
         for (int k = 0; k < n; ++k) {
             if (!MapToScreen(poly[k], vp, s[k])) {
@@ -159,6 +163,7 @@ bool DrawLVertices(const ColorTarget& target, const DepthTarget& depth, const Vi
             return true;
         }
     }
+    const GuardBand guard = GuardBandOf(viewport);
     ClipVertex* clip = scratch.clip.data();
     ScreenVertex* screen = scratch.screen.data();
     uint32_t* codes = scratch.codes.data();
@@ -175,9 +180,9 @@ bool DrawLVertices(const ColorTarget& target, const DepthTarget& depth, const Vi
                 codes[v] = kNotFinite;
                 continue;
             }
-            codes[v] = ClipCode(clip[v]);
-            if (codes[v] == 0 && !MapToScreen(clip[v], viewport, screen[v])) {
-                codes[v] = kNotMapped;
+            codes[v] = ClipCode(clip[v], guard);
+            if ((codes[v] & kMustClip) == 0 && !MapToScreen(clip[v], viewport, screen[v])) {
+                codes[v] |= kNotMapped;
             }
         }
     }
@@ -190,7 +195,7 @@ bool DrawLVertices(const ColorTarget& target, const DepthTarget& depth, const Vi
     if (fill < kFillPoint || fill > kFillSolid) {
         fill = kFillSolid;
     }
-    const Assembler as{ctx, span, tri, viewport, cull, fill, clip, screen, codes};
+    const Assembler as{ctx, span, tri, viewport, guard, cull, fill, clip, screen, codes};
     switch (primitiveType) {
     case kPrimPointList:
         for (uint32_t i = 0; i < count; ++i) as.Point(i);
