@@ -269,18 +269,20 @@ inline bool MapToScreen(const ClipVertex& c, const Viewport& vp, ScreenVertex& o
            std::fabs(out.y) < kMaxScreenCoord;
 }
 // Bit p set when the vertex is outside clip plane p (-x, +x, -y, +y, near, far, w > 0 in the
-// clipper's order) or the distance is NaN; bits 7 to 10 when it is outside the guard band's
-// -x, +x, -y, +y planes (so also outside the viewport's).
-constexpr uint32_t kOutsideGuardBand = 0x780u;
-constexpr uint32_t kOutsideDepthOrW = 0x70u;
-inline uint32_t ClipCode(const ClipVertex& c, GuardBand g)
+// clipper's order) or the distance is NaN.
+constexpr uint32_t kOutsideViewport = 0xFu;
+inline uint32_t ClipCode(const ClipVertex& c)
 {
     return uint32_t(!(c.w + c.x >= 0.0f)) | uint32_t(!(c.w - c.x >= 0.0f)) << 1 |
            uint32_t(!(c.w + c.y >= 0.0f)) << 2 | uint32_t(!(c.w - c.y >= 0.0f)) << 3 |
            uint32_t(!(c.z >= 0.0f)) << 4 | uint32_t(!(c.w - c.z >= 0.0f)) << 5 |
-           uint32_t(!(c.w - kMinW >= 0.0f)) << 6 | uint32_t(!(g.x * c.w + c.x >= 0.0f)) << 7 |
-           uint32_t(!(g.x * c.w - c.x >= 0.0f)) << 8 | uint32_t(!(g.y * c.w + c.y >= 0.0f)) << 9 |
-           uint32_t(!(g.y * c.w - c.y >= 0.0f)) << 10;
+           uint32_t(!(c.w - kMinW >= 0.0f)) << 6;
+}
+// Whether the vertex lies inside the guard band's x and y planes.
+inline bool InsideGuardBand(const ClipVertex& c, GuardBand g)
+{
+    return g.x * c.w + c.x >= 0.0f && g.x * c.w - c.x >= 0.0f && g.y * c.w + c.y >= 0.0f &&
+           g.y * c.w - c.y >= 0.0f;
 }
 
 // Pixel stage.
@@ -290,19 +292,6 @@ SpanFn SelectSpan(const PixelContext& ctx, SpanPath path);
 // Shades one fragment with the generic path (lines and points use it).
 void ShadePixel(const PixelContext& ctx, int32_t x, int32_t y, float z, float invW, float u,
                 float v, const float color[4], const float specular[3]);
-
-// One edge function in 8-bit sub-pixel units: E(P) = A (Px - ax) + B (Py - ay) + bias, a pixel
-// centre P is covered when E >= 0 for all three edges (bias -1 on edges that are not top or left).
-struct EdgeFn {
-    int64_t A = 0, B = 0, ax = 0, ay = 0, bias = 0;
-};
-struct TriangleEdges {
-    EdgeFn e[3];
-    int32_t row0 = 0, row1 = -1;  // inclusive pixel rows to visit (already scissored)
-};
-// Rasterization stage: walks the rows of a set-up triangle and hands each covered span to `span`.
-void ScanTriangle(const PixelContext& ctx, SpanFn span, const Planes& planes,
-                  const TriangleEdges& edges);
 
 // Triangle stage: setup and scan conversion of one screen triangle; false when dropped.
 bool DrawTriangle(const PixelContext& ctx, SpanFn span, const ScreenVertex& v0,

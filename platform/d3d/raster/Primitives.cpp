@@ -13,8 +13,6 @@ using namespace detail;
 
 constexpr uint32_t kNotFinite = 1u << 30;
 constexpr uint32_t kNotMapped = 1u << 31;
-// What sends a triangle through the clipper.
-constexpr uint32_t kMustClip = kOutsideGuardBand | kOutsideDepthOrW | kNotMapped;
 
 struct Assembler {
     const PixelContext& ctx;
@@ -87,9 +85,18 @@ struct Assembler {
             Segment(i2, i0);
             return;
         }
-        // Inside the guard band and the depth range: the scissor does the rest, exactly.
-        if (((c0 | c1 | c2) & kMustClip) == 0) {
+        if ((c0 | c1 | c2) == 0) {
             tri(ctx, span, screen[i0], screen[i1], screen[i2], cullMode);
+            return;
+        }
+        // Past the viewport's sides but inside the guard band and the depth range: the scissor
+        // does the rest, exactly.
+        if (((c0 | c1 | c2) & ~kOutsideViewport) == 0 && InsideGuardBand(clip[i0], guard) &&
+            InsideGuardBand(clip[i1], guard) && InsideGuardBand(clip[i2], guard)) {
+            ScreenVertex s[3];
+            if (MapToScreen(clip[i0], vp, s[0]) && MapToScreen(clip[i1], vp, s[1]) && MapToScreen(clip[i2], vp, s[2])) {
+                tri(ctx, span, s[0], s[1], s[2], cullMode);
+            }
             return;
         }
         ClipVertex poly[10];
@@ -180,9 +187,9 @@ bool DrawLVertices(const ColorTarget& target, const DepthTarget& depth, const Vi
                 codes[v] = kNotFinite;
                 continue;
             }
-            codes[v] = ClipCode(clip[v], guard);
-            if ((codes[v] & kMustClip) == 0 && !MapToScreen(clip[v], viewport, screen[v])) {
-                codes[v] |= kNotMapped;
+            codes[v] = ClipCode(clip[v]);
+            if (codes[v] == 0 && !MapToScreen(clip[v], viewport, screen[v])) {
+                codes[v] = kNotMapped;
             }
         }
     }

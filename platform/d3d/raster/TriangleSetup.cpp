@@ -1,5 +1,7 @@
-// Triangle stage: snap to the sub-pixel grid, cull, build edge functions and attribute planes.
+// Triangle stage: snap to the sub-pixel grid, cull, set up the edges and attribute planes, and
+// walk the rows into the span loop.
 #include "platform/d3d/raster/FastSpans.h"
+#include "platform/d3d/raster/TriangleWalker.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -10,24 +12,6 @@
 
 namespace raster::detail {
 
-namespace {
-
-inline EdgeFn MakeEdge(int64_t ax, int64_t ay, int64_t bx, int64_t by)
-{
-    EdgeFn e;
-    e.A = ay - by;
-    e.B = bx - ax;
-    e.ax = ax;
-    e.ay = ay;
-    // Top-left rule: left edges (inside to the right) and top edges (horizontal, inside below)
-    // own the pixel centres lying exactly on them.
-    const bool topLeft = e.A > 0 || (e.A == 0 && e.B > 0);
-    e.bias = topLeft ? 0 : -1;
-    return e;
-}
-
-}  // namespace
-
 bool DrawTriangle(const PixelContext& ctx, SpanFn span, const ScreenVertex& v0,
                   const ScreenVertex& in1, const ScreenVertex& in2, uint32_t cullMode)
 {
@@ -35,21 +19,10 @@ bool DrawTriangle(const PixelContext& ctx, SpanFn span, const ScreenVertex& v0,
     if (!SnapTriangle(v0, in1, in2, cullMode, t)) {
         return false;
     }
-    const int64_t x0 = t.x[0], y0 = t.y[0], x1 = t.x[1], y1 = t.y[1], x2 = t.x[2], y2 = t.y[2];
     const ScreenVertex* p1 = t.v[1];
     const ScreenVertex* p2 = t.v[2];
-
-    TriangleEdges edges;
-    edges.e[0] = MakeEdge(x1, y1, x2, y2);
-    edges.e[1] = MakeEdge(x2, y2, x0, y0);
-    edges.e[2] = MakeEdge(x0, y0, x1, y1);
-    const int64_t minY = std::min({y0, y1, y2});
-    const int64_t maxY = std::max({y0, y1, y2});
-    const int64_t rowFirst = -FloorDiv(-minY, kSubPixelOne);  // ceil
-    const int64_t rowLast = FloorDiv(maxY, kSubPixelOne);
-    edges.row0 = int32_t(std::max<int64_t>(rowFirst, ctx.clipY0));
-    edges.row1 = int32_t(std::min<int64_t>(rowLast, int64_t(ctx.clipY1) - 1));
-    if (edges.row0 > edges.row1) {
+    TriangleEdgeSet edges;
+    if (!SetUpEdges(t, ctx, edges)) {
         return false;
     }
 
@@ -146,7 +119,10 @@ bool DrawTriangle(const PixelContext& ctx, SpanFn span, const ScreenVertex& v0,
         planes.colorStep[k] = int32_t(ClampF(planes.dx[kR + k] * 65536.0f, -16777216.0f, 16777216.0f));
     }
     planes.depthStep = int64_t(double(ClampF(planes.dx[kZ], -1.0f, 1.0f)) * 65535.0 * 65536.0);
-    ScanTriangle(ctx, span, planes, edges);
+    const uint64_t covered = WalkRows(edges, ctx, [&](int32_t y, int32_t x0, int32_t x1) { span(ctx, planes, y, x0, x1); });
+    if (ctx.fragments != nullptr) {
+        *ctx.fragments += covered;
+    }
     return true;
 }
 
