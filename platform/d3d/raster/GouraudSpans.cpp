@@ -1,5 +1,6 @@
 // Untextured triangles, SSE2: Gouraud (or flat) colour with the depth test, for a 32-bit target.
 #include "platform/d3d/raster/FastSpans.h"
+#include "platform/d3d/raster/VariantTable.h"
 #include "platform/d3d/raster/GouraudTriangle.h"
 #include "platform/d3d/raster/PixelMath.h"
 
@@ -212,17 +213,18 @@ struct Sse2Kernel {
     };
 };
 
+// The loop's variants by state key, for VariantTable.
+template <bool... Keys>
+struct GouraudLoop {
+    static constexpr TriangleFn fn = &GouraudTriangle<Sse2Kernel, Keys...>;
+};
+
 }  // namespace
 
 TriangleFn GouraudTriangleFor(bool specular, bool alphaTest, bool blend)
 {
-    static constexpr TriangleFn kGouraud[8] = {
-        &GouraudTriangle<Sse2Kernel, false, false, false>, &GouraudTriangle<Sse2Kernel, false, false, true>,
-        &GouraudTriangle<Sse2Kernel, false, true, false>,  &GouraudTriangle<Sse2Kernel, false, true, true>,
-        &GouraudTriangle<Sse2Kernel, true, false, false>,  &GouraudTriangle<Sse2Kernel, true, false, true>,
-        &GouraudTriangle<Sse2Kernel, true, true, false>,   &GouraudTriangle<Sse2Kernel, true, true, true>,
-    };
-    return kGouraud[(specular ? 4 : 0) | (alphaTest ? 2 : 0) | (blend ? 1 : 0)];
+    static constexpr auto kTable = VariantTable<GouraudLoop, 3>();
+    return kTable[VariantIndex(specular, alphaTest, blend)];
 }
 
 }  // namespace raster::detail

@@ -3,6 +3,7 @@
 // register of eight 16.16 values; depth is stepped in 32-bit lanes, which hold it exactly
 // (depth x 65535 in 16.16 never exceeds 2^32 inside a span).
 #include "platform/d3d/raster/FastSpans.h"
+#include "platform/d3d/raster/VariantTable.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -332,17 +333,18 @@ struct Avx2Kernel {
     };
 };
 
+// The loop's variants by state key, for VariantTable.
+template <bool... Keys>
+struct GouraudLoopAvx2 {
+    static constexpr TriangleFn fn = &GouraudTriangle<Avx2Kernel, Keys...>;
+};
+
 }  // namespace
 
 TriangleFn GouraudTriangleForAvx2(bool specular, bool alphaTest, bool blend)
 {
-    static constexpr TriangleFn kGouraud[8] = {
-        &GouraudTriangle<Avx2Kernel, false, false, false>, &GouraudTriangle<Avx2Kernel, false, false, true>,
-        &GouraudTriangle<Avx2Kernel, false, true, false>,  &GouraudTriangle<Avx2Kernel, false, true, true>,
-        &GouraudTriangle<Avx2Kernel, true, false, false>,  &GouraudTriangle<Avx2Kernel, true, false, true>,
-        &GouraudTriangle<Avx2Kernel, true, true, false>,   &GouraudTriangle<Avx2Kernel, true, true, true>,
-    };
-    return kGouraud[(specular ? 4 : 0) | (alphaTest ? 2 : 0) | (blend ? 1 : 0)];
+    static constexpr auto kTable = VariantTable<GouraudLoopAvx2, 3>();
+    return kTable[VariantIndex(specular, alphaTest, blend)];
 }
 
 }  // namespace raster::detail

@@ -1,6 +1,7 @@
 // Textured span loops (SSE2): a power-of-two 8888 texture with wrap addressing and MODULATE,
 // for a 32-bit target.
 #include "platform/d3d/raster/FastSpans.h"
+#include "platform/d3d/raster/VariantTable.h"
 #include "platform/d3d/raster/PixelMath.h"
 
 #include <cstring>
@@ -325,21 +326,18 @@ void TexturedSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x
 #endif
 }
 
+// The loop's variants by state key, for VariantTable.
+template <bool... Keys>
+struct TexturedLoop {
+    static constexpr SpanFn fn = &TexturedSpan<Keys...>;
+};
+
 }  // namespace
 
 SpanFn TexturedSpanFor(bool linear, bool blend, bool alphaTest, bool specular)
 {
-    static constexpr SpanFn kTable[16] = {
-        &TexturedSpan<false, false, false, false>, &TexturedSpan<false, false, false, true>,
-        &TexturedSpan<false, false, true, false>,  &TexturedSpan<false, false, true, true>,
-        &TexturedSpan<false, true, false, false>,  &TexturedSpan<false, true, false, true>,
-        &TexturedSpan<false, true, true, false>,   &TexturedSpan<false, true, true, true>,
-        &TexturedSpan<true, false, false, false>,  &TexturedSpan<true, false, false, true>,
-        &TexturedSpan<true, false, true, false>,   &TexturedSpan<true, false, true, true>,
-        &TexturedSpan<true, true, false, false>,   &TexturedSpan<true, true, false, true>,
-        &TexturedSpan<true, true, true, false>,    &TexturedSpan<true, true, true, true>,
-    };
-    return kTable[(linear ? 8 : 0) | (blend ? 4 : 0) | (alphaTest ? 2 : 0) | (specular ? 1 : 0)];
+    static constexpr auto kTable = VariantTable<TexturedLoop, 4>();
+    return kTable[VariantIndex(linear, blend, alphaTest, specular)];
 }
 
 }  // namespace raster::detail

@@ -3,6 +3,7 @@
 // shaded in 16-bit lanes, pixels 0, 1, 4, 5 in one register and 2, 3, 6, 7 in the other
 // (the order in which AVX2 unpacks a row of eight pixels).
 #include "platform/d3d/raster/FastSpans.h"
+#include "platform/d3d/raster/VariantTable.h"
 #include "platform/d3d/raster/PixelMath.h"
 
 #include <cstring>
@@ -367,21 +368,18 @@ void TexturedSpanAvx2(const PixelContext& ctx, const Planes& p, int32_t y, int32
     }
 }
 
+// The loop's variants by state key, for VariantTable.
+template <bool... Keys>
+struct TexturedLoopAvx2 {
+    static constexpr SpanFn fn = &TexturedSpanAvx2<Keys...>;
+};
+
 }  // namespace
 
 SpanFn TexturedSpanForAvx2(bool linear, bool blend, bool alphaTest, bool specular)
 {
-    static constexpr SpanFn kTable[16] = {
-        &TexturedSpanAvx2<false, false, false, false>, &TexturedSpanAvx2<false, false, false, true>,
-        &TexturedSpanAvx2<false, false, true, false>,  &TexturedSpanAvx2<false, false, true, true>,
-        &TexturedSpanAvx2<false, true, false, false>,  &TexturedSpanAvx2<false, true, false, true>,
-        &TexturedSpanAvx2<false, true, true, false>,   &TexturedSpanAvx2<false, true, true, true>,
-        &TexturedSpanAvx2<true, false, false, false>,  &TexturedSpanAvx2<true, false, false, true>,
-        &TexturedSpanAvx2<true, false, true, false>,   &TexturedSpanAvx2<true, false, true, true>,
-        &TexturedSpanAvx2<true, true, false, false>,   &TexturedSpanAvx2<true, true, false, true>,
-        &TexturedSpanAvx2<true, true, true, false>,    &TexturedSpanAvx2<true, true, true, true>,
-    };
-    return kTable[(linear ? 8 : 0) | (blend ? 4 : 0) | (alphaTest ? 2 : 0) | (specular ? 1 : 0)];
+    static constexpr auto kTable = VariantTable<TexturedLoopAvx2, 4>();
+    return kTable[VariantIndex(linear, blend, alphaTest, specular)];
 }
 
 }  // namespace raster::detail

@@ -4,6 +4,7 @@
 // 0, 1, 4, 5, 8, 9, 12, 13 in one register and the others in a second (the order in which a
 // row of sixteen pixels unpacks).
 #include "platform/d3d/raster/FastSpans.h"
+#include "platform/d3d/raster/VariantTable.h"
 #include "platform/d3d/raster/PixelMath.h"
 
 #if defined(QM_RASTER_WIDE_SPANS)
@@ -316,21 +317,18 @@ void TexturedSpanAvx512(const PixelContext& ctx, const Planes& p, int32_t y, int
     }
 }
 
+// The loop's variants by state key, for VariantTable.
+template <bool... Keys>
+struct TexturedLoopAvx512 {
+    static constexpr SpanFn fn = &TexturedSpanAvx512<Keys...>;
+};
+
 }  // namespace
 
 SpanFn TexturedSpanForAvx512(bool linear, bool blend, bool alphaTest, bool specular)
 {
-    static constexpr SpanFn kTable[16] = {
-        &TexturedSpanAvx512<false, false, false, false>, &TexturedSpanAvx512<false, false, false, true>,
-        &TexturedSpanAvx512<false, false, true, false>,  &TexturedSpanAvx512<false, false, true, true>,
-        &TexturedSpanAvx512<false, true, false, false>,  &TexturedSpanAvx512<false, true, false, true>,
-        &TexturedSpanAvx512<false, true, true, false>,   &TexturedSpanAvx512<false, true, true, true>,
-        &TexturedSpanAvx512<true, false, false, false>,  &TexturedSpanAvx512<true, false, false, true>,
-        &TexturedSpanAvx512<true, false, true, false>,   &TexturedSpanAvx512<true, false, true, true>,
-        &TexturedSpanAvx512<true, true, false, false>,   &TexturedSpanAvx512<true, true, false, true>,
-        &TexturedSpanAvx512<true, true, true, false>,    &TexturedSpanAvx512<true, true, true, true>,
-    };
-    return kTable[(linear ? 8 : 0) | (blend ? 4 : 0) | (alphaTest ? 2 : 0) | (specular ? 1 : 0)];
+    static constexpr auto kTable = VariantTable<TexturedLoopAvx512, 4>();
+    return kTable[VariantIndex(linear, blend, alphaTest, specular)];
 }
 
 }  // namespace raster::detail
