@@ -4,9 +4,11 @@
 #include "platform/d3d/raster/GouraudTriangle.h"
 #include "platform/d3d/raster/PixelMath.h"
 
+// The SSE2 loops exist where SSE2 does (every x86-64 processor); elsewhere SpanSelect picks
+// the generic path.
 #if defined(__SSE2__)
+
 #include <emmintrin.h>
-#endif
 
 namespace raster::detail {
 
@@ -32,7 +34,6 @@ struct Sse2Kernel {
     static bool Gradients(const float values[3][kGouraudAttrs], double ex1, double ey1, double ex2,
                           double ey2, double invArea, GouraudPlanes& planes)
     {
-#if defined(__SSE2__)
         const __m128d vex1 = _mm_set1_pd(ex1), vey1 = _mm_set1_pd(ey1);
         const __m128d vex2 = _mm_set1_pd(ex2), vey2 = _mm_set1_pd(ey2);
         const __m128d vinv = _mm_set1_pd(invArea);
@@ -60,21 +61,6 @@ struct Sse2Kernel {
             _mm_storel_pi(reinterpret_cast<__m64*>(planes.dy + k), fy);
         }
         return _mm_movemask_ps(notFinite) == 0;
-#else
-        for (int k = 0; k < kGouraudAttrs; ++k) {
-            const double d1 = double(values[1][k]) - values[0][k];
-            const double d2 = double(values[2][k]) - values[0][k];
-            planes.base[k] = values[0][k];
-            planes.dx[k] = float((d1 * ey2 - d2 * ey1) * invArea);
-            planes.dy[k] = float((d2 * ex1 - d1 * ex2) * invArea);
-            if (!std::isfinite(values[0][k]) || !std::isfinite(values[1][k]) ||
-                !std::isfinite(values[2][k]) || !std::isfinite(planes.dx[k]) ||
-                !std::isfinite(planes.dy[k])) {
-                return false;
-            }
-        }
-        return true;
-#endif
     }
 
     // One pixel at a time, colour and specular four channels per register.
@@ -96,7 +82,6 @@ struct Sse2Kernel {
             int64_t z;
             int64_t dz;
             GSpanDepth(p, y, x0, x1, z, dz);
-#if defined(__SSE2__)
             // Colour and specular in 32-bit lanes, B G R A; the specular's alpha lane is zero.
             __m128i color, dColor, specular, dSpec;
             if (!ColorSetup(y, x0, x1, color, dColor, specular, dSpec)) {
@@ -126,27 +111,6 @@ struct Sse2Kernel {
                     specular = _mm_add_epi32(specular, dSpec);
                 }
             };
-#else
-            int32_t c[7], dc[7];
-            for (int k = 0; k < 7; ++k) {
-                c[k] = GColorAt(p, k, float(x0), float(y));
-            }
-            GFixColorSteps(p, y, x0, x1, c, dc);
-            auto pixel = [&]() {
-                uint32_t cr = uint32_t(c[0]) >> 16, cg = uint32_t(c[1]) >> 16, cb = uint32_t(c[2]) >> 16;
-                if constexpr (Specular) {
-                    cr = std::min(255u, cr + (uint32_t(c[4]) >> 16));
-                    cg = std::min(255u, cg + (uint32_t(c[5]) >> 16));
-                    cb = std::min(255u, cb + (uint32_t(c[6]) >> 16));
-                }
-                return ((uint32_t(c[3]) >> 16) << 24) | (cr << 16) | (cg << 8) | cb;
-            };
-            auto step = [&]() {
-                for (int k = 0; k < 7; ++k) {
-                    c[k] += dc[k];
-                }
-            };
-#endif
             for (int32_t x = x0; x < x1; ++x) {
                 const uint32_t z16 = uint32_t((z + 32768) >> 16);
                 if (z16 <= zrow[x]) {
@@ -170,7 +134,6 @@ struct Sse2Kernel {
             }
         }
 
-#if defined(__SSE2__)
         // The span's first colours and steps straight into B G R A lanes; false when a step
         // would leave 0..255 over the span (its ends were clamped) or the span is long: then
         // the exact fallback applies.
@@ -209,7 +172,6 @@ struct Sse2Kernel {
                                                   _mm_set1_epi32(int(0xFF000000u)));
             return _mm_movemask_epi8(_mm_cmpeq_epi32(outside, _mm_setzero_si128())) == 0xFFFF;
         }
-#endif
     };
 };
 
@@ -228,3 +190,5 @@ TriangleFn GouraudTriangleFor(bool specular, bool alphaTest, bool blend)
 }
 
 }  // namespace raster::detail
+
+#endif  // __SSE2__

@@ -59,7 +59,11 @@ TriangleFn SelectFastTriangle(const PixelContext& ctx, SpanPath path)
         return GouraudTriangleForAvx2(ctx.specular, alphaTest, blend);
     }
 #endif
+#if defined(__SSE2__)
     return GouraudTriangleFor(ctx.specular, alphaTest, blend);
+#else
+    return nullptr;
+#endif
 }
 
 SpanFn SelectFastSpan(const PixelContext& ctx, SpanPath path)
@@ -92,7 +96,11 @@ SpanFn SelectFastSpan(const PixelContext& ctx, SpanPath path)
         return TexturedSpanForAvx2(ctx.magLinear, ctx.blend, ctx.alphaTest, ctx.specular);
     }
 #endif
+#if defined(__SSE2__)
     return TexturedSpanFor(ctx.magLinear, ctx.blend, ctx.alphaTest, ctx.specular);
+#else
+    return nullptr;
+#endif
 }
 
 }  // namespace raster::detail

@@ -6,9 +6,6 @@
 #include <algorithm>
 #include <cstdint>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace raster::detail {
 
@@ -67,41 +64,6 @@ bool DrawTriangle(const PixelContext& ctx, SpanFn span, const ScreenVertex& v0,
             }
         }
     }
-#if defined(__SSE2__)
-    // Two attributes per register, the very same double arithmetic as below.
-    {
-        const __m128d vex1 = _mm_set1_pd(ex1), vey1 = _mm_set1_pd(ey1);
-        const __m128d vex2 = _mm_set1_pd(ex2), vey2 = _mm_set1_pd(ey2);
-        const __m128d vinv = _mm_set1_pd(invArea);
-        auto two = [](const float* f) {
-            return _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(f))));
-        };
-        __m128 notFinite = _mm_setzero_ps();
-        for (int k = 0; k < kAttrCount; k += 2) {
-            const __m128d a0 = two(values[0] + k);
-            const __m128d d1 = _mm_sub_pd(two(values[1] + k), a0);
-            const __m128d d2 = _mm_sub_pd(two(values[2] + k), a0);
-            const __m128d gx = _mm_mul_pd(_mm_sub_pd(_mm_mul_pd(d1, vey2), _mm_mul_pd(d2, vey1)), vinv);
-            const __m128d gy = _mm_mul_pd(_mm_sub_pd(_mm_mul_pd(d2, vex1), _mm_mul_pd(d1, vex2)), vinv);
-            const __m128 fx = _mm_cvtpd_ps(gx), fy = _mm_cvtpd_ps(gy);
-            // x - x is NaN exactly when x is infinite or NaN.
-            notFinite = _mm_or_ps(notFinite, _mm_cmpunord_ps(_mm_sub_ps(fx, fx), _mm_sub_ps(fy, fy)));
-            if (k + 1 < kAttrCount) {
-                _mm_storel_pi(reinterpret_cast<__m64*>(planes.dx + k), fx);
-                _mm_storel_pi(reinterpret_cast<__m64*>(planes.dy + k), fy);
-            } else {
-                _mm_store_ss(planes.dx + k, fx);
-                _mm_store_ss(planes.dy + k, fy);
-            }
-        }
-        if (_mm_movemask_ps(notFinite) != 0) {
-            return false;
-        }
-        for (int k = 0; k < kAttrCount; ++k) {
-            planes.base[k] = values[0][k];
-        }
-    }
-#else
     for (int k = 0; k < kAttrCount; ++k) {
         const double d1 = double(values[1][k]) - values[0][k];
         const double d2 = double(values[2][k]) - values[0][k];
@@ -114,7 +76,6 @@ bool DrawTriangle(const PixelContext& ctx, SpanFn span, const ScreenVertex& v0,
             return false;
         }
     }
-#endif
     for (int k = 0; k < 7; ++k) {
         planes.colorStep[k] = int32_t(ClampF(planes.dx[kR + k] * 65536.0f, -16777216.0f, 16777216.0f));
     }
