@@ -19,48 +19,16 @@ struct Sse2Kernel {
 
     // Bases, gradients (two per register in double) and colour steps; false when any value or
     // gradient is not finite.
-    static bool Planes(const ScreenVertex* const col[3], const ScreenVertex* const pos[3], double ex1,
-                       double ey1, double ex2, double ey2, double invArea, GouraudPlanes& planes)
+    static bool Planes(const ScreenVertex* const col[3], const ScreenVertex* const pos[3], const PlaneFrame& frame,
+                       GouraudPlanes& planes)
     {
-        alignas(32) float values[3][kGouraudAttrs];
+        float values[3][kGouraudAttrs];
         GGather(col, pos, values);
-        if (!Gradients(values, ex1, ey1, ex2, ey2, invArea, planes)) {
+        if (!SetUpPlanes(values, frame, planes.base, planes.dx, planes.dy)) {
             return false;
         }
         GColorSteps(planes);
         return true;
-    }
-
-    static bool Gradients(const float values[3][kGouraudAttrs], double ex1, double ey1, double ex2,
-                          double ey2, double invArea, GouraudPlanes& planes)
-    {
-        const __m128d vex1 = _mm_set1_pd(ex1), vey1 = _mm_set1_pd(ey1);
-        const __m128d vex2 = _mm_set1_pd(ex2), vey2 = _mm_set1_pd(ey2);
-        const __m128d vinv = _mm_set1_pd(invArea);
-        auto two = [](const float* f) {
-            return _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(f))));
-        };
-        __m128 notFinite = _mm_setzero_ps();
-        for (int k = 0; k < kGouraudAttrs; k += 4) {
-            const __m128 f0 = _mm_loadu_ps(values[0] + k);
-            const __m128 f1 = _mm_loadu_ps(values[1] + k);
-            const __m128 f2 = _mm_loadu_ps(values[2] + k);
-            notFinite = _mm_or_ps(notFinite, _mm_cmpunord_ps(_mm_sub_ps(f0, f0), _mm_sub_ps(f1, f1)));
-            notFinite = _mm_or_ps(notFinite, _mm_cmpunord_ps(_mm_sub_ps(f2, f2), f2));
-            _mm_storeu_ps(planes.base + k, f0);
-        }
-        for (int k = 0; k < kGouraudAttrs; k += 2) {
-            const __m128d a0 = two(values[0] + k);
-            const __m128d d1 = _mm_sub_pd(two(values[1] + k), a0);
-            const __m128d d2 = _mm_sub_pd(two(values[2] + k), a0);
-            const __m128d gx = _mm_mul_pd(_mm_sub_pd(_mm_mul_pd(d1, vey2), _mm_mul_pd(d2, vey1)), vinv);
-            const __m128d gy = _mm_mul_pd(_mm_sub_pd(_mm_mul_pd(d2, vex1), _mm_mul_pd(d1, vex2)), vinv);
-            const __m128 fx = _mm_cvtpd_ps(gx), fy = _mm_cvtpd_ps(gy);
-            notFinite = _mm_or_ps(notFinite, _mm_cmpunord_ps(_mm_sub_ps(fx, fx), _mm_sub_ps(fy, fy)));
-            _mm_storel_pi(reinterpret_cast<__m64*>(planes.dx + k), fx);
-            _mm_storel_pi(reinterpret_cast<__m64*>(planes.dy + k), fy);
-        }
-        return _mm_movemask_ps(notFinite) == 0;
     }
 
     // One pixel at a time, colour and specular four channels per register.

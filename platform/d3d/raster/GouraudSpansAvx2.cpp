@@ -30,9 +30,10 @@ struct Avx2Kernel {
 
     // Bases, gradients (four per register in double, the same arithmetic as two per register)
     // and colour steps; false when any value or gradient is not finite.
-    static bool Planes(const ScreenVertex* const col[3], const ScreenVertex* const pos[3], double ex1,
-                       double ey1, double ex2, double ey2, double invArea, GouraudPlanes& planes)
+    static bool Planes(const ScreenVertex* const col[3], const ScreenVertex* const pos[3], const PlaneFrame& frame,
+                       GouraudPlanes& planes)
     {
+        const double ex1 = frame.ex1, ey1 = frame.ey1, ex2 = frame.ex2, ey2 = frame.ey2, invArea = frame.invArea;
         static_assert(offsetof(ScreenVertex, sb) == offsetof(ScreenVertex, r) + 6 * sizeof(float) &&
                           offsetof(ScreenVertex, u) == offsetof(ScreenVertex, r) + 7 * sizeof(float),
                       "the colours are read as eight floats from r");

@@ -124,13 +124,12 @@ bool GouraudTriangle(const PixelContext& ctx, SpanFn, const ScreenVertex& v0, co
     // Planes from the snapped positions, with the generic set-up's double arithmetic.
     GouraudPlanes planes;
     const PlaneFrame frame = PlaneFrameOf(t);
-    const double ex1 = frame.ex1, ey1 = frame.ey1, ex2 = frame.ex2, ey2 = frame.ey2, invArea = frame.invArea;
     planes.refX = float(frame.x0);
     planes.refY = float(frame.y0);
     // Flat shading takes every colour from the first vertex.
     const ScreenVertex* pos[3] = {&v0, p1, p2};
     const ScreenVertex* col[3] = {&v0, ctx.flat ? &v0 : p1, ctx.flat ? &v0 : p2};
-    if (!Kernel::Planes(col, pos, ex1, ey1, ex2, ey2, invArea, planes)) {
+    if (!Kernel::Planes(col, pos, frame, planes)) {
         return false;
     }
     planes.depthStep = int64_t(double(ClampF(planes.dx[kGZ], -1.0f, 1.0f)) * 65535.0 * 65536.0);

@@ -26,13 +26,12 @@ bool DrawTriangle(const PixelContext& ctx, SpanFn span, const ScreenVertex& v0,
     // Attribute planes from the snapped positions, so interpolation agrees with coverage.
     Planes planes;
     const PlaneFrame frame = PlaneFrameOf(t);
-    const double ex1 = frame.ex1, ey1 = frame.ey1, ex2 = frame.ex2, ey2 = frame.ey2, invArea = frame.invArea;
     planes.refX = float(frame.x0);
     planes.refY = float(frame.y0);
 
     const ScreenVertex* v[3] = {&v0, p1, p2};
     const bool textured = ctx.texels != nullptr;
-    float values[3][kAttrCount + 1];  // the spare slot stays zero (attributes go in pairs)
+    float values[3][kAttrCount + 1];  // the spare slot stays zero (attributes go in fours)
     for (int i = 0; i < 3; ++i) {
         const ScreenVertex& s = *v[i];
         float* a = values[i];
@@ -58,23 +57,10 @@ bool DrawTriangle(const PixelContext& ctx, SpanFn span, const ScreenVertex& v0,
         a[kSG] = c.sg;
         a[kSB] = c.sb;
         a[kAttrCount] = 0.0f;
-        for (int k = 0; k < kAttrCount; ++k) {
-            if (!std::isfinite(a[k])) {
-                return false;  // e.g. u / w overflowing for an enormous texture coordinate
-            }
-        }
     }
-    for (int k = 0; k < kAttrCount; ++k) {
-        const double d1 = double(values[1][k]) - values[0][k];
-        const double d2 = double(values[2][k]) - values[0][k];
-        const double gx = (d1 * ey2 - d2 * ey1) * invArea;
-        const double gy = (d2 * ex1 - d1 * ex2) * invArea;
-        planes.base[k] = values[0][k];
-        planes.dx[k] = float(gx);
-        planes.dy[k] = float(gy);
-        if (!std::isfinite(planes.dx[k]) || !std::isfinite(planes.dy[k])) {
-            return false;
-        }
+    // Not finite: e.g. u / w overflowing for an enormous texture coordinate.
+    if (!SetUpPlanes(values, frame, planes.base, planes.dx, planes.dy)) {
+        return false;
     }
     for (int k = 0; k < 7; ++k) {
         planes.colorStep[k] = int32_t(ClampF(planes.dx[kR + k] * 65536.0f, -16777216.0f, 16777216.0f));
