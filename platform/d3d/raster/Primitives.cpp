@@ -96,8 +96,8 @@ struct Assembler {
             ScreenVertex s[3];
             if (MapToScreen(clip[i0], vp, s[0]) && MapToScreen(clip[i1], vp, s[1]) && MapToScreen(clip[i2], vp, s[2])) {
                 tri(ctx, span, s[0], s[1], s[2], cullMode);
+                return;
             }
-            return;
         }
         ClipVertex poly[10];
         ClipVertex tmp[10];
