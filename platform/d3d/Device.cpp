@@ -2,7 +2,7 @@
 // handles and DrawPrimitive into the rasterizer.
 #include "platform/d3d/Device.h"
 
-#include "platform/d3d/CallTrace.h"
+#include "platform/trace/CallTrace.h"
 
 #include <algorithm>
 #include <cmath>
@@ -40,7 +40,7 @@ bool IsValidState(DWORD state) {
 
 // ---- Construction -----------------------------------------------------------------------------
 
-Device::Device(DirectDrawObject* direct3d, Surface* target, bool hardware)
+Device::Device(Direct3DObject* direct3d, Surface* target, bool hardware)
     : PlatformObject("Device"), m_direct3d(direct3d), m_target(target), m_hardware(hardware) {
     m_direct3d->AddRefObject();
     m_target->AddRefObject();
@@ -333,6 +333,30 @@ HRESULT Device::SetRenderState(D3DRENDERSTATETYPE dwRenderStateType, DWORD dwRen
     return D3D_OK;
 }
 
+void Device::UpdateRasterTargets(Surface* z) {
+    // Surface memory never moves once allocated; only a new allocation or another Z-buffer
+    // changes what the rasterizer draws into.
+    if (m_colorTarget.pixels != m_target->Pixels()) {
+        m_colorTarget.pixels = m_target->Pixels();
+        m_colorTarget.pitch = m_target->Pitch();
+        m_colorTarget.width = m_target->Width();
+        m_colorTarget.height = m_target->Height();
+        m_colorTarget.layout = m_target->Layout();
+    }
+    // Another Z-buffer may have been given the memory of a released one: its size says so.
+    uint16_t* const depthValues = z != nullptr ? reinterpret_cast<uint16_t*>(z->Pixels()) : nullptr;
+    if (m_depthTarget.values != depthValues ||
+        (z != nullptr && (m_depthTarget.width != z->Width() || m_depthTarget.height != z->Height()))) {
+        m_depthTarget = raster::DepthTarget{};
+        if (z != nullptr) {
+            m_depthTarget.values = depthValues;
+            m_depthTarget.pitch = z->Pitch();
+            m_depthTarget.width = z->Width();
+            m_depthTarget.height = z->Height();
+        }
+    }
+}
+
 void Device::UpdateRasterStates() {
     const auto& s = m_states;
     raster::States& r = m_raster;
@@ -470,21 +494,7 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE dptPrimitiveType, D3DVERTEXTYPE d
         m_matrixDirty = false;
     }
 
-    raster::ColorTarget color;
-    color.pixels = m_target->Pixels();
-    color.pitch = m_target->Pitch();
-    color.width = m_target->Width();
-    color.height = m_target->Height();
-    color.layout = m_target->Layout();
-
-    raster::DepthTarget depth;
-    if (z != nullptr) {
-        depth.values = reinterpret_cast<uint16_t*>(z->Pixels());
-        depth.pitch = z->Pitch();
-        depth.width = z->Width();
-        depth.height = z->Height();
-    }
-
+    UpdateRasterTargets(z);
     const D3DVIEWPORT2& data = m_current->Data();
     raster::Viewport viewport;
     viewport.x = static_cast<int32_t>(data.dwX);
@@ -514,18 +524,16 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE dptPrimitiveType, D3DVERTEXTYPE d
         }
     }
 
-    if (!DrawWithinLimit(color, depth, viewport, dptPrimitiveType, static_cast<const uint8_t*>(lpvVertices),
-                         dwVertexCount)) {
+    if (!DrawWithinLimit(viewport, dptPrimitiveType, static_cast<const uint8_t*>(lpvVertices), dwVertexCount)) {
         return D3DERR_INVALIDPRIMITIVETYPE;
     }
     return D3D_OK;
 }
 
-bool Device::DrawWithinLimit(const raster::ColorTarget& color, const raster::DepthTarget& depth,
-                             const raster::Viewport& viewport, D3DPRIMITIVETYPE type, const uint8_t* vertices,
+bool Device::DrawWithinLimit(const raster::Viewport& viewport, D3DPRIMITIVETYPE type, const uint8_t* vertices,
                              DWORD count) {
     auto draw = [&](const uint8_t* first, DWORD n) {
-        return raster::DrawLVertices(color, depth, viewport, m_raster, m_worldViewProjection, type, first, n, m_scratch);
+        return raster::DrawLVertices(m_colorTarget, m_depthTarget, viewport, m_raster, m_worldViewProjection, type, first, n, m_scratch);
     };
     // Triangles per batch: small next to a scene's limit, large enough that a model's usual
     // strips go through in one call.
@@ -576,28 +584,6 @@ D3DTEXTUREHANDLE Device::HandleFor(Surface* texture) {
     }
     texture->AddRefObject();
     return static_cast<D3DTEXTUREHANDLE>(m_textures.size());
-}
-
-// ---- IDirect3DTexture2::GetHandle -------------------------------------------------------------
-
-HRESULT Surface::GetHandle(LPDIRECT3DDEVICE2 lpDirect3DDevice2, LPD3DTEXTUREHANDLE lpHandle) {
-    const HRESULT planned = EnterCall(Call::GetHandle);
-    if (FAILED(planned)) {
-        return planned;
-    }
-    if (lpDirect3DDevice2 == nullptr || lpHandle == nullptr) {
-        return DDERR_INVALIDPARAMS;
-    }
-    Device* device = Device::From(lpDirect3DDevice2);
-    if (device == nullptr) {
-        return DDERR_INVALIDOBJECT;
-    }
-    const D3DTEXTUREHANDLE handle = device->HandleFor(this);
-    if (handle == 0) {
-        return DDERR_OUTOFMEMORY;
-    }
-    *lpHandle = handle;
-    return D3D_OK;
 }
 
 // ---- Viewport ---------------------------------------------------------------------------------

@@ -43,10 +43,27 @@ constexpr uint64_t kDefaultSceneFragmentLimit = 64u * 640u * 480u;
 // Render states are kept in a table indexed by state number.
 constexpr DWORD kRenderStateLimit = D3DRENDERSTATE_STIPPLEPATTERN31 + 1;
 
-class Device final : public PlatformObject, public IDirect3DDevice2 {
+// The DirectDraw object of a driver with the Direct3D side: answers as IDirect3D2 too.
+class Direct3DObject final : public DirectDrawObject, public IDirect3D2 {
+public:
+    using DirectDrawObject::DirectDrawObject;
+
+    HRESULT QueryInterface(REFIID riid, void** object) override { return DirectDrawObject::QueryInterface(riid, object); }
+    ULONG AddRef() override { return AddRefObject(); }
+    ULONG Release() override { return ReleaseObject(); }
+
+    HRESULT CreateViewport(LPDIRECT3DVIEWPORT2* lplpD3DViewport2, IUnknown* pUnkOuter) override;
+    HRESULT FindDevice(LPD3DFINDDEVICESEARCH lpD3DFDS, LPD3DFINDDEVICERESULT lpD3DFDR) override;
+    HRESULT CreateDevice(REFCLSID rclsid, LPDIRECTDRAWSURFACE lpDDS, LPDIRECT3DDEVICE2* lplpD3DDevice2) override;
+
+protected:
+    void* MoreInterfaces(REFIID riid) override;
+};
+
+class Device final : public PlatformObject, public IDirect3DDevice2, public TextureHandleTable {
 public:
     // Takes references on the DirectDraw object and the render target.
-    Device(DirectDrawObject* direct3d, Surface* target, bool hardware);
+    Device(Direct3DObject* direct3d, Surface* target, bool hardware);
     ~Device() override;
 
     static Device* From(IUnknown* object);
@@ -73,7 +90,7 @@ public:
 
     // The texture handle of a texture surface on this device (1-based; the device keeps the
     // surface alive while it may draw with it). 0 when the table cannot grow.
-    D3DTEXTUREHANDLE HandleFor(Surface* texture);
+    D3DTEXTUREHANDLE HandleFor(Surface* texture) override;
 
     Surface* RenderTarget() const { return m_target; }
     bool IsHardware() const { return m_hardware; }
@@ -92,12 +109,12 @@ public:
 
 private:
     void UpdateRasterStates();
+    // Points the kept raster targets at the render target and `z` (the attached Z-buffer or null).
+    void UpdateRasterTargets(Surface* z);
     // Rasterizes the call a batch of triangles at a time while the scene is within its limit.
-    bool DrawWithinLimit(const raster::ColorTarget& color, const raster::DepthTarget& depth,
-                         const raster::Viewport& viewport, D3DPRIMITIVETYPE type, const uint8_t* vertices,
-                         DWORD count);
+    bool DrawWithinLimit(const raster::Viewport& viewport, D3DPRIMITIVETYPE type, const uint8_t* vertices, DWORD count);
 
-    DirectDrawObject* m_direct3d;
+    Direct3DObject* m_direct3d;
     Surface* m_target;
     bool m_hardware;
     std::array<DWORD, kRenderStateLimit> m_states{};
@@ -116,6 +133,8 @@ private:
     raster::Scratch m_scratch;
     raster::States m_raster;
     raster::TextureImage m_texture;
+    raster::ColorTarget m_colorTarget;  // kept across draw calls, see UpdateRasterTargets
+    raster::DepthTarget m_depthTarget;
 };
 
 }  // namespace platform

@@ -1,11 +1,18 @@
-// IDirect3D2 of the DirectDraw object: device search, device and viewport creation.
+// The DirectDraw entry point of the platform and IDirect3D2 of its DirectDraw object: device
+// search, device and viewport creation.
 #include "platform/d3d/Device.h"
 
+#include <memory>
 #include <new>
+#include <utility>
 
 namespace platform {
 
-HRESULT DirectDrawObject::CreateViewport(LPDIRECT3DVIEWPORT2* lplpD3DViewport2, IUnknown* pUnkOuter) {
+void* Direct3DObject::MoreInterfaces(REFIID riid) {
+    return riid == IID_IDirect3D2 ? static_cast<IDirect3D2*>(this) : nullptr;
+}
+
+HRESULT Direct3DObject::CreateViewport(LPDIRECT3DVIEWPORT2* lplpD3DViewport2, IUnknown* pUnkOuter) {
     const HRESULT planned = EnterCall(Call::CreateViewport);
     if (lplpD3DViewport2 == nullptr) {
         return DDERR_INVALIDPARAMS;
@@ -25,7 +32,7 @@ HRESULT DirectDrawObject::CreateViewport(LPDIRECT3DVIEWPORT2* lplpD3DViewport2, 
     return D3D_OK;
 }
 
-HRESULT DirectDrawObject::FindDevice(LPD3DFINDDEVICESEARCH lpD3DFDS, LPD3DFINDDEVICERESULT lpD3DFDR) {
+HRESULT Direct3DObject::FindDevice(LPD3DFINDDEVICESEARCH lpD3DFDS, LPD3DFINDDEVICERESULT lpD3DFDR) {
     const HRESULT planned = EnterCall(Call::FindDevice);
     if (FAILED(planned)) {
         return planned;
@@ -44,7 +51,7 @@ HRESULT DirectDrawObject::FindDevice(LPD3DFINDDEVICESEARCH lpD3DFDS, LPD3DFINDDE
     };
     const Candidate candidates[2] = {{&IID_IDirect3DHALDevice, true}, {&IID_IDirect3DRGBDevice, false}};
     for (const Candidate& candidate : candidates) {
-        if (candidate.hardware && !m_has3D) {
+        if (candidate.hardware && !Has3D()) {
             continue;
         }
         if ((flags & D3DFDS_HARDWARE) != 0 && (lpD3DFDS->bHardware != FALSE) != candidate.hardware) {
@@ -64,7 +71,7 @@ HRESULT DirectDrawObject::FindDevice(LPD3DFINDDEVICESEARCH lpD3DFDS, LPD3DFINDDE
     return DDERR_NOTFOUND;
 }
 
-HRESULT DirectDrawObject::CreateDevice(REFCLSID rclsid, LPDIRECTDRAWSURFACE lpDDS, LPDIRECT3DDEVICE2* lplpD3DDevice2) {
+HRESULT Direct3DObject::CreateDevice(REFCLSID rclsid, LPDIRECTDRAWSURFACE lpDDS, LPDIRECT3DDEVICE2* lplpD3DDevice2) {
     const bool hal = rclsid == IID_IDirect3DHALDevice;
     const bool rgb = rclsid == IID_IDirect3DRGBDevice;
     const HRESULT planned = hal || rgb ? EnterCall(hal ? Call::CreateDevice_HAL : Call::CreateDevice_RGB) : S_OK;
@@ -78,7 +85,7 @@ HRESULT DirectDrawObject::CreateDevice(REFCLSID rclsid, LPDIRECTDRAWSURFACE lpDD
     if (!hal && !rgb) {
         return DDERR_INVALIDPARAMS;
     }
-    if (hal && !m_has3D) {
+    if (hal && !Has3D()) {
         return D3DERR_INVALID_DEVICE;  // no 3D hardware on this driver
     }
     Surface* target = lpDDS != nullptr ? Surface::From(lpDDS) : nullptr;
@@ -112,3 +119,11 @@ HRESULT DirectDrawObject::CreateDevice(REFCLSID rclsid, LPDIRECTDRAWSURFACE lpDD
 }
 
 }  // namespace platform
+
+HRESULT DirectDrawCreate(GUID* lpGUID, LPDIRECTDRAW* lplpDD, IUnknown* pUnkOuter) {
+    return platform::CreateDirectDraw(lpGUID, lplpDD, pUnkOuter,
+                                      [](std::shared_ptr<platform::MachineState> machine, size_t driverIndex)
+                                          -> platform::DirectDrawObject* {
+                                          return new platform::Direct3DObject(std::move(machine), driverIndex);
+                                      });
+}

@@ -1,5 +1,5 @@
 // DirectDraw entry points, the DirectDraw object and the clipper.
-#include "platform/d3d/CallTrace.h"
+#include "platform/trace/CallTrace.h"
 #include "platform/ddraw/Objects.h"
 #include "platform/win/PlatformWindow.h"
 
@@ -101,7 +101,9 @@ HRESULT DirectDrawEnumerateA(LPDDENUMCALLBACKA lpCallback, LPVOID lpContext) {
     return DD_OK;
 }
 
-HRESULT DirectDrawCreate(GUID* lpGUID, LPDIRECTDRAW* lplpDD, IUnknown* pUnkOuter) {
+namespace platform {
+
+HRESULT CreateDirectDraw(GUID* lpGUID, LPDIRECTDRAW* lplpDD, IUnknown* pUnkOuter, DirectDrawFactory make) {
     const HRESULT planned = EnterCall(Call::DirectDrawCreate);
     if (lplpDD == nullptr) {
         return DDERR_INVALIDPARAMS;
@@ -128,14 +130,12 @@ HRESULT DirectDrawCreate(GUID* lpGUID, LPDIRECTDRAW* lplpDD, IUnknown* pUnkOuter
         index = static_cast<size_t>(found - drivers.begin());
     }
     try {
-        *lplpDD = new DirectDrawObject(state, index);
+        *lplpDD = static_cast<IDirectDraw*>(make(state, index));
     } catch (const std::bad_alloc&) {
         return DDERR_OUTOFMEMORY;
     }
     return DD_OK;
 }
-
-namespace platform {
 
 // ---- DirectDrawObject -------------------------------------------------------------------------
 
@@ -158,8 +158,8 @@ HRESULT DirectDrawObject::QueryInterface(REFIID riid, void** object) {
         *object = static_cast<IDirectDraw*>(this);
     } else if (riid == IID_IDirectDraw2) {
         *object = static_cast<IDirectDraw2*>(this);
-    } else if (riid == IID_IDirect3D2) {
-        *object = static_cast<IDirect3D2*>(this);
+    } else if (void* more = MoreInterfaces(riid)) {
+        *object = more;
     } else {
         return E_NOINTERFACE;
     }

@@ -1,6 +1,8 @@
-// The software DirectDraw objects behind the interfaces: the DirectDraw object (which also
-// answers as IDirect3D2), surfaces (which also answer as IDirect3DTexture2) and clippers.
-// Internal to the platform stand-in; the program only sees the interfaces.
+// The software DirectDraw objects behind the interfaces: the DirectDraw object, surfaces (which
+// also answer as IDirect3DTexture2) and clippers. The Direct3D library builds on these: its
+// DirectDraw object adds IDirect3D2, its device hands out texture handles through
+// TextureHandleTable; nothing here calls into it. Internal to the platform stand-in; the
+// program only sees the interfaces.
 #pragma once
 
 #include "platform/d3d/d3d.h"
@@ -14,7 +16,7 @@
 
 namespace platform {
 
-class Device;
+class Surface;
 
 // Base of every platform object: the reference count and the live-object count.
 class PlatformObject {
@@ -37,7 +39,7 @@ private:
     ULONG m_refs = 1;
 };
 
-class DirectDrawObject final : public PlatformObject, public IDirectDraw, public IDirectDraw2, public IDirect3D2 {
+class DirectDrawObject : public PlatformObject, public IDirectDraw, public IDirectDraw2 {
 public:
     DirectDrawObject(std::shared_ptr<MachineState> machine, size_t driverIndex);
     ~DirectDrawObject() override;
@@ -55,14 +57,13 @@ public:
     HRESULT SetCooperativeLevel(HWND hWnd, DWORD dwFlags) override;
     HRESULT GetAvailableVidMem(LPDDSCAPS lpDDSCaps, LPDWORD lpdwTotal, LPDWORD lpdwFree) override;
 
-    // IDirect3D2 (defined with the device)
-    HRESULT CreateViewport(LPDIRECT3DVIEWPORT2* lplpD3DViewport2, IUnknown* pUnkOuter) override;
-    HRESULT FindDevice(LPD3DFINDDEVICESEARCH lpD3DFDS, LPD3DFINDDEVICERESULT lpD3DFDR) override;
-    HRESULT CreateDevice(REFCLSID rclsid, LPDIRECTDRAWSURFACE lpDDS, LPDIRECT3DDEVICE2* lplpD3DDevice2) override;
-
     const std::shared_ptr<MachineState>& Machine() const { return m_machine; }
     bool Has3D() const { return m_has3D; }
     size_t DriverIndex() const { return m_driverIndex; }  // position in the machine's enumeration
+
+protected:
+    // An interface a derived object adds (already the right base pointer), or null.
+    virtual void* MoreInterfaces(REFIID) { return nullptr; }
 
 private:
     std::shared_ptr<MachineState> m_machine;
@@ -86,6 +87,16 @@ public:
 
 private:
     HWND m_window = nullptr;
+};
+
+// What a device offers surfaces for IDirect3DTexture2::GetHandle.
+class TextureHandleTable {
+public:
+    // The 1-based texture handle of `texture` on this device; 0 when the table cannot grow.
+    virtual D3DTEXTUREHANDLE HandleFor(Surface* texture) = 0;
+
+protected:
+    ~TextureHandleTable() = default;
 };
 
 enum class SurfaceKind { Primary, Plain, ZBuffer, Texture };
@@ -163,6 +174,11 @@ private:
 // Start of every QueryInterface: counts the call, applies the fault plan, checks and clears
 // the result pointer.
 HRESULT BeginQuery(REFIID riid, void** object);
+
+// DirectDrawCreate's checks and results, with `make` building the object for the chosen driver
+// (the Direct3D library passes one that adds IDirect3D2).
+using DirectDrawFactory = DirectDrawObject* (*)(std::shared_ptr<MachineState> machine, size_t driverIndex);
+HRESULT CreateDirectDraw(GUID* lpGUID, LPDIRECTDRAW* lplpDD, IUnknown* pUnkOuter, DirectDrawFactory make);
 
 // Pixel layout of a DDPIXELFORMAT (RGB formats; Z formats get bitsPerPixel and no masks).
 raster::PixelLayout LayoutOf(const DDPIXELFORMAT& format);

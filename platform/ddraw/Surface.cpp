@@ -1,6 +1,6 @@
 // Surfaces: creation and memory placement, blits (fills, copies, stretches, presentation into
 // a window through the primary surface's clipper), locks, attachments, texture loads.
-#include "platform/d3d/CallTrace.h"
+#include "platform/trace/CallTrace.h"
 #include "platform/ddraw/Objects.h"
 #include "platform/win/PlatformWindow.h"
 
@@ -789,6 +789,28 @@ HRESULT Surface::Load(LPDIRECT3DTEXTURE2 lpD3DTexture2) {
         return memory;
     }
     std::memcpy(m_memory.data(), src->m_memory.data(), m_memory.size());
+    return D3D_OK;
+}
+
+// ---- IDirect3DTexture2::GetHandle -------------------------------------------------------------
+
+HRESULT Surface::GetHandle(LPDIRECT3DDEVICE2 lpDirect3DDevice2, LPD3DTEXTUREHANDLE lpHandle) {
+    const HRESULT planned = EnterCall(Call::GetHandle);
+    if (FAILED(planned)) {
+        return planned;
+    }
+    if (lpDirect3DDevice2 == nullptr || lpHandle == nullptr) {
+        return DDERR_INVALIDPARAMS;
+    }
+    TextureHandleTable* device = dynamic_cast<TextureHandleTable*>(lpDirect3DDevice2);
+    if (device == nullptr) {
+        return DDERR_INVALIDOBJECT;
+    }
+    const D3DTEXTUREHANDLE handle = device->HandleFor(this);
+    if (handle == 0) {
+        return DDERR_OUTOFMEMORY;
+    }
+    *lpHandle = handle;
     return D3D_OK;
 }
 

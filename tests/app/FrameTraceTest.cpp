@@ -4,7 +4,7 @@
 #include "tests/app/ViewHarness.h"
 
 #include "app/FrameComposition.h"
-#include "platform/d3d/CallTrace.h"
+#include "platform/trace/CallTrace.h"
 #include "platform/d3d/d3d.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The call trace: what the device was asked, in order, as other modules' tests read it.
 #include "tests/d3d/DeviceTestSupport.h"
 
-#include "platform/d3d/CallTrace.h"
+#include "platform/trace/CallTrace.h"
 
 namespace platform_test {
 namespace {

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "model/ModelLibrary.h"
-#include "platform/d3d/CallTrace.h"
+#include "platform/trace/CallTrace.h"
 #include "platform/ddraw/Machine.h"
 #include "platform/win/HeadlessWindow.h"
 #include "render/RenderContext.h"

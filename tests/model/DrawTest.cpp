@@ -2,7 +2,7 @@
 // (strip and vertex counts), what every vertex carries, and the picture of a posed arm.
 #include "model/ModelInternal.h"
 #include "model/ModelLibrary.h"
-#include "platform/d3d/CallTrace.h"
+#include "platform/trace/CallTrace.h"
 #include "platform/ddraw/Machine.h"
 #include "platform/win/HeadlessWindow.h"
 #include "render/RenderContext.h"

@@ -368,9 +368,10 @@ TEST(SpecialisedPaths, AgreeWithTheGenericPathForEveryStateTheyHandle)
         sv.targetAlpha = bits & 64;
         const bool linear = (bits % 3) != 0;
         const auto generic = RenderScene(SpanPath::Generic, linear, true, sv);
-        EXPECT_EQ(RenderScene(SpanPath::Fastest, linear, true, sv), generic) << "variant " << bits;
-        EXPECT_EQ(RenderScene(SpanPath::Avx2, linear, true, sv), generic) << "AVX2, variant " << bits;
-        EXPECT_EQ(RenderScene(SpanPath::Baseline, linear, true, sv), generic) << "baseline, variant " << bits;
+        for (size_t p = 1; p < PathsToRun().size(); ++p) {
+            EXPECT_EQ(RenderScene(PathsToRun()[p], linear, true, sv), generic)
+                << SpanPathName(PathsToRun()[p]) << ", variant " << bits;
+        }
     }
 }
 

@@ -138,9 +138,9 @@ TEST(RandomDraws, SpecialisedLoopsAgreeWithTheGenericPath)
     Texture tex(32, 16, texels);
     for (int scene = 0; scene < 60; ++scene) {
         const uint32_t seed = r.U32();
-        const SpanPath paths[4] = {SpanPath::Generic, SpanPath::Baseline, SpanPath::Avx2, SpanPath::Fastest};
-        std::vector<uint8_t> images[4];
-        for (int path = 0; path < 4; ++path) {
+        const std::vector<SpanPath>& paths = PathsToRun();
+        std::vector<std::vector<uint8_t>> images(paths.size());
+        for (size_t path = 0; path < paths.size(); ++path) {
             Rng local;
             local.engine.seed(seed);
             Canvas c(37, 29, local.Below(2) ? PixelLayout{} : PixelLayout{32, 0xFF0000u, 0xFF00u, 0xFFu, 0xFF000000u});
@@ -155,8 +155,8 @@ TEST(RandomDraws, SpecialisedLoopsAgreeWithTheGenericPath)
             images[path].insert(images[path].end(), reinterpret_cast<const uint8_t*>(c.depth.data()),
                                    reinterpret_cast<const uint8_t*>(c.depth.data() + c.depth.size()));
         }
-        EXPECT_EQ(images[1], images[0]) << "baseline, scene " << scene;
-        EXPECT_EQ(images[2], images[0]) << "AVX2, scene " << scene;
-        EXPECT_EQ(images[3], images[0]) << "fastest, scene " << scene;
+        for (size_t path = 1; path < paths.size(); ++path) {
+            EXPECT_EQ(images[path], images[0]) << SpanPathName(paths[path]) << ", scene " << scene;
+        }
     }
 }

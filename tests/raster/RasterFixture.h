@@ -4,7 +4,9 @@
 #include "platform/d3d/raster/Raster.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace rastertest {
@@ -86,6 +88,30 @@ struct Canvas {
                                      type, v.data(), uint32_t(v.size()), scratch);
     }
 };
+
+// The loop choices the tests run: the generic path (the oracle) first, then each instruction set
+// this processor runs, explicitly. Says once which ran and which were skipped, so a machine
+// without one of them does not leave its loops untested without a word.
+inline const std::vector<raster::SpanPath>& PathsToRun()
+{
+    static const std::vector<raster::SpanPath> paths = [] {
+        using raster::SpanPath;
+        std::vector<SpanPath> run{SpanPath::Generic};
+        std::string ran = "generic", skipped;
+        for (SpanPath p : {SpanPath::Baseline, SpanPath::Avx2, SpanPath::Avx512}) {
+            if (raster::SpanPathRuns(p)) {
+                run.push_back(p);
+                ran += std::string(" ") + raster::SpanPathName(p);
+            } else {
+                skipped += std::string(" ") + raster::SpanPathName(p);
+            }
+        }
+        std::printf("[ span paths ] run: %s; skipped (not on this processor):%s\n", ran.c_str(),
+                    skipped.empty() ? " none" : skipped.c_str());
+        return run;
+    }();
+    return paths;
+}
 
 // A pre-lit vertex in clip or model coordinates.
 inline LVertex Vertex(float x, float y, float z, uint32_t color = 0xFFFFFFFFu, float tu = 0.0f,

@@ -15,8 +15,7 @@ using namespace raster;
 
 namespace {
 
-constexpr SpanPath kPaths[] = {SpanPath::Generic, SpanPath::Baseline, SpanPath::Avx2, SpanPath::Fastest};
-const char* const kPathNames[] = {"generic", "baseline", "AVX2", "fastest"};
+const std::vector<SpanPath>& kPaths = PathsToRun();  // the generic path first
 
 // One state set of the Gouraud loops (depth LESSEQUAL), by bits: specular, alpha test, blend,
 // z writes, flat shading.
@@ -68,10 +67,10 @@ template <typename Draw>
 void ExpectAllPathsAgree(int w, int h, bool targetAlpha, const std::string& what, Draw&& draw)
 {
     const Result generic = Render(SpanPath::Generic, w, h, targetAlpha, draw);
-    for (int i = 1; i < 4; ++i) {
+    for (size_t i = 1; i < kPaths.size(); ++i) {
         const Result r = Render(kPaths[i], w, h, targetAlpha, draw);
-        EXPECT_TRUE(r.bytes == generic.bytes) << kPathNames[i] << ": " << what;
-        EXPECT_EQ(r.fragments, generic.fragments) << kPathNames[i] << ": " << what;
+        EXPECT_TRUE(r.bytes == generic.bytes) << SpanPathName(kPaths[i]) << ": " << what;
+        EXPECT_EQ(r.fragments, generic.fragments) << SpanPathName(kPaths[i]) << ": " << what;
     }
 }
 
@@ -252,13 +251,13 @@ TEST(SmallTriangles, HostileTrianglesStaySafeAndAgreeOnEveryLoop)
                 c.Draw(Gouraud(bits), kPrimTriangleList, cases[i]);
                 EXPECT_TRUE(c.GuardsIntact()) << "case " << i;
             });
-            for (int p = 1; p < 4; ++p) {
+            for (size_t p = 1; p < kPaths.size(); ++p) {
                 const Result r = Render(kPaths[p], 32, 24, true, [&](Canvas& c) {
                     c.Draw(Gouraud(bits), kPrimTriangleList, cases[i]);
-                    EXPECT_TRUE(c.GuardsIntact()) << kPathNames[p] << ", case " << i;
+                    EXPECT_TRUE(c.GuardsIntact()) << SpanPathName(kPaths[p]) << ", case " << i;
                 });
-                EXPECT_TRUE(r.bytes == generic.bytes) << kPathNames[p] << ", case " << i << ", bits " << bits;
-                EXPECT_EQ(r.fragments, generic.fragments) << kPathNames[p] << ", case " << i;
+                EXPECT_TRUE(r.bytes == generic.bytes) << SpanPathName(kPaths[p]) << ", case " << i << ", bits " << bits;
+                EXPECT_EQ(r.fragments, generic.fragments) << SpanPathName(kPaths[p]) << ", case " << i;
             }
         }
     }
@@ -288,13 +287,13 @@ TEST(SmallTriangles, ViewportsReachingPastTheTargetAreCutAtItsEdges)
             EXPECT_TRUE(c.GuardsIntact());
         });
         EXPECT_GT(generic.fragments, uint64_t(300));
-        for (int p = 1; p < 4; ++p) {
+        for (size_t p = 1; p < kPaths.size(); ++p) {
             const Result r = Render(kPaths[p], 32, 24, false, [&](Canvas& c) {
                 c.Draw(Gouraud(bits), kPrimTriangleList, tris, nullptr, &vp);
-                EXPECT_TRUE(c.GuardsIntact()) << kPathNames[p];
+                EXPECT_TRUE(c.GuardsIntact()) << SpanPathName(kPaths[p]);
             });
-            EXPECT_TRUE(r.bytes == generic.bytes) << kPathNames[p] << ", bits " << bits;
-            EXPECT_EQ(r.fragments, generic.fragments) << kPathNames[p] << ", bits " << bits;
+            EXPECT_TRUE(r.bytes == generic.bytes) << SpanPathName(kPaths[p]) << ", bits " << bits;
+            EXPECT_EQ(r.fragments, generic.fragments) << SpanPathName(kPaths[p]) << ", bits " << bits;
         }
     }
 }

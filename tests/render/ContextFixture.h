@@ -1,7 +1,7 @@
 // An open render context on a headless window over a simulated machine, for the tests.
 #pragma once
 
-#include "platform/d3d/CallTrace.h"
+#include "platform/trace/CallTrace.h"
 #include "platform/ddraw/Machine.h"
 #include "platform/win/HeadlessWindow.h"
 #include "render/RenderContext.h"

@@ -1,11 +1,14 @@
 // Untextured triangles, SSE2: Gouraud (or flat) colour with the depth test, for a 32-bit target.
 #include "platform/d3d/raster/FastSpans.h"
+#include "platform/d3d/raster/VariantTable.h"
 #include "platform/d3d/raster/GouraudTriangle.h"
 #include "platform/d3d/raster/PixelMath.h"
 
+// The SSE2 loops exist where SSE2 does (every x86-64 processor); elsewhere SpanSelect picks
+// the generic path.
 #if defined(__SSE2__)
+
 #include <emmintrin.h>
-#endif
 
 namespace raster::detail {
 
@@ -16,64 +19,16 @@ struct Sse2Kernel {
 
     // Bases, gradients (two per register in double) and colour steps; false when any value or
     // gradient is not finite.
-    static bool Planes(const ScreenVertex* const col[3], const ScreenVertex* const pos[3], double ex1,
-                       double ey1, double ex2, double ey2, double invArea, GouraudPlanes& planes)
+    static bool Planes(const ScreenVertex* const col[3], const ScreenVertex* const pos[3], const PlaneFrame& frame,
+                       GouraudPlanes& planes)
     {
-        alignas(32) float values[3][kGouraudAttrs];
+        float values[3][kGouraudAttrs];
         GGather(col, pos, values);
-        if (!Gradients(values, ex1, ey1, ex2, ey2, invArea, planes)) {
+        if (!SetUpPlanes(values, frame, planes.base, planes.dx, planes.dy)) {
             return false;
         }
         GColorSteps(planes);
         return true;
-    }
-
-    static bool Gradients(const float values[3][kGouraudAttrs], double ex1, double ey1, double ex2,
-                          double ey2, double invArea, GouraudPlanes& planes)
-    {
-#if defined(__SSE2__)
-        const __m128d vex1 = _mm_set1_pd(ex1), vey1 = _mm_set1_pd(ey1);
-        const __m128d vex2 = _mm_set1_pd(ex2), vey2 = _mm_set1_pd(ey2);
-        const __m128d vinv = _mm_set1_pd(invArea);
-        auto two = [](const float* f) {
-            return _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(f))));
-        };
-        __m128 notFinite = _mm_setzero_ps();
-        for (int k = 0; k < kGouraudAttrs; k += 4) {
-            const __m128 f0 = _mm_loadu_ps(values[0] + k);
-            const __m128 f1 = _mm_loadu_ps(values[1] + k);
-            const __m128 f2 = _mm_loadu_ps(values[2] + k);
-            notFinite = _mm_or_ps(notFinite, _mm_cmpunord_ps(_mm_sub_ps(f0, f0), _mm_sub_ps(f1, f1)));
-            notFinite = _mm_or_ps(notFinite, _mm_cmpunord_ps(_mm_sub_ps(f2, f2), f2));
-            _mm_storeu_ps(planes.base + k, f0);
-        }
-        for (int k = 0; k < kGouraudAttrs; k += 2) {
-            const __m128d a0 = two(values[0] + k);
-            const __m128d d1 = _mm_sub_pd(two(values[1] + k), a0);
-            const __m128d d2 = _mm_sub_pd(two(values[2] + k), a0);
-            const __m128d gx = _mm_mul_pd(_mm_sub_pd(_mm_mul_pd(d1, vey2), _mm_mul_pd(d2, vey1)), vinv);
-            const __m128d gy = _mm_mul_pd(_mm_sub_pd(_mm_mul_pd(d2, vex1), _mm_mul_pd(d1, vex2)), vinv);
-            const __m128 fx = _mm_cvtpd_ps(gx), fy = _mm_cvtpd_ps(gy);
-            notFinite = _mm_or_ps(notFinite, _mm_cmpunord_ps(_mm_sub_ps(fx, fx), _mm_sub_ps(fy, fy)));
-            _mm_storel_pi(reinterpret_cast<__m64*>(planes.dx + k), fx);
-            _mm_storel_pi(reinterpret_cast<__m64*>(planes.dy + k), fy);
-        }
-        return _mm_movemask_ps(notFinite) == 0;
-#else
-        for (int k = 0; k < kGouraudAttrs; ++k) {
-            const double d1 = double(values[1][k]) - values[0][k];
-            const double d2 = double(values[2][k]) - values[0][k];
-            planes.base[k] = values[0][k];
-            planes.dx[k] = float((d1 * ey2 - d2 * ey1) * invArea);
-            planes.dy[k] = float((d2 * ex1 - d1 * ex2) * invArea);
-            if (!std::isfinite(values[0][k]) || !std::isfinite(values[1][k]) ||
-                !std::isfinite(values[2][k]) || !std::isfinite(planes.dx[k]) ||
-                !std::isfinite(planes.dy[k])) {
-                return false;
-            }
-        }
-        return true;
-#endif
     }
 
     // One pixel at a time, colour and specular four channels per register.
@@ -95,7 +50,6 @@ struct Sse2Kernel {
             int64_t z;
             int64_t dz;
             GSpanDepth(p, y, x0, x1, z, dz);
-#if defined(__SSE2__)
             // Colour and specular in 32-bit lanes, B G R A; the specular's alpha lane is zero.
             __m128i color, dColor, specular, dSpec;
             if (!ColorSetup(y, x0, x1, color, dColor, specular, dSpec)) {
@@ -125,27 +79,6 @@ struct Sse2Kernel {
                     specular = _mm_add_epi32(specular, dSpec);
                 }
             };
-#else
-            int32_t c[7], dc[7];
-            for (int k = 0; k < 7; ++k) {
-                c[k] = GColorAt(p, k, float(x0), float(y));
-            }
-            GFixColorSteps(p, y, x0, x1, c, dc);
-            auto pixel = [&]() {
-                uint32_t cr = uint32_t(c[0]) >> 16, cg = uint32_t(c[1]) >> 16, cb = uint32_t(c[2]) >> 16;
-                if constexpr (Specular) {
-                    cr = std::min(255u, cr + (uint32_t(c[4]) >> 16));
-                    cg = std::min(255u, cg + (uint32_t(c[5]) >> 16));
-                    cb = std::min(255u, cb + (uint32_t(c[6]) >> 16));
-                }
-                return ((uint32_t(c[3]) >> 16) << 24) | (cr << 16) | (cg << 8) | cb;
-            };
-            auto step = [&]() {
-                for (int k = 0; k < 7; ++k) {
-                    c[k] += dc[k];
-                }
-            };
-#endif
             for (int32_t x = x0; x < x1; ++x) {
                 const uint32_t z16 = uint32_t((z + 32768) >> 16);
                 if (z16 <= zrow[x]) {
@@ -169,7 +102,6 @@ struct Sse2Kernel {
             }
         }
 
-#if defined(__SSE2__)
         // The span's first colours and steps straight into B G R A lanes; false when a step
         // would leave 0..255 over the span (its ends were clamped) or the span is long: then
         // the exact fallback applies.
@@ -208,21 +140,23 @@ struct Sse2Kernel {
                                                   _mm_set1_epi32(int(0xFF000000u)));
             return _mm_movemask_epi8(_mm_cmpeq_epi32(outside, _mm_setzero_si128())) == 0xFFFF;
         }
-#endif
     };
+};
+
+// The loop's variants by state key, for VariantTable.
+template <bool... Keys>
+struct GouraudLoop {
+    static constexpr TriangleFn fn = &GouraudTriangle<Sse2Kernel, Keys...>;
 };
 
 }  // namespace
 
 TriangleFn GouraudTriangleFor(bool specular, bool alphaTest, bool blend)
 {
-    static constexpr TriangleFn kGouraud[8] = {
-        &GouraudTriangle<Sse2Kernel, false, false, false>, &GouraudTriangle<Sse2Kernel, false, false, true>,
-        &GouraudTriangle<Sse2Kernel, false, true, false>,  &GouraudTriangle<Sse2Kernel, false, true, true>,
-        &GouraudTriangle<Sse2Kernel, true, false, false>,  &GouraudTriangle<Sse2Kernel, true, false, true>,
-        &GouraudTriangle<Sse2Kernel, true, true, false>,   &GouraudTriangle<Sse2Kernel, true, true, true>,
-    };
-    return kGouraud[(specular ? 4 : 0) | (alphaTest ? 2 : 0) | (blend ? 1 : 0)];
+    static constexpr auto kTable = VariantTable<GouraudLoop, 3>();
+    return kTable[VariantIndex(specular, alphaTest, blend)];
 }
 
 }  // namespace raster::detail
+
+#endif  // __SSE2__

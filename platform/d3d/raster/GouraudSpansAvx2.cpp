@@ -3,6 +3,7 @@
 // register of eight 16.16 values; depth is stepped in 32-bit lanes, which hold it exactly
 // (depth x 65535 in 16.16 never exceeds 2^32 inside a span).
 #include "platform/d3d/raster/FastSpans.h"
+#include "platform/d3d/raster/VariantTable.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -29,9 +30,10 @@ struct Avx2Kernel {
 
     // Bases, gradients (four per register in double, the same arithmetic as two per register)
     // and colour steps; false when any value or gradient is not finite.
-    static bool Planes(const ScreenVertex* const col[3], const ScreenVertex* const pos[3], double ex1,
-                       double ey1, double ex2, double ey2, double invArea, GouraudPlanes& planes)
+    static bool Planes(const ScreenVertex* const col[3], const ScreenVertex* const pos[3], const PlaneFrame& frame,
+                       GouraudPlanes& planes)
     {
+        const double ex1 = frame.ex1, ey1 = frame.ey1, ex2 = frame.ex2, ey2 = frame.ey2, invArea = frame.invArea;
         static_assert(offsetof(ScreenVertex, sb) == offsetof(ScreenVertex, r) + 6 * sizeof(float) &&
                           offsetof(ScreenVertex, u) == offsetof(ScreenVertex, r) + 7 * sizeof(float),
                       "the colours are read as eight floats from r");
@@ -332,17 +334,18 @@ struct Avx2Kernel {
     };
 };
 
+// The loop's variants by state key, for VariantTable.
+template <bool... Keys>
+struct GouraudLoopAvx2 {
+    static constexpr TriangleFn fn = &GouraudTriangle<Avx2Kernel, Keys...>;
+};
+
 }  // namespace
 
 TriangleFn GouraudTriangleForAvx2(bool specular, bool alphaTest, bool blend)
 {
-    static constexpr TriangleFn kGouraud[8] = {
-        &GouraudTriangle<Avx2Kernel, false, false, false>, &GouraudTriangle<Avx2Kernel, false, false, true>,
-        &GouraudTriangle<Avx2Kernel, false, true, false>,  &GouraudTriangle<Avx2Kernel, false, true, true>,
-        &GouraudTriangle<Avx2Kernel, true, false, false>,  &GouraudTriangle<Avx2Kernel, true, false, true>,
-        &GouraudTriangle<Avx2Kernel, true, true, false>,   &GouraudTriangle<Avx2Kernel, true, true, true>,
-    };
-    return kGouraud[(specular ? 4 : 0) | (alphaTest ? 2 : 0) | (blend ? 1 : 0)];
+    static constexpr auto kTable = VariantTable<GouraudLoopAvx2, 3>();
+    return kTable[VariantIndex(specular, alphaTest, blend)];
 }
 
 }  // namespace raster::detail

@@ -6,10 +6,11 @@
 // set can be picked for another. The helpers it takes from Internal.h (FloorDiv, SnapToSubPixel,
 // EdgeStepper, ClampF) are defined before any file switches its instruction set, and GCC compiles
 // a function for the instruction set in force where it is defined, so they stay baseline code.
-// Pixels are those of DrawTriangle + ScanTriangle + GenericSpan.
+// Pixels are those of DrawTriangle + GenericSpan. Edges and rows come from TriangleWalker.h.
 #pragma once
 
 #include "platform/d3d/raster/Internal.h"
+#include "platform/d3d/raster/TriangleWalker.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -114,109 +115,40 @@ bool GouraudTriangle(const PixelContext& ctx, SpanFn, const ScreenVertex& v0, co
     if (!SnapTriangle(v0, in1, in2, cullMode, t)) {
         return false;
     }
-    const int64_t x0 = t.x[0], y0 = t.y[0], x1 = t.x[1], y1 = t.y[1], x2 = t.x[2], y2 = t.y[2];
     const ScreenVertex* p1 = t.v[1];
     const ScreenVertex* p2 = t.v[2];
-    const int64_t minY = std::min(y0, std::min(y1, y2));
-    const int64_t maxY = std::max(y0, std::max(y1, y2));
-    int64_t row0 = std::max<int64_t>(-FloorDiv(-minY, kSubPixelOne), ctx.clipY0);
-    int64_t row1 = std::min<int64_t>(FloorDiv(maxY, kSubPixelOne), int64_t(ctx.clipY1) - 1);
-    if (row0 > row1) {
-        return false;
-    }
-
-    // Edges: x bounds per row from the slanted ones; a horizontal one bounds the rows instead
-    // (B (256 j - ay) + bias >= 0: a top edge, B > 0 and bias 0, keeps rows at or below it; a
-    // bottom edge, B < 0 and bias -1, keeps rows strictly above it).
-    const int64_t ex[3][4] = {{x1, y1, x2, y2}, {x2, y2, x0, y0}, {x0, y0, x1, y1}};
-    for (const auto& e : ex) {
-        if (e[1] == e[3]) {
-            if (e[2] > e[0]) {
-                row0 = std::max(row0, -FloorDiv(-e[1], kSubPixelOne));
-            } else {
-                row1 = std::min(row1, FloorDiv(e[1] - 1, kSubPixelOne));
-            }
-        }
-    }
-    if (row0 > row1) {
+    TriangleEdgeSet edges;
+    if (!SetUpEdges(t, ctx, edges)) {
         return false;
     }
     // Planes from the snapped positions, with the generic set-up's double arithmetic.
     GouraudPlanes planes;
     const PlaneFrame frame = PlaneFrameOf(t);
-    const double ex1 = frame.ex1, ey1 = frame.ey1, ex2 = frame.ex2, ey2 = frame.ey2, invArea = frame.invArea;
     planes.refX = float(frame.x0);
     planes.refY = float(frame.y0);
     // Flat shading takes every colour from the first vertex.
     const ScreenVertex* pos[3] = {&v0, p1, p2};
     const ScreenVertex* col[3] = {&v0, ctx.flat ? &v0 : p1, ctx.flat ? &v0 : p2};
-    if (!Kernel::Planes(col, pos, ex1, ey1, ex2, ey2, invArea, planes)) {
+    if (!Kernel::Planes(col, pos, frame, planes)) {
         return false;
     }
     planes.depthStep = int64_t(double(ClampF(planes.dx[kGZ], -1.0f, 1.0f)) * 65535.0 * 65536.0);
 
     typename Kernel::template Walker<Specular, AlphaTest, Blend> walker(ctx, planes);
     uint64_t covered = 0;
-    const int64_t minX = std::min(x0, std::min(x1, x2));
-    const int64_t maxX = std::max(x0, std::max(x1, x2));
     bool narrow = false;
     if constexpr (Kernel::kNarrowLanes > 0) {
-        narrow = maxX - minX < Kernel::kNarrowLanes * kSubPixelOne && maxY - minY < 512 * kSubPixelOne;
+        narrow = IsNarrow(edges, Kernel::kNarrowLanes);
     }
     if (narrow) {
-        // Narrow triangles: the edge functions themselves, one lane per pixel of the box's
-        // columns. Inside such a box every value fits in 32 bits (|E| < 2^31).
-        const int64_t col0 = -FloorDiv(-minX, kSubPixelOne);
-        int32_t e0[3], stepX[3], stepY[3];
-        for (int i = 0; i < 3; ++i) {
-            const int64_t ax = ex[i][0], ay = ex[i][1];
-            const int64_t A = ay - ex[i][3];
-            const int64_t B = ex[i][2] - ax;
-            const int64_t bias = (A > 0 || (A == 0 && B > 0)) ? 0 : -1;
-            e0[i] = int32_t(A * (col0 * kSubPixelOne - ax) + B * (row0 * kSubPixelOne - ay) + bias);
-            stepX[i] = int32_t(A * kSubPixelOne);
-            stepY[i] = int32_t(B * kSubPixelOne);
-        }
-        // The scissor's columns as lanes.
-        const int64_t lo = std::min<int64_t>(std::max<int64_t>(ctx.clipX0 - col0, 0), 32);
-        const int64_t hi = std::min<int64_t>(std::max<int64_t>(ctx.clipX1 - col0, 0), 32);
-        const uint32_t clipLanes = uint32_t(((uint64_t(1) << hi) - 1) & ~((uint64_t(1) << lo) - 1));
+        // Narrow triangles: the edge functions themselves, one lane per column of the box.
         if constexpr (Kernel::kNarrowLanes > 0) {
-            covered = walker.WalkNarrow(e0, stepX, stepY, int32_t(col0), int32_t(row0), int32_t(row1), clipLanes);
+            const NarrowEdges ne = NarrowEdgesOf(edges, ctx);
+            covered = walker.WalkNarrow(ne.e0, ne.stepX, ne.stepY, ne.col0, int32_t(edges.row0),
+                                        int32_t(edges.row1), ne.clipLanes);
         }
     } else {
-        EdgeStepper lower[2], upper[2];
-        lower[1].Fixed(INT64_MIN / 4);
-        upper[1].Fixed(INT64_MAX / 4);
-        int nLower = 0, nUpper = 0;
-        for (const auto& e : ex) {
-            const int64_t ax = e[0], ay = e[1];
-            const int64_t A = ay - e[3];
-            const int64_t B = e[2] - ax;
-            const int64_t bias = A > 0 ? 0 : -1;  // horizontal edges were handled above
-            const int64_t k0 = B * (row0 * kSubPixelOne - ay) - A * ax + bias;
-            const int64_t kStep = B * kSubPixelOne;
-            if (A > 0) {
-                const int64_t d = A * kSubPixelOne;
-                lower[nLower++ & 1].Init(-k0 + d - 1, -kStep, d);  // ceil(-K / D)
-            } else if (A < 0) {
-                upper[nUpper++ & 1].Init(k0, kStep, -A * kSubPixelOne);
-            }
-        }
-        const int64_t clipLeft = ctx.clipX0;
-        const int64_t clipRight = int64_t(ctx.clipX1) - 1;
-        for (int64_t j = row0; j <= row1; ++j) {
-            const int64_t xMin = std::max(clipLeft, std::max(lower[0].q, lower[1].q));
-            const int64_t xMax = std::min(clipRight, std::min(upper[0].q, upper[1].q));
-            lower[0].Next();
-            lower[1].Next();
-            upper[0].Next();
-            upper[1].Next();
-            if (xMin <= xMax) {
-                walker.Span(int32_t(j), int32_t(xMin), int32_t(xMax + 1));
-                covered += uint64_t(xMax + 1 - xMin);
-            }
-        }
+        covered = WalkRows(edges, ctx, [&](int32_t y, int32_t x0, int32_t x1) { walker.Span(y, x0, x1); });
     }
     if (ctx.fragments != nullptr) {
         *ctx.fragments += covered;

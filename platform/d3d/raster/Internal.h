@@ -227,9 +227,22 @@ inline void WrapToward(float ref, float& value)
 // vertex is not finite (the primitives using it are dropped).
 void TransformVertices(const void* in, uint32_t count, const float wvp[16], const Viewport& vp,
                        ClipVertex* out, bool* finite);
-// Clips a convex polygon against the clip volume. `poly` must hold room for n + 7 vertices;
-// returns the new vertex count (0 when nothing is left).
-int ClipPolygon(ClipVertex* poly, int n, ClipVertex* tmp);
+// Triangles are clipped only against the near and far planes, w > 0 and a guard band this many
+// pixels wide around the viewport; the scissor takes off the rest. So a triangle reaching
+// a little past the viewport covers exactly the pixels it would cover unclipped.
+constexpr float kGuardBandPixels = 4096.0f;
+// The guard band's x and y planes as multiples of w in clip space (|x| <= guard.x w).
+struct GuardBand {
+    float x = 1.0f, y = 1.0f;
+};
+inline GuardBand GuardBandOf(const Viewport& vp)
+{
+    return GuardBand{1.0f + 2.0f * kGuardBandPixels / float(vp.width),
+                     1.0f + 2.0f * kGuardBandPixels / float(vp.height)};
+}
+// Clips a convex polygon against the guard band, near, far and w > 0. `poly` must hold room
+// for n + 7 vertices; returns the new vertex count (0 when nothing is left).
+int ClipPolygon(ClipVertex* poly, int n, ClipVertex* tmp, GuardBand guard);
 // Clips a segment; false when nothing is left.
 bool ClipSegment(ClipVertex& a, ClipVertex& b);
 // Divides and maps to the viewport; false when the result is not finite or out of range.
@@ -257,12 +270,19 @@ inline bool MapToScreen(const ClipVertex& c, const Viewport& vp, ScreenVertex& o
 }
 // Bit p set when the vertex is outside clip plane p (-x, +x, -y, +y, near, far, w > 0 in the
 // clipper's order) or the distance is NaN.
+constexpr uint32_t kOutsideViewport = 0xFu;
 inline uint32_t ClipCode(const ClipVertex& c)
 {
     return uint32_t(!(c.w + c.x >= 0.0f)) | uint32_t(!(c.w - c.x >= 0.0f)) << 1 |
            uint32_t(!(c.w + c.y >= 0.0f)) << 2 | uint32_t(!(c.w - c.y >= 0.0f)) << 3 |
            uint32_t(!(c.z >= 0.0f)) << 4 | uint32_t(!(c.w - c.z >= 0.0f)) << 5 |
            uint32_t(!(c.w - kMinW >= 0.0f)) << 6;
+}
+// Whether the vertex lies inside the guard band's x and y planes.
+inline bool InsideGuardBand(const ClipVertex& c, GuardBand g)
+{
+    return g.x * c.w + c.x >= 0.0f && g.x * c.w - c.x >= 0.0f && g.y * c.w + c.y >= 0.0f &&
+           g.y * c.w - c.y >= 0.0f;
 }
 
 // Pixel stage.
@@ -272,19 +292,6 @@ SpanFn SelectSpan(const PixelContext& ctx, SpanPath path);
 // Shades one fragment with the generic path (lines and points use it).
 void ShadePixel(const PixelContext& ctx, int32_t x, int32_t y, float z, float invW, float u,
                 float v, const float color[4], const float specular[3]);
-
-// One edge function in 8-bit sub-pixel units: E(P) = A (Px - ax) + B (Py - ay) + bias, a pixel
-// centre P is covered when E >= 0 for all three edges (bias -1 on edges that are not top or left).
-struct EdgeFn {
-    int64_t A = 0, B = 0, ax = 0, ay = 0, bias = 0;
-};
-struct TriangleEdges {
-    EdgeFn e[3];
-    int32_t row0 = 0, row1 = -1;  // inclusive pixel rows to visit (already scissored)
-};
-// Rasterization stage: walks the rows of a set-up triangle and hands each covered span to `span`.
-void ScanTriangle(const PixelContext& ctx, SpanFn span, const Planes& planes,
-                  const TriangleEdges& edges);
 
 // Triangle stage: setup and scan conversion of one screen triangle; false when dropped.
 bool DrawTriangle(const PixelContext& ctx, SpanFn span, const ScreenVertex& v0,

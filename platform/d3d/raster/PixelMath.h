@@ -6,10 +6,6 @@
 
 #include <algorithm>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 namespace raster::detail {
 
 // Texel coordinates are clamped to this many texels before conversion to fixed point.
@@ -55,32 +51,10 @@ inline void InitSpan(const Planes& p, int32_t y, int32_t x0, int32_t x1, SpanInt
     const float fx0 = float(x0);
     const int32_t n = x1 - x0;
     constexpr int64_t kColorMax = 255 * 65536 + 0xFFFF;
-#if defined(__SSE2__)
-    // The seven colour planes at (x0, y), evaluated as At() does, four at a time; clamped to
-    // 0..255 (NaN to 0, as ClampF) and converted by truncation.
-    {
-        const __m128 ox = _mm_set1_ps(fx0 - p.refX);
-        const __m128 oy = _mm_set1_ps(fy - p.refY);
-        const __m128 lo = _mm_setzero_ps();
-        const __m128 hi = _mm_set1_ps(255.0f);
-        const __m128 scale = _mm_set1_ps(65536.0f);
-        for (int g = 0; g < 2; ++g) {
-            const int a = kR + 4 * g;
-            __m128 v = _mm_add_ps(_mm_add_ps(_mm_loadu_ps(p.base + a), _mm_mul_ps(_mm_loadu_ps(p.dx + a), ox)),
-                                  _mm_mul_ps(_mm_loadu_ps(p.dy + a), oy));
-            v = _mm_min_ps(_mm_max_ps(v, lo), hi);
-            alignas(16) int32_t out[4];
-            _mm_store_si128(reinterpret_cast<__m128i*>(out), _mm_cvttps_epi32(_mm_mul_ps(v, scale)));
-            for (int k = 0; k < 4 && 4 * g + k < 7; ++k) {
-                s.c[4 * g + k] = out[k];
-            }
-        }
-    }
-#else
+    // The seven colour planes at (x0, y), clamped to 0..255 (NaN to 0) and truncated to 16.16.
     for (int k = 0; k < 7; ++k) {
         s.c[k] = int32_t(ClampF(p.At(kR + k, fx0, fy), 0.0f, 255.0f) * 65536.0f);
     }
-#endif
     for (int k = 0; k < 7; ++k) {
         s.dc[k] = p.colorStep[k];
     }

@@ -19,6 +19,7 @@ struct Assembler {
     SpanFn span;
     TriangleFn tri;
     const Viewport& vp;
+    GuardBand guard;
     uint32_t cullMode;
     uint32_t fillMode;
     const ClipVertex* clip;
@@ -88,6 +89,16 @@ struct Assembler {
             tri(ctx, span, screen[i0], screen[i1], screen[i2], cullMode);
             return;
         }
+        // Past the viewport's sides but inside the guard band and the depth range: the scissor
+        // does the rest, exactly.
+        if (((c0 | c1 | c2) & ~kOutsideViewport) == 0 && InsideGuardBand(clip[i0], guard) &&
+            InsideGuardBand(clip[i1], guard) && InsideGuardBand(clip[i2], guard)) {
+            ScreenVertex s[3];
+            if (MapToScreen(clip[i0], vp, s[0]) && MapToScreen(clip[i1], vp, s[1]) && MapToScreen(clip[i2], vp, s[2])) {
+                tri(ctx, span, s[0], s[1], s[2], cullMode);
+                return;
+            }
+        }
         ClipVertex poly[10];
         ClipVertex tmp[10];
         poly[0] = clip[i0];
@@ -109,7 +120,7 @@ struct Assembler {
                 WrapToward(poly[0].v, poly[k].v);
             }
         }
-        const int n = ClipPolygon(poly, 3, tmp);
+        const int n = ClipPolygon(poly, 3, tmp, guard);
         ScreenVertex s[10];
         for (int k = 0; k < n; ++k) {
             if (!MapToScreen(poly[k], vp, s[k])) {
@@ -159,6 +170,7 @@ bool DrawLVertices(const ColorTarget& target, const DepthTarget& depth, const Vi
             return true;
         }
     }
+    const GuardBand guard = GuardBandOf(viewport);
     ClipVertex* clip = scratch.clip.data();
     ScreenVertex* screen = scratch.screen.data();
     uint32_t* codes = scratch.codes.data();
@@ -190,7 +202,7 @@ bool DrawLVertices(const ColorTarget& target, const DepthTarget& depth, const Vi
     if (fill < kFillPoint || fill > kFillSolid) {
         fill = kFillSolid;
     }
-    const Assembler as{ctx, span, tri, viewport, cull, fill, clip, screen, codes};
+    const Assembler as{ctx, span, tri, viewport, guard, cull, fill, clip, screen, codes};
     switch (primitiveType) {
     case kPrimPointList:
         for (uint32_t i = 0; i < count; ++i) as.Point(i);

@@ -125,10 +125,16 @@ struct ScreenVertex {
     float u, v;
 };
 
-// Which span loops may run: the fastest the processor allows, those up to AVX2, only the SSE2
-// baseline ones, or only the generic per-pixel path. Every choice gives the same pixels; tests
-// compare them.
-enum class SpanPath : uint8_t { Fastest, Avx2, Baseline, Generic };
+// Which span loops may run: the fastest the processor allows, those up to AVX-512, those up to
+// AVX2, only the SSE2 baseline ones, or only the generic per-pixel path. Every choice gives the
+// same pixels; tests compare them. A choice the processor cannot run falls back to a narrower
+// one, so tests ask SpanPathRuns first.
+enum class SpanPath : uint8_t { Fastest, Avx512, Avx2, Baseline, Generic };
+
+// Whether the processor (and this build) runs the loops of `path` itself, not a narrower choice.
+bool SpanPathRuns(SpanPath path);
+// "fastest", "AVX-512", "AVX2", "SSE2" or "generic".
+const char* SpanPathName(SpanPath path);
 
 // Per-device scratch memory, reused across calls; grows only when a call needs more, so a
 // steady frame allocates nothing.

@@ -55,11 +55,15 @@ TriangleFn SelectFastTriangle(const PixelContext& ctx, SpanPath path)
         return nullptr;
     }
 #if defined(QM_RASTER_WIDE_SPANS)
-    if ((path == SpanPath::Fastest || path == SpanPath::Avx2) && HasAvx2()) {
+    if (path != SpanPath::Baseline && HasAvx2()) {  // there is no AVX-512 Gouraud loop
         return GouraudTriangleForAvx2(ctx.specular, alphaTest, blend);
     }
 #endif
+#if defined(__SSE2__)
     return GouraudTriangleFor(ctx.specular, alphaTest, blend);
+#else
+    return nullptr;
+#endif
 }
 
 SpanFn SelectFastSpan(const PixelContext& ctx, SpanPath path)
@@ -85,14 +89,47 @@ SpanFn SelectFastSpan(const PixelContext& ctx, SpanPath path)
         return nullptr;
     }
 #if defined(QM_RASTER_WIDE_SPANS)
-    if (path == SpanPath::Fastest && HasAvx512()) {
+    if ((path == SpanPath::Fastest || path == SpanPath::Avx512) && HasAvx512()) {
         return TexturedSpanForAvx512(ctx.magLinear, ctx.blend, ctx.alphaTest, ctx.specular);
     }
-    if ((path == SpanPath::Fastest || path == SpanPath::Avx2) && HasAvx2()) {
+    if (path != SpanPath::Baseline && HasAvx2()) {
         return TexturedSpanForAvx2(ctx.magLinear, ctx.blend, ctx.alphaTest, ctx.specular);
     }
 #endif
+#if defined(__SSE2__)
     return TexturedSpanFor(ctx.magLinear, ctx.blend, ctx.alphaTest, ctx.specular);
+#else
+    return nullptr;
+#endif
 }
 
 }  // namespace raster::detail
+
+namespace raster {
+
+bool SpanPathRuns(SpanPath path)
+{
+    switch (path) {
+#if defined(QM_RASTER_WIDE_SPANS)
+    case SpanPath::Avx512: return detail::HasAvx512();
+    case SpanPath::Avx2: return detail::HasAvx2();
+#else
+    case SpanPath::Avx512:
+    case SpanPath::Avx2: return false;
+#endif
+    default: return true;
+    }
+}
+
+const char* SpanPathName(SpanPath path)
+{
+    switch (path) {
+    case SpanPath::Fastest: return "fastest";
+    case SpanPath::Avx512: return "AVX-512";
+    case SpanPath::Avx2: return "AVX2";
+    case SpanPath::Baseline: return "SSE2";
+    default: return "generic";
+    }
+}
+
+}  // namespace raster

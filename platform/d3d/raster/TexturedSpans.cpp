@@ -1,19 +1,20 @@
 // Textured span loops (SSE2): a power-of-two 8888 texture with wrap addressing and MODULATE,
 // for a 32-bit target.
 #include "platform/d3d/raster/FastSpans.h"
+#include "platform/d3d/raster/VariantTable.h"
 #include "platform/d3d/raster/PixelMath.h"
 
 #include <cstring>
 
+// The SSE2 loops exist where SSE2 does (every x86-64 processor); elsewhere SpanSelect picks
+// the generic path.
 #if defined(__SSE2__)
+
 #include <emmintrin.h>
-#endif
 
 namespace raster::detail {
 
 namespace {
-
-#if defined(__SSE2__)
 
 // Four 8-bit channels in the low four 16-bit lanes, B G R A order (a D3DCOLOR's memory order).
 inline __m128i Lanes(uint32_t argb) { return _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(argb)), _mm_setzero_si128()); }
@@ -41,8 +42,6 @@ inline __m128i BilinearLanes(uint32_t t00, uint32_t t10, uint32_t t01, uint32_t 
     const __m128i wy = _mm_set1_epi32((fy << 16) | (256 - fy));
     return _mm_srli_epi32(_mm_madd_epi16(_mm_or_si128(h0, _mm_slli_epi32(h1, 16)), wy), 8);
 }
-
-#endif
 
 // Textured from a power-of-two 8888 texture with wrap addressing, MODULATE, optional alpha test
 // GREATER, optional SRCALPHA / INVSRCALPHA blend, depth test LESSEQUAL, 8888 target.
@@ -74,7 +73,6 @@ void TexturedSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x
     auto texel = [&](int32_t i, int32_t j) {
         return tex[(uint32_t(j) & vMask) * stride + (uint32_t(i) & uMask)];
     };
-#if defined(__SSE2__)
     const __m128i texAlphaOr = _mm_set_epi32(int(alphaOr >> 24), 0, 0, 0);
     // Vertex colour and specular as 16.16 in 32-bit lanes, B G R A order.
     __m128i color = _mm_set_epi32(s.c[3], s.c[0], s.c[1], s.c[2]);
@@ -282,64 +280,22 @@ void TexturedSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x
             ++x;
         }
     }
-#else
-    for (int32_t x = x0; x < x1; ++x) {
-        const uint32_t z16 = DepthOf(s.z);
-        if (zrow == nullptr || z16 <= zrow[x]) {
-            const int32_t fs = tc.S(), ft = tc.T();
-            uint32_t t;
-            if constexpr (Linear) {
-                const int32_t i = fs >> 8, j = ft >> 8;
-                t = Bilinear(texel(i, j), texel(i + 1, j), texel(i, j + 1), texel(i + 1, j + 1),
-                             uint32_t(fs & 255), uint32_t(ft & 255)) | alphaOr;
-            } else {
-                t = texel((fs + 128) >> 8, (ft + 128) >> 8) | alphaOr;
-            }
-            const uint32_t ca = texAlpha ? (t >> 24) : (uint32_t(s.c[3]) >> 16);
-            if (!AlphaTest || ca > alphaRef) {
-                uint32_t cr = Div255(((t >> 16) & 255) * (uint32_t(s.c[0]) >> 16));
-                uint32_t cg = Div255(((t >> 8) & 255) * (uint32_t(s.c[1]) >> 16));
-                uint32_t cb = Div255((t & 255) * (uint32_t(s.c[2]) >> 16));
-                if constexpr (Specular) {
-                    cr = std::min(255u, cr + (uint32_t(s.c[4]) >> 16));
-                    cg = std::min(255u, cg + (uint32_t(s.c[5]) >> 16));
-                    cb = std::min(255u, cb + (uint32_t(s.c[6]) >> 16));
-                }
-                uint32_t out = (ca << 24) | (cr << 16) | (cg << 8) | cb;
-                if constexpr (Blend) {
-                    const uint64_t src = Spread(out);
-                    const uint32_t dst = row[x] | dstAlphaOr;
-                    uint64_t sum = src * ca + Spread(dst) * (255u - ca) + 0x0080008000800080ull;
-                    sum = (sum + ((sum >> 8) & 0x00FF00FF00FF00FFull)) >> 8;
-                    out = Gather(sum);
-                }
-                row[x] = out & keep;
-                if (zWrite) {
-                    zrow[x] = uint16_t(z16);
-                }
-            }
-        }
-        StepColors(s);
-        tw.Next(tc);
-    }
-#endif
 }
+
+// The loop's variants by state key, for VariantTable.
+template <bool... Keys>
+struct TexturedLoop {
+    static constexpr SpanFn fn = &TexturedSpan<Keys...>;
+};
 
 }  // namespace
 
 SpanFn TexturedSpanFor(bool linear, bool blend, bool alphaTest, bool specular)
 {
-    static constexpr SpanFn kTable[16] = {
-        &TexturedSpan<false, false, false, false>, &TexturedSpan<false, false, false, true>,
-        &TexturedSpan<false, false, true, false>,  &TexturedSpan<false, false, true, true>,
-        &TexturedSpan<false, true, false, false>,  &TexturedSpan<false, true, false, true>,
-        &TexturedSpan<false, true, true, false>,   &TexturedSpan<false, true, true, true>,
-        &TexturedSpan<true, false, false, false>,  &TexturedSpan<true, false, false, true>,
-        &TexturedSpan<true, false, true, false>,   &TexturedSpan<true, false, true, true>,
-        &TexturedSpan<true, true, false, false>,   &TexturedSpan<true, true, false, true>,
-        &TexturedSpan<true, true, true, false>,    &TexturedSpan<true, true, true, true>,
-    };
-    return kTable[(linear ? 8 : 0) | (blend ? 4 : 0) | (alphaTest ? 2 : 0) | (specular ? 1 : 0)];
+    static constexpr auto kTable = VariantTable<TexturedLoop, 4>();
+    return kTable[VariantIndex(linear, blend, alphaTest, specular)];
 }
 
 }  // namespace raster::detail
+
+#endif  // __SSE2__

@@ -9,9 +9,16 @@ namespace {
 
 constexpr int kPlaneCount = 7;
 
-inline float PlaneDistance(const ClipVertex& c, int plane)
+// The viewport's planes (0 to 3), near, far and w > 0 (4 to 6), the guard band's (7 to 10).
+constexpr int kGuardPlane0 = 7;
+
+inline float PlaneDistance(const ClipVertex& c, int plane, GuardBand g = {})
 {
     switch (plane) {
+    case 7: return g.x * c.w + c.x;
+    case 8: return g.x * c.w - c.x;
+    case 9: return g.y * c.w + c.y;
+    case 10: return g.y * c.w - c.y;
     case 0: return c.w + c.x;
     case 1: return c.w - c.x;
     case 2: return c.w + c.y;
@@ -97,14 +104,17 @@ void TransformVertices(const void* in, uint32_t count, const float m[16], const 
     }
 }
 
-int ClipPolygon(ClipVertex* poly, int n, ClipVertex* tmp)
+int ClipPolygon(ClipVertex* poly, int n, ClipVertex* tmp, GuardBand guard)
 {
+    // Guard band first, in the order of the viewport's planes, then near, far and w.
+    static constexpr int kPlanes[] = {kGuardPlane0, kGuardPlane0 + 1, kGuardPlane0 + 2, kGuardPlane0 + 3, 4, 5, 6};
     ClipVertex* src = poly;
     ClipVertex* dst = tmp;
-    for (int p = 0; p < kPlaneCount && n > 0; ++p) {
+    for (int k = 0; k < 7 && n > 0; ++k) {
+        const int p = kPlanes[k];
         bool anyOut = false;
         for (int i = 0; i < n; ++i) {
-            if (!(PlaneDistance(src[i], p) >= 0.0f)) {
+            if (!(PlaneDistance(src[i], p, guard) >= 0.0f)) {
                 anyOut = true;
                 break;
             }
@@ -116,8 +126,8 @@ int ClipPolygon(ClipVertex* poly, int n, ClipVertex* tmp)
         for (int i = 0; i < n; ++i) {
             const ClipVertex& a = src[i];
             const ClipVertex& b = src[(i + 1) % n];
-            const float da = PlaneDistance(a, p);
-            const float db = PlaneDistance(b, p);
+            const float da = PlaneDistance(a, p, guard);
+            const float db = PlaneDistance(b, p, guard);
             const bool aIn = da >= 0.0f;
             const bool bIn = db >= 0.0f;
             if (aIn) {

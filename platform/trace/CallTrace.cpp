@@ -1,4 +1,4 @@
-#include "platform/d3d/CallTrace.h"
+#include "platform/trace/CallTrace.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,0 +1,181 @@
+// The triangle walker: edge set-up with the top-left rule, the rows a triangle covers, and the
+// row walk that hands each covered span to a shader. Every triangle path uses it: the generic
+// and textured set-up (TriangleSetup.cpp) and the fused untextured loops (GouraudTriangle.h),
+// whose narrow-triangle walk is a strategy over the same edge functions.
+//
+// Everything here has internal linkage: files that switch their instruction set include it
+// after the switch, so each gets its own copy built for its instruction set (and no copy built
+// for a wider one can be picked for baseline code).
+#pragma once
+
+#include "platform/d3d/raster/Internal.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+namespace raster::detail {
+
+namespace {  // NOLINT: internal linkage on purpose, see above
+
+// One edge function in sub-pixel units: E(P) = A (Px - ax) + B (Py - ay) + bias. A pixel centre
+// is covered when E >= 0 for all three edges; bias -1 on edges that are neither left (inside
+// to the right, A > 0) nor top (horizontal, inside below, A == 0 and B > 0), so centres lying
+// exactly on those belong to the neighbour.
+struct Edge {
+    int64_t A, B, ax, ay;
+    int64_t Bias() const { return (A > 0 || (A == 0 && B > 0)) ? 0 : -1; }
+};
+
+[[gnu::always_inline]] inline Edge EdgeFrom(int64_t ax, int64_t ay, int64_t bx, int64_t by)
+{
+    return Edge{ay - by, bx - ax, ax, ay};
+}
+
+// A snapped triangle's edges and the rows it covers inside the scissor.
+struct TriangleEdgeSet {
+    Edge e[3];
+    int64_t row0, row1;              // inclusive pixel rows, scissored
+    int64_t minX, maxX, minY, maxY;  // the bounding box in sub-pixel units
+};
+
+// False when no row is left. A horizontal edge bounds the rows instead of the columns:
+// B (256 j - ay) + bias >= 0 keeps rows at or below a top edge (B > 0, bias 0) and rows
+// strictly above a bottom edge (B < 0, bias -1).
+[[gnu::always_inline]] inline bool SetUpEdges(const SnappedTriangle& t, const PixelContext& ctx, TriangleEdgeSet& s)
+{
+    const int64_t x0 = t.x[0], y0 = t.y[0], x1 = t.x[1], y1 = t.y[1], x2 = t.x[2], y2 = t.y[2];
+    s.e[0] = EdgeFrom(x1, y1, x2, y2);
+    s.e[1] = EdgeFrom(x2, y2, x0, y0);
+    s.e[2] = EdgeFrom(x0, y0, x1, y1);
+    s.minX = std::min(x0, std::min(x1, x2));
+    s.maxX = std::max(x0, std::max(x1, x2));
+    s.minY = std::min(y0, std::min(y1, y2));
+    s.maxY = std::max(y0, std::max(y1, y2));
+    s.row0 = std::max<int64_t>(-FloorDiv(-s.minY, kSubPixelOne), ctx.clipY0);
+    s.row1 = std::min<int64_t>(FloorDiv(s.maxY, kSubPixelOne), int64_t(ctx.clipY1) - 1);
+    for (const Edge& e : s.e) {
+        if (e.A == 0) {
+            if (e.B > 0) {
+                s.row0 = std::max(s.row0, -FloorDiv(-e.ay, kSubPixelOne));
+            } else {
+                s.row1 = std::min(s.row1, FloorDiv(e.ay - 1, kSubPixelOne));
+            }
+        }
+    }
+    return s.row0 <= s.row1;
+}
+
+// The row walk: per row, the columns between the left edges' lower bounds and the right edges'
+// upper bounds, inside the scissor; `shade(y, x0, x1)` gets each non-empty span [x0, x1).
+// Returns the pixels covered.
+template <class Shade>
+[[gnu::always_inline]] inline uint64_t WalkRows(const TriangleEdgeSet& s, const PixelContext& ctx, Shade&& shade)
+{
+    // A triangle has at most two left and two right edges; a missing one never binds.
+    EdgeStepper lower[2], upper[2];
+    lower[1].Fixed(INT64_MIN / 4);
+    upper[1].Fixed(INT64_MAX / 4);
+    int nLower = 0, nUpper = 0;
+    for (const Edge& e : s.e) {
+        // K_j = B (256 j - ay) - A ax + bias; covered when 256 A i + K_j >= 0. Horizontal
+        // edges bound the rows (SetUpEdges), so the bias here is that of a left or right edge.
+        const int64_t k0 = e.B * (s.row0 * kSubPixelOne - e.ay) - e.A * e.ax + (e.A > 0 ? 0 : -1);
+        const int64_t kStep = e.B * kSubPixelOne;
+        if (e.A > 0) {
+            const int64_t d = e.A * kSubPixelOne;
+            lower[nLower++ & 1].Init(-k0 + d - 1, -kStep, d);  // ceil(-K / D)
+        } else if (e.A < 0) {
+            upper[nUpper++ & 1].Init(k0, kStep, -e.A * kSubPixelOne);
+        }
+    }
+    const int64_t clipLeft = ctx.clipX0;
+    const int64_t clipRight = int64_t(ctx.clipX1) - 1;
+    uint64_t covered = 0;
+    for (int64_t j = s.row0; j <= s.row1; ++j) {
+        const int64_t xMin = std::max(clipLeft, std::max(lower[0].q, lower[1].q));
+        const int64_t xMax = std::min(clipRight, std::min(upper[0].q, upper[1].q));
+        lower[0].Next();
+        lower[1].Next();
+        upper[0].Next();
+        upper[1].Next();
+        if (xMin <= xMax) {
+            shade(int32_t(j), int32_t(xMin), int32_t(xMax + 1));
+            covered += uint64_t(xMax + 1 - xMin);
+        }
+    }
+    return covered;
+}
+
+// The plane set-up: bases and per-pixel gradients of the attributes from their values at the
+// three snapped vertices, in double so every set-up rounds alike, four attributes per step in
+// the compiler's vector types (two SSE2 registers, one AVX register, or scalar code where there
+// are none). Count is a multiple of four. False when a value or a gradient is not finite (the
+// triangle is dropped).
+template <int Count>
+inline bool SetUpPlanes(const float (&values)[3][Count], const PlaneFrame& f, float* base, float* dx, float* dy)
+{
+    static_assert(Count % 4 == 0, "attributes go in fours");
+    using Float4 = float __attribute__((vector_size(16)));
+    using Double4 = double __attribute__((vector_size(32)));
+    using Int4 = int32_t __attribute__((vector_size(16)));
+    Int4 notFinite = {};
+    for (int k = 0; k < Count; k += 4) {
+        Float4 a0, a1, a2;
+        std::memcpy(&a0, values[0] + k, sizeof a0);
+        std::memcpy(&a1, values[1] + k, sizeof a1);
+        std::memcpy(&a2, values[2] + k, sizeof a2);
+        const Double4 d0 = __builtin_convertvector(a0, Double4);
+        const Double4 d1 = __builtin_convertvector(a1, Double4) - d0;
+        const Double4 d2 = __builtin_convertvector(a2, Double4) - d0;
+        const Float4 gx = __builtin_convertvector((d1 * f.ey2 - d2 * f.ey1) * f.invArea, Float4);
+        const Float4 gy = __builtin_convertvector((d2 * f.ex1 - d1 * f.ex2) * f.invArea, Float4);
+        std::memcpy(base + k, &a0, sizeof a0);
+        std::memcpy(dx + k, &gx, sizeof gx);
+        std::memcpy(dy + k, &gy, sizeof gy);
+        // x - x is 0 for a finite x and NaN otherwise, and NaN is unequal to everything.
+        notFinite |= ((a0 - a0) + (a1 - a1) + (a2 - a2) + (gx - gx) + (gy - gy)) != 0.0f;
+    }
+    for (int k = 0; k < 4; ++k) {
+        if (notFinite[k] != 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The narrow-triangle strategy's start: the three edge functions at the pixel centre of
+// column col0 (the box's first) on row0, their steps per column and per row, and the
+// scissor's columns as lanes 0 .. 31. Only for boxes narrower than 32 and lower than 512
+// pixels: inside such a box every value fits in 32 bits (|E| < 2^31).
+struct NarrowEdges {
+    int32_t e0[3], stepX[3], stepY[3];
+    int32_t col0;
+    uint32_t clipLanes;
+};
+
+inline bool IsNarrow(const TriangleEdgeSet& s, int lanes)
+{
+    return s.maxX - s.minX < lanes * kSubPixelOne && s.maxY - s.minY < 512 * kSubPixelOne;
+}
+
+[[gnu::always_inline]] inline NarrowEdges NarrowEdgesOf(const TriangleEdgeSet& s, const PixelContext& ctx)
+{
+    NarrowEdges n;
+    const int64_t col0 = -FloorDiv(-s.minX, kSubPixelOne);
+    for (int i = 0; i < 3; ++i) {
+        const Edge& e = s.e[i];
+        n.e0[i] = int32_t(e.A * (col0 * kSubPixelOne - e.ax) + e.B * (s.row0 * kSubPixelOne - e.ay) + e.Bias());
+        n.stepX[i] = int32_t(e.A * kSubPixelOne);
+        n.stepY[i] = int32_t(e.B * kSubPixelOne);
+    }
+    const int64_t lo = std::min<int64_t>(std::max<int64_t>(ctx.clipX0 - col0, 0), 32);
+    const int64_t hi = std::min<int64_t>(std::max<int64_t>(ctx.clipX1 - col0, 0), 32);
+    n.clipLanes = uint32_t(((uint64_t(1) << hi) - 1) & ~((uint64_t(1) << lo) - 1));
+    n.col0 = int32_t(col0);
+    return n;
+}
+
+}  // namespace
+
+}  // namespace raster::detail

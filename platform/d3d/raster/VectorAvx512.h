@@ -1,0 +1,119 @@
+// The vector operations the wide span loops use, for AVX-512 (F, BW, VL, DQ): sixteen 32-bit
+// lanes, mask registers, masked loads and stores for tails. Include only after switching the
+// instruction set to AVX-512; everything here has internal linkage.
+#pragma once
+
+#include <immintrin.h>
+
+#include <algorithm>
+#include <cstdint>
+
+namespace raster::detail {
+
+namespace {  // NOLINT: internal linkage on purpose, see above
+
+struct Avx512 {
+    static constexpr int kLanes = 16;
+    static constexpr int kLaneShift = 4;
+    using I = __m512i;
+    using F = __m512;
+    using M = __mmask16;
+
+    static I Zero() { return _mm512_setzero_si512(); }
+    static I Set1(int32_t v) { return _mm512_set1_epi32(v); }
+    static I Set1x16(int16_t v) { return _mm512_set1_epi16(v); }
+    static I Set1x64(int64_t v) { return _mm512_set1_epi64(v); }
+    static I Lane() { return _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15); }
+    static I Blocks(__m128i v) { return _mm512_broadcast_i32x4(v); }
+    static I BlockQuads() { return _mm512_setr_epi32(0, 0, 0, 0, 4, 4, 4, 4, 8, 8, 8, 8, 12, 12, 12, 12); }
+    static int32_t First(I v) { return _mm512_cvtsi512_si32(v); }
+
+    static I Add(I a, I b) { return _mm512_add_epi32(a, b); }
+    static I Sub(I a, I b) { return _mm512_sub_epi32(a, b); }
+    static I MulLo(I a, I b) { return _mm512_mullo_epi32(a, b); }
+    static I Min(I a, I b) { return _mm512_min_epi32(a, b); }
+    static I And(I a, I b) { return _mm512_and_si512(a, b); }
+    static I Or(I a, I b) { return _mm512_or_si512(a, b); }
+    template <int N> static I Srl(I a) { return _mm512_srli_epi32(a, N); }
+    template <int N> static I Sll(I a) { return _mm512_slli_epi32(a, N); }
+    template <int N> static I Sra(I a) { return _mm512_srai_epi32(a, N); }
+    static I Add16(I a, I b) { return _mm512_add_epi16(a, b); }
+    static I Sub16(I a, I b) { return _mm512_sub_epi16(a, b); }
+    static I MulLo16(I a, I b) { return _mm512_mullo_epi16(a, b); }
+    static I MulHiU16(I a, I b) { return _mm512_mulhi_epu16(a, b); }
+    static I Min16(I a, I b) { return _mm512_min_epi16(a, b); }
+    template <int N> static I Srl16(I a) { return _mm512_srli_epi16(a, N); }
+    static I UnpackLo8(I a, I b) { return _mm512_unpacklo_epi8(a, b); }
+    static I UnpackHi8(I a, I b) { return _mm512_unpackhi_epi8(a, b); }
+    static I UnpackLo32(I a, I b) { return _mm512_unpacklo_epi32(a, b); }
+    static I UnpackHi32(I a, I b) { return _mm512_unpackhi_epi32(a, b); }
+    static I Packs32(I a, I b) { return _mm512_packs_epi32(a, b); }
+    static I Packus16(I a, I b) { return _mm512_packus_epi16(a, b); }
+    static I SpreadAlpha16(I a) { return _mm512_shufflehi_epi16(_mm512_shufflelo_epi16(a, 0xFF), 0xFF); }
+
+    static F FSet1(float v) { return _mm512_set1_ps(v); }
+    static F ToFloat(I a) { return _mm512_cvtepi32_ps(a); }
+    static F FAdd(F a, F b) { return _mm512_add_ps(a, b); }
+    static F FSub(F a, F b) { return _mm512_sub_ps(a, b); }
+    static F FMul(F a, F b) { return _mm512_mul_ps(a, b); }
+    static F FDiv(F a, F b) { return _mm512_div_ps(a, b); }
+    static F FMin(F a, F b) { return _mm512_min_ps(a, b); }
+    static F FMax(F a, F b) { return _mm512_max_ps(a, b); }
+    static void StoreTruncated64(F t, int64_t* out)
+    {
+        _mm512_storeu_si512(out, _mm512_cvttps_epi64(_mm512_castps512_ps256(t)));
+        _mm512_storeu_si512(out + 8, _mm512_cvttps_epi64(_mm256_castpd_ps(_mm512_extractf64x4_pd(_mm512_castps_pd(t), 1))));
+    }
+
+    static M FirstLanes(int32_t count) { return count >= kLanes ? M(0xFFFF) : M((1u << count) - 1u); }
+    static M AndLessEqual(M ok, I a, I b) { return _mm512_mask_cmple_epu32_mask(ok, a, b); }
+    static M AndGreater(M ok, I a, I b) { return _mm512_mask_cmpgt_epu32_mask(ok, a, b); }
+    static M Equal(I a, I b) { return _mm512_cmpeq_epi32_mask(a, b); }
+    static bool Any(M m) { return m != 0; }
+    static bool AnyOutside(M ok, M set) { return (ok & ~set) != 0; }
+
+    static I LoadColor(const uint32_t* p, int32_t count) { return _mm512_maskz_loadu_epi32(FirstLanes(count), p); }
+    static void StoreColor(uint32_t* p, I value, M ok, int32_t) { _mm512_mask_storeu_epi32(p, ok, value); }
+    static I LoadDepth(const uint16_t* p, int32_t count)
+    {
+        return _mm512_cvtepu16_epi32(_mm256_maskz_loadu_epi16(FirstLanes(count), p));
+    }
+    static void StoreDepth(uint16_t* p, I value, I, M ok, int32_t) { _mm256_mask_storeu_epi16(p, ok, _mm512_cvtepi32_epi16(value)); }
+
+    static I Gather(const int32_t* base, I index) { return _mm512_i32gather_epi32(index, base, 4); }
+    static I LoadWindow(const int32_t* p) { return _mm512_loadu_si512(p); }
+    static I Permute(I table, I index) { return _mm512_permutexvar_epi32(index, table); }
+    static int32_t WindowStart(I i) { return _mm512_reduce_min_epi32(i); }
+    static bool AllWithin(I offsets, I rows, int32_t reach)
+    {
+        return (_mm512_cmple_epu32_mask(offsets, _mm512_set1_epi32(reach)) &
+                _mm512_cmpeq_epi32_mask(rows, _mm512_set1_epi32(_mm512_cvtsi512_si32(rows)))) == 0xFFFF;
+    }
+
+    // As Avx2::Coords, for two groups of eight: ends[0] and ends[1] are the exact coordinates
+    // at min(first + 8, n - 1) and min(first + 16, n - 1).
+    static I Coords(int64_t& anchor, const int64_t* ends, int32_t first, int32_t n)
+    {
+        const __m256i lo = Segment(anchor, ends[0], first, n);
+        const __m256i hi = Segment(ends[0], ends[1], first + 8, n);
+        anchor = ends[1];
+        return _mm512_inserti64x4(_mm512_castsi256_si512(lo), hi, 1);
+    }
+
+private:
+    // Eight coordinates stepped in 64-bit lanes; lanes past the span hold `end`.
+    static __m256i Segment(int64_t anchor, int64_t end, int32_t first, int32_t n)
+    {
+        const int32_t len = std::clamp(n - 1 - first, 0, 8);
+        const int64_t step = len > 0 ? (len == 8 ? (end - anchor) / 8 : (end - anchor) / len) : 0;
+        const __m512i lane = _mm512_setr_epi64(0, 1, 2, 3, 4, 5, 6, 7);
+        const __m512i stepped = _mm512_add_epi64(_mm512_set1_epi64(anchor), _mm512_mullo_epi64(lane, _mm512_set1_epi64(step)));
+        const __m512i value = _mm512_mask_blend_epi64(_mm512_cmpge_epi64_mask(lane, _mm512_set1_epi64(len)), stepped,
+                                                      _mm512_set1_epi64(end));
+        return _mm512_cvtepi64_epi32(_mm512_srai_epi64(value, 16));
+    }
+};
+
+}  // namespace
+
+}  // namespace raster::detail
