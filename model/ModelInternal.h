@@ -43,6 +43,10 @@ void mdlEndStrip();
 
 // Motion: the node's entry of the motion's node table, false when it has none.
 bool mdlReadNodeEntry(ChunkBody motion, int32_t nodeIndex, MotionNodeEntry* entry, uint32_t* listCount);
+enum class MotionKeyKind { Position, Angle, Scale };
+// The node's key list of `kind` as the drawing picks it from the motion's type flags and list
+// count: the list's field and key count; false when the motion has none for the node.
+bool mdlFindKeyList(ChunkBody motion, int32_t nodeIndex, MotionKeyKind kind, uint32_t* field, int32_t* count);
 // `keys`: `count` records of 16 bytes, at any address.
 void mdlSampleVectorKeys(const uint8_t* keys, int32_t count, float frame, float out[3]);
 void mdlSampleAngleKeys(const uint8_t* keys, int32_t count, float frame, float out[3]);

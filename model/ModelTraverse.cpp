@@ -16,33 +16,10 @@
 
 namespace {
 
-enum class KeyKind { Position, Angle, Scale };
-
 // The key list of `kind` for the node being transformed; false when the motion has none.
-bool FindKeyList(KeyKind kind, uint32_t* field, int32_t* count) {
+bool FindKeyList(MotionKeyKind kind, uint32_t* field, int32_t* count) {
     const ModelState& s = mdlStateRef();
-    MotionData header;
-    if (!ReadRecord(s.motion, 0, &header)) return false;
-    const uint32_t lists = header.listCount & 0xFu;
-    int list = -1;
-    switch (kind) {
-    case KeyKind::Position:
-        if ((header.typeFlags & kMotionPositionKeys) != 0 && lists >= 1 && lists <= 3) list = 0;
-        break;
-    case KeyKind::Angle:
-        if ((header.typeFlags & kMotionAngleKeys) != 0 && lists >= 1 && lists <= 3) list = lists == 1 ? 0 : 1;
-        break;
-    case KeyKind::Scale:
-        if ((header.typeFlags & kMotionScaleKeys) != 0 && (lists == 1 || lists == 3)) list = lists == 1 ? 0 : 2;
-        break;
-    }
-    if (list < 0) return false;
-    MotionNodeEntry entry;
-    uint32_t listCount = 0;
-    if (!mdlReadNodeEntry(s.motion, s.nodeIndex, &entry, &listCount)) return false;
-    *field = entry.keyLists[list];
-    *count = entry.keyCounts[list];
-    return *field != 0 && *count > 0;
+    return mdlFindKeyList(s.motion, s.nodeIndex, kind, field, count);
 }
 
 // The key array of `count` 16-byte keys a list field leads to, or null if it leaves the body.
@@ -104,11 +81,36 @@ bool mdlReadNodeEntry(ChunkBody motion, int32_t nodeIndex, MotionNodeEntry* entr
     return true;
 }
 
+bool mdlFindKeyList(ChunkBody motion, int32_t nodeIndex, MotionKeyKind kind, uint32_t* field, int32_t* count) {
+    MotionData header;
+    if (!ReadRecord(motion, 0, &header)) return false;
+    const uint32_t lists = header.listCount & 0xFu;
+    int list = -1;
+    switch (kind) {
+    case MotionKeyKind::Position:
+        if ((header.typeFlags & kMotionPositionKeys) != 0 && lists >= 1 && lists <= 3) list = 0;
+        break;
+    case MotionKeyKind::Angle:
+        if ((header.typeFlags & kMotionAngleKeys) != 0 && lists >= 1 && lists <= 3) list = lists == 1 ? 0 : 1;
+        break;
+    case MotionKeyKind::Scale:
+        if ((header.typeFlags & kMotionScaleKeys) != 0 && (lists == 1 || lists == 3)) list = lists == 1 ? 0 : 2;
+        break;
+    }
+    if (list < 0) return false;
+    MotionNodeEntry entry;
+    uint32_t listCount = 0;
+    if (!mdlReadNodeEntry(motion, nodeIndex, &entry, &listCount)) return false;
+    *field = entry.keyLists[list];
+    *count = entry.keyCounts[list];
+    return *field != 0 && *count > 0;
+}
+
 void mdlApplyPosition(const ModelObject& node) {
     float v[3] = {node.position[0], node.position[1], node.position[2]};
     uint32_t field = 0;
     int32_t count = 0;
-    if (FindKeyList(KeyKind::Position, &field, &count))
+    if (FindKeyList(MotionKeyKind::Position, &field, &count))
         mdlSampleVectorKeys(KeyBytes(field, count), count,
                             mdlStateRef().frame, v);
     mdlTranslate(v[0], v[1], v[2]);
@@ -119,7 +121,7 @@ void mdlApplyRotation(const ModelObject& node) {
                   mdlAngleToRadians(node.rotation[2])};
     uint32_t field = 0;
     int32_t count = 0;
-    if (FindKeyList(KeyKind::Angle, &field, &count))
+    if (FindKeyList(MotionKeyKind::Angle, &field, &count))
         mdlSampleAngleKeys(KeyBytes(field, count), count,
                            mdlStateRef().frame, a);
     if ((node.flags & kObjectRotateZXY) == 0) {
@@ -137,7 +139,7 @@ void mdlApplyScale(const ModelObject& node) {
     float v[3] = {node.scale[0], node.scale[1], node.scale[2]};
     uint32_t field = 0;
     int32_t count = 0;
-    if (FindKeyList(KeyKind::Scale, &field, &count))
+    if (FindKeyList(MotionKeyKind::Scale, &field, &count))
         mdlSampleVectorKeys(KeyBytes(field, count), count,
                             mdlStateRef().frame, v);
     mdlScale(v[0], v[1], v[2]);

@@ -653,31 +653,12 @@ private:
     std::vector<std::map<VertexKey, uint32_t>> m_vertexMaps;
 };
 
-enum class KeyKind { Position, Angle, Scale };
-
 // The node's key list of a kind as the drawing picks it (16 bytes a key: the frame, then three
 // floats or three angles), at any address; null when it has none.
-const uint8_t* KeyList(ChunkBody motion, const MotionData& header, int32_t node, KeyKind kind, int32_t* count) {
-    const uint32_t lists = header.listCount & 0xFu;
-    int list = -1;
-    switch (kind) {
-    case KeyKind::Position:
-        if ((header.typeFlags & kMotionPositionKeys) != 0 && lists >= 1 && lists <= 3) list = 0;
-        break;
-    case KeyKind::Angle:
-        if ((header.typeFlags & kMotionAngleKeys) != 0 && lists >= 1 && lists <= 3) list = lists == 1 ? 0 : 1;
-        break;
-    case KeyKind::Scale:
-        if ((header.typeFlags & kMotionScaleKeys) != 0 && (lists == 1 || lists == 3)) list = lists == 1 ? 0 : 2;
-        break;
-    }
-    if (list < 0) return nullptr;
-    MotionNodeEntry entry;
-    uint32_t listCount = 0;
-    if (!mdlReadNodeEntry(motion, node, &entry, &listCount)) return nullptr;
-    if (entry.keyCounts[list] <= 0) return nullptr;
-    *count = entry.keyCounts[list];
-    return BodyRangeAt(motion, entry.keyLists[list], static_cast<uint64_t>(*count) * 16u);
+const uint8_t* KeyList(ChunkBody motion, int32_t node, MotionKeyKind kind, int32_t* count) {
+    uint32_t field = 0;
+    if (!mdlFindKeyList(motion, node, kind, &field, count)) return nullptr;
+    return BodyRangeAt(motion, field, static_cast<uint64_t>(*count) * 16u);
 }
 
 // Keeps consecutive rotation keys in one hemisphere, so interpolation takes the short way.
@@ -713,17 +694,17 @@ void CaptureMotion(const std::vector<ModelObject>& objects, ChunkBody motion, co
         const ModelObject& node = objects[n];
         const int32_t index = static_cast<int32_t>(n);
         const bool order = (node.flags & kObjectRotateZXY) != 0;
-        for (KeyKind kind : {KeyKind::Position, KeyKind::Angle, KeyKind::Scale}) {
+        for (MotionKeyKind kind : {MotionKeyKind::Position, MotionKeyKind::Angle, MotionKeyKind::Scale}) {
             int32_t count = 0;
-            const uint8_t* keys = KeyList(motion, *header, index, kind, &count);
+            const uint8_t* keys = KeyList(motion, index, kind, &count);
             if (keys == nullptr) continue;
-            const bool angles = kind == KeyKind::Angle;
+            const bool angles = kind == MotionKeyKind::Angle;
             ExportChannel channel;
             channel.node = index;
-            channel.path = kind == KeyKind::Position ? ChannelPath::Translation
-                           : kind == KeyKind::Angle  ? ChannelPath::Rotation
+            channel.path = kind == MotionKeyKind::Position ? ChannelPath::Translation
+                           : kind == MotionKeyKind::Angle  ? ChannelPath::Rotation
                                                      : ChannelPath::Scale;
-            const float* stored = kind == KeyKind::Position ? node.position : node.scale;
+            const float* stored = kind == MotionKeyKind::Position ? node.position : node.scale;
             if (options.keysOnly) {
                 int64_t previous = -1;
                 for (int32_t k = 0; k < count; ++k) {
