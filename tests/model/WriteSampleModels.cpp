@@ -1,7 +1,9 @@
 // Writes the sample models and motions as files, for looking at them with the tools (the
 // README's thumbnails): write_sample_models DIR -> DIR/arm.model, arm.motion, figure.model,
-// figure.motion.
+// figure.motion, and every file of the conformance corpus as corpus-NAME.model (and .motion
+// where it has one).
 #include "tests/model/SampleModels.h"
+#include "tests/support/ConformanceCorpus.h"
 
 #include <cstdio>
 #include <fstream>
@@ -29,6 +31,13 @@ int main(int argc, char** argv) {
         !Write(dir + "/figure.model", figure.ModelFile()) || !Write(dir + "/figure.motion", figure.MotionFile())) {
         std::fprintf(stderr, "write_sample_models: cannot write into %s\n", dir.c_str());
         return 1;
+    }
+    for (const corpus::File& f : corpus::ConformanceCorpus()) {
+        const std::string stem = dir + "/corpus-" + f.name;
+        if (!Write(stem + ".model", f.model) || (!f.motion.empty() && !Write(stem + ".motion", f.motion))) {
+            std::fprintf(stderr, "write_sample_models: cannot write into %s\n", dir.c_str());
+            return 1;
+        }
     }
     return 0;
 }
