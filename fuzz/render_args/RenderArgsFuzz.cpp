@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         RequireTerminalSafe(TerminalSafe(error));
         return 0;
     }
-    if (options.help) return 0;
+    if (options.help || options.version) return 0;
     if (options.width < 1 || options.height < 1 || options.width > kMaxClientSide || options.height > kMaxClientSide)
         __builtin_trap();
     if (options.benchmarkFrames) {
