@@ -18,15 +18,17 @@ namespace raster::detail {
 
 namespace {  // NOLINT: internal linkage on purpose, see above
 
-template <class V>
+// Triangles narrower than NarrowLanes pixels walk the edge functions a row of 16 columns at a
+// time (WalkNarrow); 0 leaves every row to the edge steppers.
+template <class V, int NarrowLanes>
 struct GouraudKernel {
     using I = typename V::I;
     using M = typename V::M;
     using F = typename V::F;
     static constexpr int kLanes = V::kLanes;
-    static constexpr int kNarrowLanes = 16;  // triangles narrower than this walk edge functions
-    static constexpr int kNarrowRegs = kNarrowLanes / kLanes;
-    static_assert(kNarrowLanes % V::kLanes == 0 && 8 % V::kLanes == 0, "the narrow walk's columns fill whole registers");
+    static constexpr int kNarrowLanes = NarrowLanes;
+    static constexpr int kNarrowRegs = 16 / kLanes;
+    static_assert((NarrowLanes == 0 || NarrowLanes == 16) && 16 % V::kLanes == 0 && 8 % V::kLanes == 0, "the narrow walk's columns fill whole registers");
 
     template <bool Specular, bool AlphaTest, bool Blend>
     struct Walker {
@@ -246,10 +248,11 @@ struct GouraudKernel {
             I g = V::template Srl<16>(ch[1]);
             I b = V::template Srl<16>(ch[2]);
             if constexpr (Specular) {
+                // The sums are below 512, so the 16-bit minimum is the 32-bit one.
                 const I max255 = V::Set1(255);
-                r = V::Min(V::Add(r, V::template Srl<16>(ch[4])), max255);
-                g = V::Min(V::Add(g, V::template Srl<16>(ch[5])), max255);
-                b = V::Min(V::Add(b, V::template Srl<16>(ch[6])), max255);
+                r = V::Min16(V::Add(r, V::template Srl<16>(ch[4])), max255);
+                g = V::Min16(V::Add(g, V::template Srl<16>(ch[5])), max255);
+                b = V::Min16(V::Add(b, V::template Srl<16>(ch[6])), max255);
             }
             const I old = V::LoadColor(cp, kLanes);
             I outA = a;

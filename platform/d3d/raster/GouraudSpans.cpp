@@ -14,7 +14,7 @@ namespace {
 
 template <bool... Keys>
 struct GouraudLoop {
-    static constexpr TriangleFn fn = &GouraudTriangle<GouraudKernel<Sse2>, Keys...>;
+    static constexpr TriangleFn fn = &GouraudTriangle<GouraudKernel<Sse2, 0>, Keys...>;
 };
 
 }  // namespace

@@ -20,7 +20,7 @@ namespace {
 
 template <bool... Keys>
 struct GouraudLoopAvx2 {
-    static constexpr TriangleFn fn = &GouraudTriangle<GouraudKernel<Avx2>, Keys...>;
+    static constexpr TriangleFn fn = &GouraudTriangle<GouraudKernel<Avx2, 16>, Keys...>;
 };
 
 }  // namespace

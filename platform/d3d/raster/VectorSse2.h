@@ -48,7 +48,7 @@ struct Sse2 {
         const I odd = _mm_mul_epu32(_mm_srli_epi64(a, 32), _mm_srli_epi64(b, 32));
         return _mm_unpacklo_epi32(_mm_shuffle_epi32(even, 0x08), _mm_shuffle_epi32(odd, 0x08));
     }
-    static I Min(I a, I b) { return Select(_mm_cmpgt_epi32(a, b), b, a); }
+    static I Min16(I a, I b) { return _mm_min_epi16(a, b); }
     static I And(I a, I b) { return _mm_and_si128(a, b); }
     static I Or(I a, I b) { return _mm_or_si128(a, b); }
     template <int N> static I Srl(I a) { return _mm_srli_epi32(a, N); }
