@@ -13,7 +13,9 @@
 #include "platform/d3d/raster/TriangleWalker.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace raster::detail {
 
@@ -79,31 +81,22 @@ inline void GFixColorSteps(const GouraudPlanes& p, int32_t y, int32_t x0, int32_
     }
 }
 
-// The untextured attributes of three vertices: colours from `col`, depth from `pos`.
-inline void GGather(const ScreenVertex* const col[3], const ScreenVertex* const pos[3],
-                    float values[3][kGouraudAttrs])
-{
-    for (int i = 0; i < 3; ++i) {
-        const ScreenVertex& c = *col[i];
-        float* a = values[i];
-        a[kGR] = c.r;
-        a[kGG] = c.g;
-        a[kGB] = c.b;
-        a[kGA] = c.a;
-        a[kGSR] = c.sr;
-        a[kGSG] = c.sg;
-        a[kGSB] = c.sb;
-        a[kGZ] = pos[i]->z;
-    }
-}
-
-// Per-pixel colour steps in 16.16, clamped (the generic rule).
+// Per-pixel colour steps in 16.16, clamped and truncated (the generic rule; the gradients are
+// finite here, so the clamp needs no NaN case), four at a time.
 inline void GColorSteps(GouraudPlanes& planes)
 {
-    for (int k = 0; k < 7; ++k) {
-        planes.colorStep[k] = int32_t(ClampF(planes.dx[k] * 65536.0f, -16777216.0f, 16777216.0f));
+    using Float4 = float __attribute__((vector_size(16)));
+    using Int4 = int32_t __attribute__((vector_size(16)));
+    for (int k = 0; k < 8; k += 4) {
+        Float4 step;
+        std::memcpy(&step, planes.dx + k, sizeof step);
+        step *= 65536.0f;
+        step = step < -16777216.0f ? -16777216.0f : step;
+        step = step > 16777216.0f ? 16777216.0f : step;
+        const Int4 fixed = __builtin_convertvector(step, Int4);
+        std::memcpy(planes.colorStep + k, &fixed, sizeof fixed);
     }
-    planes.colorStep[7] = 0;
+    planes.colorStep[7] = 0;  // depth is not a colour
 }
 
 // Sets up and walks one triangle; `Kernel` shades the spans. Same drops as DrawTriangle.
@@ -129,9 +122,23 @@ bool GouraudTriangle(const PixelContext& ctx, SpanFn, const ScreenVertex& v0, co
     // Flat shading takes every colour from the first vertex.
     const ScreenVertex* pos[3] = {&v0, p1, p2};
     const ScreenVertex* col[3] = {&v0, ctx.flat ? &v0 : p1, ctx.flat ? &v0 : p2};
-    if (!Kernel::Planes(col, pos, frame, planes)) {
+    // The attributes straight from the vertices: r g b a, then sr sg sb and depth.
+    static_assert(kGSR == kGR + 4 && kGZ == kGSR + 3 &&
+                      offsetof(ScreenVertex, sr) == offsetof(ScreenVertex, r) + 4 * sizeof(float) &&
+                      offsetof(ScreenVertex, sr) + 4 * sizeof(float) <= sizeof(ScreenVertex),
+                  "two groups of four floats from r and sr, the last lane replaced by depth");
+    const auto load = [&](int i, int k) {
+        PlaneFloat4 v;
+        std::memcpy(&v, k == kGR ? &col[i]->r : &col[i]->sr, sizeof v);
+        if (k != kGR) {
+            v[3] = pos[i]->z;
+        }
+        return v;
+    };
+    if (!SetUpPlanesFrom<kGouraudAttrs>(load, frame, planes.base, planes.dx, planes.dy)) {
         return false;
     }
+    GColorSteps(planes);
     planes.depthStep = int64_t(double(ClampF(planes.dx[kGZ], -1.0f, 1.0f)) * 65535.0 * 65536.0);
 
     typename Kernel::template Walker<Specular, AlphaTest, Blend> walker(ctx, planes);

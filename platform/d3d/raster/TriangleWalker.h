@@ -107,24 +107,23 @@ template <class Shade>
     return covered;
 }
 
+using PlaneFloat4 = float __attribute__((vector_size(16)));
+
 // The plane set-up: bases and per-pixel gradients of the attributes from their values at the
 // three snapped vertices, in double so every set-up rounds alike, four attributes per step in
 // the compiler's vector types (two SSE2 registers, one AVX register, or scalar code where there
-// are none). Count is a multiple of four. False when a value or a gradient is not finite (the
-// triangle is dropped).
-template <int Count>
-inline bool SetUpPlanes(const float (&values)[3][Count], const PlaneFrame& f, float* base, float* dx, float* dy)
+// are none). `load(i, k)` gives vertex i's attributes k .. k + 3; Count is a multiple of four.
+// False when a value or a gradient is not finite (the triangle is dropped).
+template <int Count, class Load>
+[[gnu::always_inline]] inline bool SetUpPlanesFrom(Load load, const PlaneFrame& f, float* base, float* dx, float* dy)
 {
     static_assert(Count % 4 == 0, "attributes go in fours");
-    using Float4 = float __attribute__((vector_size(16)));
+    using Float4 = PlaneFloat4;
     using Double4 = double __attribute__((vector_size(32)));
     using Int4 = int32_t __attribute__((vector_size(16)));
     Int4 notFinite = {};
     for (int k = 0; k < Count; k += 4) {
-        Float4 a0, a1, a2;
-        std::memcpy(&a0, values[0] + k, sizeof a0);
-        std::memcpy(&a1, values[1] + k, sizeof a1);
-        std::memcpy(&a2, values[2] + k, sizeof a2);
+        const Float4 a0 = load(0, k), a1 = load(1, k), a2 = load(2, k);
         const Double4 d0 = __builtin_convertvector(a0, Double4);
         const Double4 d1 = __builtin_convertvector(a1, Double4) - d0;
         const Double4 d2 = __builtin_convertvector(a2, Double4) - d0;
@@ -136,12 +135,22 @@ inline bool SetUpPlanes(const float (&values)[3][Count], const PlaneFrame& f, fl
         // x - x is 0 for a finite x and NaN otherwise, and NaN is unequal to everything.
         notFinite |= ((a0 - a0) + (a1 - a1) + (a2 - a2) + (gx - gx) + (gy - gy)) != 0.0f;
     }
-    for (int k = 0; k < 4; ++k) {
-        if (notFinite[k] != 0) {
-            return false;
-        }
-    }
-    return true;
+    uint64_t halves[2];
+    std::memcpy(halves, &notFinite, sizeof halves);
+    return (halves[0] | halves[1]) == 0;
+}
+
+// The same from the attributes' values in an array, one row per vertex.
+template <int Count>
+inline bool SetUpPlanes(const float (&values)[3][Count], const PlaneFrame& f, float* base, float* dx, float* dy)
+{
+    return SetUpPlanesFrom<Count>(
+        [&](int i, int k) {
+            PlaneFloat4 v;
+            std::memcpy(&v, values[i] + k, sizeof v);
+            return v;
+        },
+        f, base, dx, dy);
 }
 
 // The narrow-triangle strategy's start: the three edge functions at the pixel centre of

@@ -21,6 +21,7 @@ struct Avx2 {
 
     static I Zero() { return _mm256_setzero_si256(); }
     static I Set1(int32_t v) { return _mm256_set1_epi32(v); }
+    static I Load(const int32_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
     static I Set1x16(int16_t v) { return _mm256_set1_epi16(v); }
     static I Set1x64(int64_t v) { return _mm256_set1_epi64x(v); }
     static I Lane() { return _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7); }
@@ -28,6 +29,12 @@ struct Avx2 {
     static I Blocks(__m128i v) { return _mm256_broadcastsi128_si256(v); }
     static I BlockQuads() { return _mm256_setr_epi32(0, 0, 0, 0, 4, 4, 4, 4); }
     static int32_t First(I v) { return _mm256_cvtsi256_si32(v); }
+
+    // Lane K of `a` in every lane.
+    template <int K> static I SplatLane(I a)
+    {
+        return _mm256_shuffle_epi32(_mm256_permute2x128_si256(a, a, K < 4 ? 0x00 : 0x11), (K % 4) * 0x55);
+    }
 
     static I Add(I a, I b) { return _mm256_add_epi32(a, b); }
     static I Sub(I a, I b) { return _mm256_sub_epi32(a, b); }
@@ -53,7 +60,11 @@ struct Avx2 {
     // The fourth 16-bit lane of each group of four across the group.
     static I SpreadAlpha16(I a) { return _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(a, 0xFF), 0xFF); }
 
+    static void Store(int32_t* p, I v) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v); }
     static F FSet1(float v) { return _mm256_set1_ps(v); }
+    static F FLoad(const float* p) { return _mm256_loadu_ps(p); }
+    static void FStore(float* p, F v) { _mm256_storeu_ps(p, v); }
+    static I Truncate(F a) { return _mm256_cvttps_epi32(a); }
     static F ToFloat(I a) { return _mm256_cvtepi32_ps(a); }
     static F FAdd(F a, F b) { return _mm256_add_ps(a, b); }
     static F FSub(F a, F b) { return _mm256_sub_ps(a, b); }
@@ -74,6 +85,8 @@ struct Avx2 {
     }
 
     // Masks. The compares are signed: the loops compare values below 2^31 only.
+    // The lanes below `count`, for any count.
+    static M LanesBelow(int32_t count) { return _mm256_cmpgt_epi32(_mm256_set1_epi32(count), Lane()); }
     static M FirstLanes(int32_t count)
     {
         return count < kLanes ? _mm256_cmpgt_epi32(_mm256_set1_epi32(count), Lane()) : _mm256_set1_epi32(-1);
@@ -82,6 +95,9 @@ struct Avx2 {
     static M AndGreater(M ok, I a, I b) { return _mm256_and_si256(ok, _mm256_cmpgt_epi32(a, b)); }
     static M Equal(I a, I b) { return _mm256_cmpeq_epi32(a, b); }
     static bool Any(M m) { return !_mm256_testz_si256(m, m); }
+    static bool AllZero(I a) { return _mm256_testz_si256(a, a) != 0; }
+    // The sign bit of every lane, lane 0 lowest.
+    static uint32_t SignBits(I a) { return uint32_t(_mm256_movemask_ps(_mm256_castsi256_ps(a))); }
     static bool AnyOutside(M ok, M set) { return !_mm256_testc_si256(set, ok); }
 
     // Memory: `count` lanes from p (the rest read as zero and are never written).
@@ -94,9 +110,11 @@ struct Avx2 {
         std::memcpy(copy, p, size_t(count) * 4);
         return _mm256_load_si256(reinterpret_cast<const __m256i*>(copy));
     }
-    static void StoreColor(uint32_t* p, I value, M ok, int32_t count)
+    static void StoreColor(uint32_t* p, I value, M ok, int32_t count) { StoreColor(p, value, LoadColor(p, count), ok, count); }
+    // `old` is LoadColor's result for the same lanes.
+    static void StoreColor(uint32_t* p, I value, I old, M ok, int32_t count)
     {
-        const I merged = _mm256_blendv_epi8(LoadColor(p, count), value, ok);
+        const I merged = _mm256_blendv_epi8(old, value, ok);
         if (count >= kLanes) {
             _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), merged);
             return;
