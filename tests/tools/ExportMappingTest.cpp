@@ -54,10 +54,10 @@ TEST(ExportMapping, NodeRotationsFollowTheStoredOrderFlag) {
     };
     for (const Case& c : cases) {
         ModelBuilder m;
-        NodeSpec spec;
-        spec.flags = c.flags;
-        for (int i = 0; i < 3; ++i) spec.rotation[i] = c.rotation[i];
-        m.Node(spec);
+        NodeSpec node;
+        node.flags = c.flags;
+        for (int i = 0; i < 3; ++i) node.rotation[i] = c.rotation[i];
+        m.Node(node);
         BodyImage model = m.Finish();
         BodyImage motion = NoMotion();
         const ExportScene scene = Capture(model, motion);

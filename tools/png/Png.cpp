@@ -36,10 +36,11 @@ void PutBE32(uint8_t* p, uint32_t v)
     p[3] = uint8_t(v);
 }
 
-// The PNG library's output goes through here, so a failed write keeps its cause and the
-// library's own messages stay off standard error.
+// The PNG library's output goes through here, to a stream or into memory, so a failed write
+// keeps its cause and the library's own messages stay off standard error.
 struct WriteState {
-    std::FILE* stream;
+    std::FILE* stream = nullptr;       // null: the bytes go to `memory`
+    std::vector<uint8_t>* memory = nullptr;
     int writeErrno = 0;
     bool failed = false;
 };
@@ -47,6 +48,10 @@ struct WriteState {
 void WriteBytes(png_structp png, png_bytep data, size_t length)
 {
     auto* state = static_cast<WriteState*>(png_get_io_ptr(png));
+    if (state->stream == nullptr) {
+        state->memory->insert(state->memory->end(), data, data + length);
+        return;
+    }
     errno = 0;
     if (std::fwrite(data, 1, length, state->stream) != length) {
         state->failed = true;
@@ -62,9 +67,8 @@ void QuietWarning(png_structp, png_const_charp) {}
 
 std::string WriteFailure(int cause) { return "cannot write: " + std::string(cause != 0 ? std::strerror(cause) : "write error"); }
 
-}  // namespace
-
-bool WritePng(std::FILE* stream, const Image& image, std::string* error)
+// Encodes `image` through `state`; the one place the PNG settings live.
+bool Encode(const Image& image, WriteState& state, std::string* error)
 {
     if (!ValidShape(image.width, image.height, image.channels) ||
         image.pixels.size() != size_t(image.width) * size_t(image.height) * size_t(image.channels)) {
@@ -82,7 +86,6 @@ bool WritePng(std::FILE* stream, const Image& image, std::string* error)
     for (int y = 0; y < image.height; ++y) {
         rows[size_t(y)] = const_cast<png_bytep>(image.At(0, y));
     }
-    WriteState state{stream};
     if (setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, &info);
         SetError(error, state.failed ? WriteFailure(state.writeErrno) : "the PNG library refused the image");
@@ -96,6 +99,16 @@ bool WritePng(std::FILE* stream, const Image& image, std::string* error)
     png_set_rows(png, info, rows.data());
     png_write_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
     png_destroy_write_struct(&png, &info);
+    return true;
+}
+
+}  // namespace
+
+bool WritePng(std::FILE* stream, const Image& image, std::string* error)
+{
+    WriteState state;
+    state.stream = stream;
+    if (!Encode(image, state, error)) return false;
     errno = 0;
     if (std::fflush(stream) != 0) {
         SetError(error, WriteFailure(errno));
@@ -120,51 +133,12 @@ bool WritePng(const std::string& path, const Image& image, std::string* error)
     return true;
 }
 
-namespace {
-
-void AppendToVector(png_structp png, png_bytep data, png_size_t length)
-{
-    auto* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
-    out->insert(out->end(), data, data + length);
-}
-
-void NoFlush(png_structp) {}
-
-}  // namespace
-
 bool EncodePng(const Image& image, std::vector<uint8_t>* out, std::string* error)
 {
-    if (!ValidShape(image.width, image.height, image.channels) ||
-        image.pixels.size() != size_t(image.width) * size_t(image.height) * size_t(image.channels)) {
-        SetError(error, "image size does not match its pixel data");
-        return false;
-    }
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
-    if (png == nullptr || info == nullptr) {
-        png_destroy_write_struct(&png, &info);
-        SetError(error, "out of memory");
-        return false;
-    }
-    std::vector<png_bytep> rows(size_t(image.height));
-    for (int y = 0; y < image.height; ++y) {
-        rows[size_t(y)] = const_cast<png_bytep>(image.At(0, y));
-    }
     out->clear();
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        SetError(error, "cannot encode the image");
-        return false;
-    }
-    png_set_write_fn(png, out, AppendToVector, NoFlush);
-    png_set_compression_level(png, kCompressionLevel);
-    png_set_IHDR(png, info, png_uint_32(image.width), png_uint_32(image.height), 8,
-                 image.channels == 4 ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_set_rows(png, info, rows.data());
-    png_write_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return true;
+    WriteState state;
+    state.memory = out;
+    return Encode(image, state, error);
 }
 
 bool ReadPng(const std::string& path, Image& image, std::string* error)
