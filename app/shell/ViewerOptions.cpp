@@ -62,10 +62,9 @@ bool LoadViewerFiles(const ViewerOptions& options, ViewerFiles* files, std::vect
     InputFile model;
     InputFile motion;
     auto load = [&](const std::optional<std::string>& path, bool isModel, InputFile* file) {
-        std::string error;
-        if (path ? ReadInputFile(*path, file, &error) : EmbeddedInputFile(isModel, file)) return true;
-        problems->push_back(path ? *path + ": cannot read: " + error
-                                 : std::string("the embedded ") + (isModel ? "model" : "motion") + " is missing");
+        std::string problem;
+        if (LoadInputFile(path, isModel, file, &problem)) return true;
+        problems->push_back(problem);
         return false;
     };
     const bool modelRead = load(options.modelPath, true, &model);

@@ -27,14 +27,9 @@ int Fail(const std::string& line) {
 }
 
 bool LoadInput(const std::optional<std::string>& path, bool model, InputFile* file) {
-    if (!path) {
-        if (EmbeddedInputFile(model, file)) return true;
-        Fail(std::string("the embedded ") + (model ? "model" : "motion") + " is missing");
-        return false;
-    }
-    std::string error;
-    if (ReadInputFile(*path, file, &error)) return true;
-    Fail(*path + ": cannot read: " + error);
+    std::string problem;
+    if (LoadInputFile(path, model, file, &problem)) return true;
+    Fail(problem);
     return false;
 }
 

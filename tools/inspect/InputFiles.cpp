@@ -65,6 +65,18 @@ bool EmbeddedInputFile(bool model, InputFile* file) {
     return true;
 }
 
+bool LoadInputFile(const std::optional<std::string>& path, bool model, InputFile* file, std::string* problem) {
+    if (!path) {
+        if (EmbeddedInputFile(model, file)) return true;
+        *problem = std::string("the embedded ") + (model ? "model" : "motion") + " is missing";
+        return false;
+    }
+    std::string error;
+    if (ReadInputFile(*path, file, &error)) return true;
+    *problem = *path + ": cannot read: " + error;
+    return false;
+}
+
 CheckedInputs CheckInputs(const InputFile& model, const InputFile& motion, uint64_t maxNodeVisits) {
     return CheckInputs(model, &motion, maxNodeVisits);
 }

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,9 @@ constexpr uint64_t kMaxInputBytes = 64u * 1024u * 1024u;
 bool ReadInputFile(const std::string& path, InputFile* file, std::string* error);
 // The embedded model (resource modeldata 132) or motion (motiondata 133); false if missing.
 bool EmbeddedInputFile(bool model, InputFile* file);
+// The file at `path`, or the embedded model or motion when there is none. False with the
+// one-line problem ("PATH: cannot read: ...") in `problem`.
+bool LoadInputFile(const std::optional<std::string>& path, bool model, InputFile* file, std::string* problem);
 
 // Both files loaded and checked: the loader's result for each, then the model tree, the
 // vertex and polygon lists, and the motion against that tree.

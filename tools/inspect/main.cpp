@@ -39,16 +39,10 @@ int main(int argc, char** argv) {
     InputFile motion;
     bool readable = true;
     auto load = [&](const std::string& path, bool isModel, InputFile* file) {
-        std::string reason;
-        if (path.empty()) {
-            if (!EmbeddedInputFile(isModel, file)) {
-                Say(std::string("the embedded ") + (isModel ? "model" : "motion") + " is missing");
-                readable = false;
-            }
-        } else if (!ReadInputFile(path, file, &reason)) {
-            Say(path + ": cannot read: " + reason);
-            readable = false;
-        }
+        std::string problem;
+        if (LoadInputFile(path.empty() ? std::nullopt : std::optional<std::string>(path), isModel, file, &problem)) return;
+        Say(problem);
+        readable = false;
     };
     load(options.modelPath, true, &model);
     load(options.motionPath, false, &motion);
