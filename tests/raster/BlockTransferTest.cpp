@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -22,7 +23,7 @@ struct Placement {
     size_t offset;  // bytes from a 64-byte boundary to the rectangle
     int32_t slack;  // bytes between the end of one row and the start of the next
 };
-constexpr Placement kPlacements[] = {{0, 0}, {1, 7}, {2, 64}, {3, 1}, {4, 13}, {36, 2}};
+constexpr Placement kPlacements[] = {{0, 0}, {1, 7}, {2, 64}, {3, 1}, {4, 13}, {36, 2}, {5, 0}, {6, 0}};
 
 // A rectangle's rows placed `offset` bytes after a 64-byte boundary, with 64 guard bytes before
 // the first row and after the last.
@@ -59,17 +60,20 @@ TEST(BlockTransfer, FillsWriteTheRectangleAndNothingElse)
         for (uint32_t bpp = 1; bpp <= 4; ++bpp) {
             for (const int32_t width : kWidths) {
                 for (const Placement& at : kPlacements) {
-                    const size_t rowBytes = size_t(width) * bpp;
-                    Buffer actual(rowBytes, at, kGuard);
-                    Buffer expected(rowBytes, at, kGuard);
-                    const uint32_t value = 0x8C4B2A19u;
-                    for (int32_t y = 0; y < kRows; ++y) {
-                        for (size_t i = 0; i < rowBytes; ++i) {
-                            expected.At(y, i) = uint8_t(value >> (8 * (i % bpp)));
+                    // Rows back to back (no slack) run as one long run; 40 of them make it long.
+                    for (const int32_t rows : {kRows, 40}) {
+                        const size_t rowBytes = size_t(width) * bpp;
+                        Buffer actual(rowBytes, at, kGuard, rows);
+                        Buffer expected(rowBytes, at, kGuard, rows);
+                        const uint32_t value = 0x8C4B2A19u;
+                        for (int32_t y = 0; y < rows; ++y) {
+                            for (size_t i = 0; i < rowBytes; ++i) {
+                                expected.At(y, i) = uint8_t(value >> (8 * (i % bpp)));
+                            }
                         }
+                        FillRows(RectFill{actual.origin, actual.pitch, width, rows, bpp, value}, 0, rows, path);
+                        ASSERT_EQ(actual.Visible(), expected.Visible()) << Case(path, bpp, width, at) << ", rows " << rows;
                     }
-                    FillRows(RectFill{actual.origin, actual.pitch, width, kRows, bpp, value}, 0, kRows, path);
-                    ASSERT_EQ(actual.Visible(), expected.Visible()) << Case(path, bpp, width, at);
                 }
             }
         }
@@ -114,40 +118,39 @@ TEST(BlockTransfer, CopiesMoveTheRectangleAndClearAlphaOnlyWhenOpaque)
 }
 
 // Bands of one rectangle, run separately, give the bytes of the whole; a band writes its own
-// rows only, and ranges reaching past the rectangle are clamped to it.
+// rows only, and ranges reaching past the rectangle are clamped to it. Rows with slack between
+// them run one by one, rows back to back as one run.
 TEST(BlockTransfer, RowRangesWriteTheirOwnRowsOnly)
 {
     constexpr int32_t kWidth = 83, kHeight = 7;
-    const Placement at{12, 20};
-    std::vector<uint8_t> picture(size_t(kWidth) * 4 * kHeight);
+    constexpr size_t kRowBytes = size_t(kWidth) * 4;
+    std::vector<uint8_t> picture(kRowBytes * kHeight);
     for (size_t i = 0; i < picture.size(); ++i) picture[i] = uint8_t(i * 7 + 1);
     struct Range {
         int32_t begin, end;
     };
     const Range ranges[] = {{0, 7}, {-4, 2}, {2, 3}, {3, 3}, {5, 100}, {6, 2}, {7, 9}};
     for (const Range r : ranges) {
-        for (const bool copying : {false, true}) {
-            std::vector<uint8_t> expected;
-            {
-                // Whole-rectangle reference, then the rows outside the range put back to the guard.
-                Buffer whole(size_t(kWidth) * 4, at, kGuard, kHeight);
-                for (int32_t y = 0; y < kHeight; ++y) {
-                    for (size_t i = 0; i < size_t(kWidth) * 4; ++i) {
-                        const bool inRange = y >= r.begin && y < r.end;
-                        const uint8_t value = copying ? picture[size_t(y) * kWidth * 4 + i] : uint8_t(0x11 * (i % 4 + 1));
-                        whole.At(y, i) = inRange ? value : kGuard;
+        for (const int32_t slack : {20, 0}) {
+            for (const bool copying : {false, true}) {
+                const Placement at{12, slack};
+                Buffer expected(kRowBytes, at, kGuard, kHeight);
+                for (int32_t y = std::max(r.begin, 0); y < std::min(r.end, kHeight); ++y) {
+                    for (size_t i = 0; i < kRowBytes; ++i) {
+                        expected.At(y, i) = copying ? picture[size_t(y) * kRowBytes + i] : uint8_t(0x11 * (i % 4 + 1));
                     }
                 }
-                expected = whole.Visible();
+                Buffer actual(kRowBytes, at, kGuard, kHeight);
+                if (copying) {
+                    const RectCopy copy{actual.origin, actual.pitch, picture.data(), ptrdiff_t(kRowBytes),
+                                        kWidth, kHeight, 4, CopyKind::Bytes};
+                    CopyRows(copy, r.begin, r.end);
+                } else {
+                    FillRows(RectFill{actual.origin, actual.pitch, kWidth, kHeight, 4, 0x44332211u}, r.begin, r.end);
+                }
+                EXPECT_EQ(actual.Visible(), expected.Visible())
+                    << (copying ? "copy" : "fill") << " rows " << r.begin << ".." << r.end << ", slack " << slack;
             }
-            Buffer actual(size_t(kWidth) * 4, at, kGuard, kHeight);
-            if (copying) {
-                CopyRows(RectCopy{actual.origin, actual.pitch, picture.data(), kWidth * 4, kWidth, kHeight, 4, CopyKind::Bytes},
-                         r.begin, r.end);
-            } else {
-                FillRows(RectFill{actual.origin, actual.pitch, kWidth, kHeight, 4, 0x44332211u}, r.begin, r.end);
-            }
-            EXPECT_EQ(actual.Visible(), expected) << (copying ? "copy" : "fill") << " rows " << r.begin << ".." << r.end;
         }
     }
 }

@@ -59,6 +59,30 @@ const RowKernels& KernelsFor(SpanPath path)
 #endif
 }
 
+// A long run of a pattern that repeats every 8 bytes (pixels of 1, 2 or 4 bytes): the string
+// store writes whole cache lines without reading them first, about a fifth faster than vector
+// stores over a back buffer, though slower to start than a row's worth of vectors.
+constexpr size_t kStringStoreBytes = 16 * 1024;
+
+bool FillByStringStore(uint8_t* run, size_t bytes, const uint8_t* pattern)
+{
+#if defined(__x86_64__) && defined(__GNUC__)
+    const size_t head = (8 - reinterpret_cast<uintptr_t>(run) % 8) % 8;
+    std::memcpy(run, pattern, head);
+    uint64_t quad;
+    std::memcpy(&quad, pattern + head, 8);
+    void* at = run + head;
+    size_t quads = (bytes - head) / 8;
+    asm volatile("rep stosq" : "+D"(at), "+c"(quads) : "a"(quad) : "memory");
+    const size_t done = head + (bytes - head) / 8 * 8;
+    std::memcpy(run + done, pattern + done % 8, bytes - done);
+    return true;
+#else
+    (void)run, (void)bytes, (void)pattern;
+    return false;
+#endif
+}
+
 }  // namespace
 
 RowKernels RowKernelsForBaseline()
@@ -86,6 +110,16 @@ void FillRows(const RectFill& fill, int32_t rowBegin, int32_t rowEnd, SpanPath p
     }
     const size_t bytes = size_t(fill.width) * fill.bytesPerPixel;
     const detail::FillRowFn fillRow = detail::KernelsFor(path).fill;
+    if (fill.pitch == ptrdiff_t(bytes)) {  // rows back to back: one long row (the pattern runs on)
+        uint8_t* const run = fill.origin + ptrdiff_t(rowBegin) * fill.pitch;
+        const size_t runBytes = bytes * size_t(rowEnd - rowBegin);
+        const bool stringStore = runBytes >= detail::kStringStoreBytes && fill.bytesPerPixel != 3 &&
+                                 path != SpanPath::Generic;
+        if (!stringStore || !detail::FillByStringStore(run, runBytes, pattern)) {
+            fillRow(run, runBytes, pattern);
+        }
+        return;
+    }
     for (int32_t y = rowBegin; y < rowEnd; ++y) {
         fillRow(fill.origin + ptrdiff_t(y) * fill.pitch, bytes, pattern);
     }
@@ -103,6 +137,11 @@ void CopyRows(const RectCopy& copy, int32_t rowBegin, int32_t rowEnd, SpanPath p
     const size_t bytes = size_t(copy.width) * copy.bytesPerPixel;
     const detail::RowKernels& kernels = detail::KernelsFor(path);
     const detail::CopyRowFn copyRow = opaque ? kernels.copyOpaque : kernels.copy;
+    if (copy.destinationPitch == ptrdiff_t(bytes) && copy.sourcePitch == ptrdiff_t(bytes)) {
+        copyRow(copy.destination + ptrdiff_t(rowBegin) * copy.destinationPitch,
+                copy.source + ptrdiff_t(rowBegin) * copy.sourcePitch, bytes * size_t(rowEnd - rowBegin));
+        return;
+    }
     for (int32_t y = rowBegin; y < rowEnd; ++y) {
         copyRow(copy.destination + ptrdiff_t(y) * copy.destinationPitch, copy.source + ptrdiff_t(y) * copy.sourcePitch,
                 bytes);
