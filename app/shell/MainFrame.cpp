@@ -1,5 +1,4 @@
 #include "app/shell/MainFrame.h"
-#include "app/shell/FontConfiguration.h"
 
 #include "app/shell/ViewerOptions.h"
 
@@ -37,7 +36,6 @@ int CMainFrame::OnCreate(LPCREATESTRUCT lpCreateStruct) {
         !m_wndToolBar.LoadToolBar(IDR_MAINFRAME)) {
         return -1;
     }
-    FinishReadingFontConfiguration();  // the status bar measures the first text
     if (!m_wndStatusBar.Create(this, WS_CHILD | WS_VISIBLE | CBRS_BOTTOM, AFX_IDW_STATUS_BAR) ||
         !m_wndStatusBar.SetIndicators(kIndicators, static_cast<int>(sizeof kIndicators / sizeof kIndicators[0]))) {
         return -1;

@@ -1,5 +1,4 @@
 // quillmote: the viewer's entry on the Qt window backend.
-#include "app/shell/FontConfiguration.h"
 #include "app/shell/StartupMemory.h"
 #include "app/shell/ViewerApp.h"
 #include "app/shell/ViewerOptions.h"
@@ -108,18 +107,13 @@ int main(int argc, char** argv) {
         return 1;
     }
     InstallViewerResources();
-    // A quarter of the work before the first paint, now off the main thread until the
-    // status bar measures its text.
-    StartReadingFontConfiguration();
 
     QtBackendOptions options;
     const char* exitAfterFirstPaint = std::getenv("QUILLMOTE_EXIT_AFTER_FIRST_PAINT");
     if (exitAfterFirstPaint && std::strcmp(exitAfterFirstPaint, "1") == 0) {
         options.onFirstViewPaint = [] {
-            std::printf("first_paint_ms %.2f since_static_init_ms %.2f toolkit_ready_ms %.2f main_thread_cpu_ms %.2f "
-                        "font_wait_ms %.2f\n",
-                        SecondsSinceStart() * 1000.0, MsSinceStaticInit(), g_toolkitReadyMs, ThreadCpuMs(),
-                        FontConfigurationWaitMs());
+            std::printf("first_paint_ms %.2f since_static_init_ms %.2f toolkit_ready_ms %.2f main_thread_cpu_ms %.2f\n",
+                        SecondsSinceStart() * 1000.0, MsSinceStaticInit(), g_toolkitReadyMs, ThreadCpuMs());
             std::fflush(stdout);
             if (CWnd* main = AfxGetMainWnd()) main->PostMessage(WM_CLOSE);
         };
@@ -130,6 +124,5 @@ int main(int argc, char** argv) {
     AfxSetBackend(backend.get());
     const int status = AfxWinMain();
     AfxSetBackend(nullptr);
-    FinishReadingFontConfiguration();
     return status;
 }

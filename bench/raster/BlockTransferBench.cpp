@@ -1,6 +1,6 @@
-// The frame's clear and copy at 640 x 480, one thread: the colour fill of the 32-bit back
-// buffer, the 16-bit Z fill, and the copy of the 639 x 479 picture into a window's pixels
-// (alpha cleared), each on its own and as a frame would run them (fill, fill, a pass that
+// The frame's clear and copy at 640 x 480, one thread: the colour fill of the whole 32-bit back
+// buffer, the 16-bit Z fill of the 639 x 479 viewport, and the copy of the 639 x 479 picture
+// into a window's pixels (alpha cleared), each on its own and as a frame would run them (fill, fill, a pass that
 // reads both buffers as drawing would, copy). Variants run round-robin so that they share the
 // machine's moments: the loops the frame used before (32- and 16-bit stores, a masked copy
 // the compiler widened to SSE2), the row loops of each instruction set, and the AVX-512 loops
@@ -42,9 +42,9 @@ void BeforeColor(Buffers& b)
 }
 void BeforeDepth(Buffers& b)
 {
-    for (int y = 0; y < kHeight; ++y) {
+    for (int y = 0; y < kPictureHeight; ++y) {
         auto* row = reinterpret_cast<uint16_t*>(b.depth + size_t(y) * kWidth * 2);
-        std::fill(row, row + kWidth, uint16_t{0xFFFF});
+        std::fill(row, row + kPictureWidth, uint16_t{0xFFFF});
     }
 }
 void BeforeCopy(Buffers& b)
@@ -66,7 +66,7 @@ void RowsColor(Buffers& b)
 template <raster::SpanPath P>
 void RowsDepth(Buffers& b)
 {
-    raster::FillRows(raster::RectFill{b.depth, kWidth * 2, kWidth, kHeight, 2, 0xFFFF}, 0, kHeight, P);
+    raster::FillRows(raster::RectFill{b.depth, kWidth * 2, kPictureWidth, kPictureHeight, 2, 0xFFFF}, 0, kPictureHeight, P);
 }
 template <raster::SpanPath P>
 void RowsCopy(Buffers& b)
@@ -78,20 +78,22 @@ void RowsCopy(Buffers& b)
 
 #pragma GCC push_options
 #pragma GCC target("avx2,avx512f,avx512bw")
-// Streaming stores over whole aligned rows (the buffers here are 64-byte aligned, rows of
-// 2,560 and 1,280 bytes); the copy's last partial vector of a row is a plain store.
-void StreamFill(uint8_t* base, size_t pitch, size_t rowBytes, __m512i v)
+// Streaming stores over the aligned part of each row (the buffers here are 64-byte aligned);
+// a row's last partial vector is a plain store.
+void StreamFill(uint8_t* base, size_t pitch, size_t rowBytes, int rows, __m512i v)
 {
-    for (int y = 0; y < kHeight; ++y) {
+    for (int y = 0; y < rows; ++y) {
         uint8_t* row = base + size_t(y) * pitch;
-        for (size_t at = 0; at < rowBytes; at += 64) {
+        size_t at = 0;
+        for (; at + 64 <= rowBytes; at += 64) {
             _mm512_stream_si512(reinterpret_cast<__m512i*>(row + at), v);
         }
+        if (at < rowBytes) _mm512_storeu_si512(row + rowBytes - 64, v);
     }
     _mm_sfence();
 }
-void StreamColor(Buffers& b) { StreamFill(b.color, kWidth * 4, kWidth * 4, _mm512_set1_epi32(0x00FFFFFF)); }
-void StreamDepth(Buffers& b) { StreamFill(b.depth, kWidth * 2, kWidth * 2, _mm512_set1_epi16(-1)); }
+void StreamColor(Buffers& b) { StreamFill(b.color, kWidth * 4, kWidth * 4, kHeight, _mm512_set1_epi32(0x00FFFFFF)); }
+void StreamDepth(Buffers& b) { StreamFill(b.depth, kWidth * 2, kPictureWidth * 2, kPictureHeight, _mm512_set1_epi16(-1)); }
 void StreamCopy(Buffers& b)
 {
     const __m512i keep = _mm512_set1_epi32(0x00FFFFFF);
