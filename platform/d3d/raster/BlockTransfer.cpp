@@ -105,8 +105,12 @@ void FillRows(const RectFill& fill, int32_t rowBegin, int32_t rowEnd, SpanPath p
         return;
     }
     alignas(64) uint8_t pattern[detail::kFillPatternBytes];
-    for (size_t at = 0; at < sizeof pattern; ++at) {
-        pattern[at] = uint8_t(fill.value >> (8 * (at % fill.bytesPerPixel)));
+    // One pixel, then doubled: every copy starts on a pixel, so the pattern runs on.
+    for (uint32_t at = 0; at < fill.bytesPerPixel; ++at) {
+        pattern[at] = uint8_t(fill.value >> (8 * at));
+    }
+    for (size_t filled = fill.bytesPerPixel; filled < sizeof pattern; filled *= 2) {
+        std::memcpy(pattern + filled, pattern, std::min(filled, sizeof pattern - filled));
     }
     const size_t bytes = size_t(fill.width) * fill.bytesPerPixel;
     const detail::FillRowFn fillRow = detail::KernelsFor(path).fill;
