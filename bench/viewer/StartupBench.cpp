@@ -2,7 +2,8 @@
 // offscreen platform, and the peak resident memory of the running viewer. Runs the real
 // executable several times and reports the median and the worst, and the median split at
 // the viewer's static construction: before it (fork, exec, loading the toolkit's libraries
-// and their static set-up) and the viewer's own start-up after it.
+// and their static set-up) and the viewer's own start-up after it. Given a baseline program,
+// runs it in turns with the viewer and reports the viewer's gap to it.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <fcntl.h>
@@ -21,6 +22,7 @@ namespace {
 struct Run {
     double firstPaintMs = -1.0;
     double sinceStaticInitMs = -1.0;  // the viewer's own figure: static construction to first paint
+    double mainThreadCpuMs = -1.0;    // CPU time of the main thread up to the first paint
     long maxRssKb = 0;
     double cpuMs = 0.0;  // user + system time of the whole run (start to exit)
     int status = -1;
@@ -58,9 +60,12 @@ Run RunOnce(const char* viewer) {
         }
     }
     close(pipeFd[0]);
-    if (const size_t at = out.find("since_static_init_ms "); at != std::string::npos) {
-        run.sinceStaticInitMs = std::strtod(out.c_str() + at + std::strlen("since_static_init_ms "), nullptr);
-    }
+    auto field = [&out](const char* name) {
+        const size_t at = out.find(name);
+        return at == std::string::npos ? -1.0 : std::strtod(out.c_str() + at + std::strlen(name), nullptr);
+    };
+    run.sinceStaticInitMs = field("since_static_init_ms ");
+    run.mainThreadCpuMs = field("main_thread_cpu_ms ");
     int status = 0;
     rusage usage{};
     if (wait4(pid, &status, 0, &usage) != pid) return run;
@@ -71,43 +76,91 @@ Run RunOnce(const char* viewer) {
     return run;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    const char* viewer = argc > 1 ? argv[1] : "bin/quillmote";
-    const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 10;
-    if (access(viewer, X_OK) != 0) {
-        std::fprintf(stderr, "startup bench: no viewer at %s (give its path as the first argument)\n", viewer);
-        return 1;
-    }
-    RunOnce(viewer);  // warm the file cache
-    std::vector<double> times;
-    std::vector<double> cpu;
-    std::vector<double> beforeMain;  // fork, exec, loading the libraries and their static set-up
-    std::vector<double> ownStartUp;
+struct Series {
+    std::vector<double> firstPaint, cpu, beforeMain, ownStartUp, mainThreadCpu;
     long worstRss = 0;
-    for (int i = 0; i < runs; ++i) {
-        const Run r = RunOnce(viewer);
-        if (r.status != 0 || r.firstPaintMs < 0) {
-            std::fprintf(stderr, "startup bench: run %d failed (status %d)\n", i, r.status);
-            return 1;
-        }
-        times.push_back(r.firstPaintMs);
+
+    bool Add(const Run& r) {
+        if (r.status != 0 || r.firstPaintMs < 0) return false;
+        firstPaint.push_back(r.firstPaintMs);
         cpu.push_back(r.cpuMs);
         if (r.sinceStaticInitMs >= 0) {
             ownStartUp.push_back(r.sinceStaticInitMs);
             beforeMain.push_back(r.firstPaintMs - r.sinceStaticInitMs);
         }
+        if (r.mainThreadCpuMs >= 0) mainThreadCpu.push_back(r.mainThreadCpuMs);
         worstRss = std::max(worstRss, r.maxRssKb);
+        return true;
     }
-    auto median = [](std::vector<double>& v) {
-        std::sort(v.begin(), v.end());
-        return v.empty() ? -1.0 : v[v.size() / 2];
-    };
-    std::sort(times.begin(), times.end());
-    std::printf("runs %d first_paint_median_ms %.1f first_paint_min_ms %.1f first_paint_max_ms %.1f "
-                "cpu_per_run_median_ms %.1f peak_rss_mb %.1f before_main_median_ms %.1f own_startup_median_ms %.1f\n",
-                runs, times[times.size() / 2], times.front(), times.back(), median(cpu),
-                static_cast<double>(worstRss) / 1024.0, median(beforeMain), median(ownStartUp));
+};
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? -1.0 : v[v.size() / 2];
+}
+
+// The middle half of the values: from the first quartile to the third.
+double Quartile(std::vector<double> v, int which) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? -1.0 : v[std::min(v.size() - 1, v.size() * static_cast<size_t>(which) / 4)];
+}
+
+void Print(const char* label, int runs, const Series& s) {
+    std::printf("%sruns %d first_paint_median_ms %.1f first_paint_min_ms %.1f first_paint_max_ms %.1f "
+                "cpu_per_run_median_ms %.1f peak_rss_mb %.1f before_main_median_ms %.1f own_startup_median_ms %.1f "
+                "main_thread_cpu_median_ms %.1f\n",
+                label, runs, Median(s.firstPaint), *std::min_element(s.firstPaint.begin(), s.firstPaint.end()),
+                *std::max_element(s.firstPaint.begin(), s.firstPaint.end()), Median(s.cpu),
+                static_cast<double>(s.worstRss) / 1024.0, Median(s.beforeMain), Median(s.ownStartUp),
+                Median(s.mainThreadCpu));
+}
+
+}  // namespace
+
+// Usage: viewer_startup_bench VIEWER [RUNS] [BASELINE]. With a baseline program (a bare window
+// dressed as the viewer, bench/viewer_startup_baseline), both run in turns, each run of one
+// followed by a run of the other, and the difference of every pair is reported.
+int main(int argc, char** argv) {
+    const char* viewer = argc > 1 ? argv[1] : "bin/quillmote";
+    const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 10;
+    const char* baseline = argc > 3 ? argv[3] : nullptr;
+    for (const char* program : {viewer, baseline}) {
+        if (program != nullptr && access(program, X_OK) != 0) {
+            std::fprintf(stderr, "startup bench: no program at %s\n", program);
+            return 1;
+        }
+    }
+    RunOnce(viewer);  // warm the file cache
+    if (baseline != nullptr) RunOnce(baseline);
+    Series ours;
+    Series bare;
+    std::vector<double> gap;     // viewer minus baseline, run by run
+    std::vector<double> cpuGap;  // the same for the main thread's CPU time
+    for (int i = 0; i < runs; ++i) {
+        // Alternate which goes first, so that neither always follows the other.
+        const bool viewerFirst = i % 2 == 0;
+        Run v;
+        Run b;
+        if (viewerFirst || baseline == nullptr) v = RunOnce(viewer);
+        if (baseline != nullptr) b = RunOnce(baseline);
+        if (!viewerFirst && baseline != nullptr) v = RunOnce(viewer);
+        if (!ours.Add(v) || (baseline != nullptr && !bare.Add(b))) {
+            std::fprintf(stderr, "startup bench: run %d failed (status %d, baseline %d)\n", i, v.status, b.status);
+            return 1;
+        }
+        if (baseline != nullptr) {
+            gap.push_back(v.firstPaintMs - b.firstPaintMs);
+            if (v.mainThreadCpuMs >= 0 && b.mainThreadCpuMs >= 0) cpuGap.push_back(v.mainThreadCpuMs - b.mainThreadCpuMs);
+        }
+    }
+    Print("", runs, ours);
+    if (baseline != nullptr) {
+        Print("baseline ", runs, bare);
+        std::printf("gap_to_baseline median_ms %.1f quartiles_ms %.1f %.1f min_ms %.1f max_ms %.1f own_startup_gap_ms %.1f "
+                    "main_thread_cpu_gap_median_ms %.1f quartiles_ms %.1f %.1f\n",
+                    Median(gap), Quartile(gap, 1), Quartile(gap, 3), *std::min_element(gap.begin(), gap.end()),
+                    *std::max_element(gap.begin(), gap.end()), Median(ours.ownStartUp) - Median(bare.ownStartUp),
+                    Median(cpuGap), Quartile(cpuGap, 1), Quartile(cpuGap, 3));
+    }
     return 0;
 }

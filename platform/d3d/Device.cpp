@@ -702,28 +702,20 @@ HRESULT Viewport::Clear(DWORD dwCount, LPD3DRECT lpRects, DWORD dwFlags) {
     const int64_t vy0 = m_data.dwY;
     const int64_t vx1 = vx0 + m_data.dwWidth;
     const int64_t vy1 = vy0 + m_data.dwHeight;
-    const raster::PixelLayout& layout = target->Layout();
-    const uint32_t black = raster::PackColor(layout, 0);
-    const uint32_t bytesPerPixel = layout.bitsPerPixel / 8;
+    const raster::ColorTarget color{target->Pixels(), target->Pitch(), target->Width(), target->Height(), target->Layout()};
+    const uint32_t black = raster::PackColor(color.layout, 0);
     for (DWORD i = 0; i < dwCount; ++i) {
-        const int64_t x0 = std::max<int64_t>(lpRects[i].x1, vx0);
-        const int64_t y0 = std::max<int64_t>(lpRects[i].y1, vy0);
-        const int64_t x1 = std::min<int64_t>(lpRects[i].x2, vx1);
-        const int64_t y1 = std::min<int64_t>(lpRects[i].y2, vy1);
-        if (x0 >= x1 || y0 >= y1) {
-            continue;
+        // Clipped to the viewport here and to each buffer by the fills.
+        const auto x0 = static_cast<int32_t>(std::clamp<int64_t>(std::max<int64_t>(lpRects[i].x1, vx0), 0, INT32_MAX));
+        const auto y0 = static_cast<int32_t>(std::clamp<int64_t>(std::max<int64_t>(lpRects[i].y1, vy0), 0, INT32_MAX));
+        const auto x1 = static_cast<int32_t>(std::clamp<int64_t>(std::min<int64_t>(lpRects[i].x2, vx1), 0, INT32_MAX));
+        const auto y1 = static_cast<int32_t>(std::clamp<int64_t>(std::min<int64_t>(lpRects[i].y2, vy1), 0, INT32_MAX));
+        if (clearTarget) {
+            raster::FillColor(color, x0, y0, x1, y1, black);
         }
-        for (int64_t y = y0; y < y1; ++y) {
-            if (clearTarget) {
-                uint8_t* row = target->Pixels() + static_cast<size_t>(y) * static_cast<size_t>(target->Pitch());
-                for (int64_t x = x0; x < x1; ++x) {
-                    raster::StorePixel(row + static_cast<size_t>(x) * bytesPerPixel, layout.bitsPerPixel, black);
-                }
-            }
-            if (clearZ) {
-                auto* row = reinterpret_cast<uint16_t*>(z->Pixels() + static_cast<size_t>(y) * static_cast<size_t>(z->Pitch()));
-                std::fill(row + x0, row + x1, uint16_t{0xFFFF});
-            }
+        if (clearZ) {
+            const raster::DepthTarget depth{reinterpret_cast<uint16_t*>(z->Pixels()), z->Pitch(), z->Width(), z->Height()};
+            raster::FillDepth(depth, x0, y0, x1, y1, 0xFFFF);
         }
     }
     return D3D_OK;

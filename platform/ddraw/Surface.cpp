@@ -2,6 +2,7 @@
 // a window through the primary surface's clipper), locks, attachments, texture loads.
 #include "platform/trace/CallTrace.h"
 #include "platform/ddraw/Objects.h"
+#include "platform/d3d/raster/BlockTransfer.h"
 #include "platform/win/PlatformWindow.h"
 
 #include <algorithm>
@@ -631,20 +632,12 @@ HRESULT Surface::BltFrom(LPRECT dstRect, IUnknown* source, LPRECT srcRect, DWORD
 
     const uint32_t bpp = m_layout.bitsPerPixel;
     const size_t bytesPerPixel = bpp / 8;
+    uint8_t* const toOrigin = m_memory.data() + static_cast<size_t>(to.top) * static_cast<size_t>(m_pitch) +
+                              static_cast<size_t>(to.left) * bytesPerPixel;
     if (fill) {
-        const uint32_t value = bpp == 32 ? fx->dwFillColor : (fx->dwFillColor & ((1u << bpp) - 1u));
-        for (LONG y = to.top; y < to.bottom; ++y) {
-            uint8_t* row = m_memory.data() + static_cast<size_t>(y) * static_cast<size_t>(m_pitch);
-            if (bpp == 32) {
-                std::fill_n(reinterpret_cast<uint32_t*>(row) + to.left, to.right - to.left, value);
-            } else if (bpp == 16) {
-                std::fill_n(reinterpret_cast<uint16_t*>(row) + to.left, to.right - to.left, static_cast<uint16_t>(value));
-            } else {
-                for (LONG x = to.left; x < to.right; ++x) {
-                    raster::StorePixel(row + static_cast<size_t>(x) * bytesPerPixel, bpp, value);
-                }
-            }
-        }
+        const raster::RectFill rows{toOrigin, m_pitch, to.right - to.left, to.bottom - to.top,
+                                    static_cast<uint32_t>(bytesPerPixel), fx->dwFillColor};
+        raster::FillRows(rows, 0, rows.height);
         return DD_OK;
     }
 
@@ -664,15 +657,19 @@ HRESULT Surface::BltFrom(LPRECT dstRect, IUnknown* source, LPRECT srcRect, DWORD
     }
     const uint32_t srcBpp = src->m_layout.bitsPerPixel;
     const size_t srcBytesPerPixel = srcBpp / 8;
+    if (oneToOne && sameLayout) {
+        const raster::RectCopy rows{toOrigin, m_pitch,
+                                    srcBase + static_cast<size_t>(from.top) * static_cast<size_t>(src->m_pitch) +
+                                        static_cast<size_t>(from.left) * srcBytesPerPixel,
+                                    src->m_pitch, static_cast<int32_t>(dstW), static_cast<int32_t>(dstH),
+                                    static_cast<uint32_t>(bytesPerPixel), raster::CopyKind::Bytes};
+        raster::CopyRows(rows, 0, rows.height);
+        return DD_OK;
+    }
     for (int64_t dy = 0; dy < dstH; ++dy) {
         const int64_t sy = from.top + (oneToOne ? dy : NearestSource(dy, srcH, dstH));
         const uint8_t* srcRow = srcBase + static_cast<size_t>(sy) * static_cast<size_t>(src->m_pitch);
         uint8_t* dstRow = m_memory.data() + static_cast<size_t>(to.top + dy) * static_cast<size_t>(m_pitch);
-        if (oneToOne && sameLayout) {
-            std::memcpy(dstRow + static_cast<size_t>(to.left) * bytesPerPixel, srcRow + static_cast<size_t>(from.left) * srcBytesPerPixel,
-                        static_cast<size_t>(dstW) * bytesPerPixel);
-            continue;
-        }
         for (int64_t dx = 0; dx < dstW; ++dx) {
             const int64_t sx = from.left + (oneToOne ? dx : NearestSource(dx, srcW, dstW));
             uint32_t pixel = raster::LoadPixel(srcRow + static_cast<size_t>(sx) * srcBytesPerPixel, srcBpp);
@@ -720,37 +717,41 @@ HRESULT Surface::BltToWindow(const RECT& dst, Surface* src, const RECT& srcRect,
         return DD_OK;
     }
     const bool oneToOne = fill || (dstW == srcW && dstH == srcH);
-    const bool fastCopy = !fill && oneToOne && IsXrgb8888(src->m_layout);
-    const Widener widen(fill ? m_layout : src->m_layout);
-    for (int64_t y = clipTop; y < clipBottom; ++y) {
-        uint32_t* out = reinterpret_cast<uint32_t*>(reinterpret_cast<uint8_t*>(pixels) + static_cast<size_t>(y) * static_cast<size_t>(pitch));
-        if (fill) {
-            std::fill(out + clipLeft, out + clipRight, fillArgb);
-            continue;
-        }
-        const int64_t dy = y - top;
-        const int64_t sy = srcRect.top + (oneToOne ? dy : NearestSource(dy, srcH, dstH));
-        const uint8_t* srcRow = src->m_memory.data() + static_cast<size_t>(sy) * static_cast<size_t>(src->m_pitch);
+    uint8_t* const clipOrigin = reinterpret_cast<uint8_t*>(pixels) + static_cast<size_t>(clipTop) * static_cast<size_t>(pitch) +
+                                static_cast<size_t>(clipLeft) * 4;
+    const int32_t clipWidth = static_cast<int32_t>(clipRight - clipLeft);
+    const int32_t clipHeight = static_cast<int32_t>(clipBottom - clipTop);
+    if (fill) {
+        const raster::RectFill rows{clipOrigin, pitch, clipWidth, clipHeight, 4, fillArgb};
+        raster::FillRows(rows, 0, rows.height);
+    } else if (oneToOne && IsXrgb8888(src->m_layout)) {
+        const uint8_t* const from = src->m_memory.data() +
+                                    static_cast<size_t>(srcRect.top + (clipTop - top)) * static_cast<size_t>(src->m_pitch) +
+                                    static_cast<size_t>(srcRect.left + (clipLeft - left)) * 4;
+        const raster::RectCopy rows{clipOrigin, pitch, from, src->m_pitch, clipWidth, clipHeight, 4, raster::CopyKind::OpaqueXrgb};
+        raster::CopyRows(rows, 0, rows.height);
+    } else {
+        // Other formats and stretched copies, a pixel at a time.
+        const Widener widen(src->m_layout);
         const uint32_t srcBpp = src->m_layout.bitsPerPixel;
         const size_t srcBytesPerPixel = srcBpp / 8;
-        if (fastCopy) {
-            const uint32_t* in = reinterpret_cast<const uint32_t*>(srcRow) + (srcRect.left + (clipLeft - left));
-            for (int64_t x = clipLeft; x < clipRight; ++x) {
-                out[x] = *in++ & 0x00FFFFFFu;
+        for (int64_t y = clipTop; y < clipBottom; ++y) {
+            uint32_t* out = reinterpret_cast<uint32_t*>(reinterpret_cast<uint8_t*>(pixels) + static_cast<size_t>(y) * static_cast<size_t>(pitch));
+            const int64_t dy = y - top;
+            const int64_t sy = srcRect.top + (oneToOne ? dy : NearestSource(dy, srcH, dstH));
+            const uint8_t* srcRow = src->m_memory.data() + static_cast<size_t>(sy) * static_cast<size_t>(src->m_pitch);
+            if (oneToOne && srcBpp == 16) {
+                const uint16_t* in = reinterpret_cast<const uint16_t*>(srcRow) + (srcRect.left + (clipLeft - left));
+                for (int64_t x = clipLeft; x < clipRight; ++x) {
+                    out[x] = widen(*in++);
+                }
+                continue;
             }
-            continue;
-        }
-        if (oneToOne && srcBpp == 16) {
-            const uint16_t* in = reinterpret_cast<const uint16_t*>(srcRow) + (srcRect.left + (clipLeft - left));
             for (int64_t x = clipLeft; x < clipRight; ++x) {
-                out[x] = widen(*in++);
+                const int64_t dx = x - left;
+                const int64_t sx = srcRect.left + (oneToOne ? dx : NearestSource(dx, srcW, dstW));
+                out[x] = widen(raster::LoadPixel(srcRow + static_cast<size_t>(sx) * srcBytesPerPixel, srcBpp));
             }
-            continue;
-        }
-        for (int64_t x = clipLeft; x < clipRight; ++x) {
-            const int64_t dx = x - left;
-            const int64_t sx = srcRect.left + (oneToOne ? dx : NearestSource(dx, srcW, dstW));
-            out[x] = widen(raster::LoadPixel(srcRow + static_cast<size_t>(sx) * srcBytesPerPixel, srcBpp));
         }
     }
     window.ClientPixelsChanged(RECT{static_cast<LONG>(clipLeft), static_cast<LONG>(clipTop), static_cast<LONG>(clipRight),

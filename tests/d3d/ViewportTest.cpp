@@ -92,26 +92,36 @@ TEST_F(ViewportRules, NonSquareClipVolumeMapsTheSameScaleOnBothAxes) {
 class ViewportClear : public DeviceTest {};
 
 TEST_F(ViewportClear, DepthClearResetsToFarOnlyInsideTheViewport) {
+    struct Case {
+        DWORD x, y, width, height;  // viewport
+        D3DRECT rect;
+        RECT cleared;  // right/bottom exclusive
+    };
+    const Case cases[] = {
+        {2, 0, 4, 4, {0, 1, 8, 3}, {2, 1, 6, 3}},  // the rectangle reaches past the left and right
+        {1, 2, 6, 2, {0, 0, 8, 4}, {1, 2, 7, 4}},  // and past the top
+        {0, 0, 8, 3, {3, 1, 5, 9}, {3, 1, 5, 3}},  // and past the bottom
+    };
     Open(8, 4);
-    DDBLTFX fx{};
-    fx.dwSize = sizeof(fx);
-    fx.dwFillDepth = 0x1234;
-    ASSERT_EQ(z->Blt(nullptr, nullptr, nullptr, DDBLT_DEPTHFILL | DDBLT_WAIT, &fx), DD_OK);
-    D3DVIEWPORT2 part = data;
-    part.dwX = 2;
-    part.dwWidth = 4;
-    ASSERT_EQ(viewport->SetViewport2(&part), D3D_OK);
-    D3DRECT rect{};
-    rect.x1 = 0;
-    rect.y1 = 1;
-    rect.x2 = 8;
-    rect.y2 = 3;
-    ASSERT_EQ(viewport->Clear(1, &rect, D3DCLEAR_ZBUFFER), D3D_OK);
-    const std::vector<uint32_t> depth = ReadRaw(z);
-    for (int y = 0; y < 4; ++y) {
-        for (int x = 0; x < 8; ++x) {
-            const bool cleared = x >= 2 && x < 6 && y >= 1 && y < 3;
-            EXPECT_EQ(depth[y * 8 + x], cleared ? 0xFFFFu : 0x1234u) << x << "," << y;
+    for (const Case& c : cases) {
+        DDBLTFX fx{};
+        fx.dwSize = sizeof(fx);
+        fx.dwFillDepth = 0x1234;
+        ASSERT_EQ(z->Blt(nullptr, nullptr, nullptr, DDBLT_DEPTHFILL | DDBLT_WAIT, &fx), DD_OK);
+        D3DVIEWPORT2 part = data;
+        part.dwX = c.x;
+        part.dwY = c.y;
+        part.dwWidth = c.width;
+        part.dwHeight = c.height;
+        ASSERT_EQ(viewport->SetViewport2(&part), D3D_OK);
+        D3DRECT rect = c.rect;
+        ASSERT_EQ(viewport->Clear(1, &rect, D3DCLEAR_ZBUFFER), D3D_OK);
+        const std::vector<uint32_t> depth = ReadRaw(z);
+        for (int y = 0; y < 4; ++y) {
+            for (int x = 0; x < 8; ++x) {
+                const bool cleared = x >= c.cleared.left && x < c.cleared.right && y >= c.cleared.top && y < c.cleared.bottom;
+                EXPECT_EQ(depth[y * 8 + x], cleared ? 0xFFFFu : 0x1234u) << x << "," << y << " viewport at " << c.x << "," << c.y;
+            }
         }
     }
 }

@@ -27,6 +27,8 @@ struct Avx512 {
     static I Blocks(__m128i v) { return _mm512_broadcast_i32x4(v); }
     static I BlockQuads() { return _mm512_setr_epi32(0, 0, 0, 0, 4, 4, 4, 4, 8, 8, 8, 8, 12, 12, 12, 12); }
     static int32_t First(I v) { return _mm512_cvtsi512_si32(v); }
+    static I Load(const int32_t* p) { return _mm512_loadu_si512(p); }
+    static void Store(int32_t* p, I v) { _mm512_storeu_si512(p, v); }
 
     static I Add(I a, I b) { return _mm512_add_epi32(a, b); }
     static I Sub(I a, I b) { return _mm512_sub_epi32(a, b); }

@@ -1,0 +1,155 @@
+// Rectangle fills and copies: the row ranges, and the choice of row loops for the processor.
+#include "platform/d3d/raster/BlockTransfer.h"
+
+#include <algorithm>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include "platform/d3d/raster/VectorSse2.h"
+#endif
+#include "platform/d3d/raster/BlockTransferLoop.h"
+
+namespace raster {
+
+namespace detail {
+
+namespace {
+
+// One pixel at a time: the reference the vector loops are compared with.
+void FillRowGeneric(uint8_t* row, size_t bytes, const uint8_t* pattern)
+{
+    for (size_t at = 0; at < bytes; ++at) {
+        row[at] = pattern[at % kFillPeriod];
+    }
+}
+
+void CopyRowGeneric(uint8_t* destination, const uint8_t* source, size_t bytes)
+{
+    std::memcpy(destination, source, bytes);
+}
+
+void CopyRowOpaqueGeneric(uint8_t* destination, const uint8_t* source, size_t bytes)
+{
+    for (size_t at = 0; at + 4 <= bytes; at += 4) {
+        uint32_t pixel;
+        std::memcpy(&pixel, source + at, 4);
+        pixel &= 0x00FFFFFFu;
+        std::memcpy(destination + at, &pixel, 4);
+    }
+}
+
+constexpr RowKernels kGenericKernels{&FillRowGeneric, &CopyRowGeneric, &CopyRowOpaqueGeneric};
+
+const RowKernels& KernelsFor(SpanPath path)
+{
+    static const RowKernels baseline = RowKernelsForBaseline();
+#if defined(QM_RASTER_WIDE_SPANS)
+    static const RowKernels avx2 = SpanPathRuns(SpanPath::Avx2) ? RowKernelsForAvx2() : baseline;
+    static const RowKernels avx512 = SpanPathRuns(SpanPath::Avx512) ? RowKernelsForAvx512() : avx2;
+    switch (path) {
+    case SpanPath::Fastest:
+    case SpanPath::Avx512: return avx512;
+    case SpanPath::Avx2: return avx2;
+    case SpanPath::Baseline: return baseline;
+    case SpanPath::Generic: return kGenericKernels;
+    }
+    return baseline;
+#else
+    return path == SpanPath::Generic ? kGenericKernels : baseline;
+#endif
+}
+
+// A long run of a pattern that repeats every 8 bytes (pixels of 1, 2 or 4 bytes): the string
+// store writes whole cache lines without reading them first, about a fifth faster than vector
+// stores over a back buffer, though slower to start than a row's worth of vectors.
+constexpr size_t kStringStoreBytes = 16 * 1024;
+
+bool FillByStringStore(uint8_t* run, size_t bytes, const uint8_t* pattern)
+{
+#if defined(__x86_64__) && defined(__GNUC__)
+    const size_t head = (8 - reinterpret_cast<uintptr_t>(run) % 8) % 8;
+    std::memcpy(run, pattern, head);
+    uint64_t quad;
+    std::memcpy(&quad, pattern + head, 8);
+    void* at = run + head;
+    size_t quads = (bytes - head) / 8;
+    asm volatile("rep stosq" : "+D"(at), "+c"(quads) : "a"(quad) : "memory");
+    const size_t done = head + (bytes - head) / 8 * 8;
+    std::memcpy(run + done, pattern + done % 8, bytes - done);
+    return true;
+#else
+    (void)run, (void)bytes, (void)pattern;
+    return false;
+#endif
+}
+
+}  // namespace
+
+RowKernels RowKernelsForBaseline()
+{
+#if defined(__SSE2__)
+    return RowKernelsOf<Sse2>();
+#else
+    return kGenericKernels;
+#endif
+}
+
+}  // namespace detail
+
+void FillRows(const RectFill& fill, int32_t rowBegin, int32_t rowEnd, SpanPath path)
+{
+    rowBegin = std::max(rowBegin, 0);
+    rowEnd = std::min(rowEnd, fill.height);
+    if (fill.origin == nullptr || fill.width <= 0 || rowBegin >= rowEnd || fill.bytesPerPixel < 1 ||
+        fill.bytesPerPixel > 4) {
+        return;
+    }
+    alignas(64) uint8_t pattern[detail::kFillPatternBytes];
+    // One pixel, then doubled: every copy starts on a pixel, so the pattern runs on.
+    for (uint32_t at = 0; at < fill.bytesPerPixel; ++at) {
+        pattern[at] = uint8_t(fill.value >> (8 * at));
+    }
+    for (size_t filled = fill.bytesPerPixel; filled < sizeof pattern; filled *= 2) {
+        std::memcpy(pattern + filled, pattern, std::min(filled, sizeof pattern - filled));
+    }
+    const size_t bytes = size_t(fill.width) * fill.bytesPerPixel;
+    const detail::FillRowFn fillRow = detail::KernelsFor(path).fill;
+    if (fill.pitch == ptrdiff_t(bytes)) {  // rows back to back: one long row (the pattern runs on)
+        uint8_t* const run = fill.origin + ptrdiff_t(rowBegin) * fill.pitch;
+        const size_t runBytes = bytes * size_t(rowEnd - rowBegin);
+        const bool stringStore = runBytes >= detail::kStringStoreBytes && fill.bytesPerPixel != 3 &&
+                                 path != SpanPath::Generic;
+        if (!stringStore || !detail::FillByStringStore(run, runBytes, pattern)) {
+            fillRow(run, runBytes, pattern);
+        }
+        return;
+    }
+    for (int32_t y = rowBegin; y < rowEnd; ++y) {
+        fillRow(fill.origin + ptrdiff_t(y) * fill.pitch, bytes, pattern);
+    }
+}
+
+void CopyRows(const RectCopy& copy, int32_t rowBegin, int32_t rowEnd, SpanPath path)
+{
+    rowBegin = std::max(rowBegin, 0);
+    rowEnd = std::min(rowEnd, copy.height);
+    const bool opaque = copy.kind == CopyKind::OpaqueXrgb;
+    if (copy.destination == nullptr || copy.source == nullptr || copy.width <= 0 || rowBegin >= rowEnd ||
+        copy.bytesPerPixel < 1 || copy.bytesPerPixel > 4 || (opaque && copy.bytesPerPixel != 4)) {
+        return;
+    }
+    const size_t bytes = size_t(copy.width) * copy.bytesPerPixel;
+    const detail::RowKernels& kernels = detail::KernelsFor(path);
+    const detail::CopyRowFn copyRow = opaque ? kernels.copyOpaque : kernels.copy;
+    if (copy.destinationPitch == ptrdiff_t(bytes) && copy.sourcePitch == ptrdiff_t(bytes)) {
+        copyRow(copy.destination + ptrdiff_t(rowBegin) * copy.destinationPitch,
+                copy.source + ptrdiff_t(rowBegin) * copy.sourcePitch, bytes * size_t(rowEnd - rowBegin));
+        return;
+    }
+    for (int32_t y = rowBegin; y < rowEnd; ++y) {
+        copyRow(copy.destination + ptrdiff_t(y) * copy.destinationPitch, copy.source + ptrdiff_t(y) * copy.sourcePitch,
+                bytes);
+    }
+}
+
+}  // namespace raster
