@@ -97,6 +97,7 @@ int main(int argc, char** argv) {
 
     WorkLimits limits = DefaultWorkLimits();
     if (options.maxModelSteps) limits.modelSteps = *options.maxModelSteps;
+    if (options.renderSize) limits.fragments = DefaultFragmentLimit(options.renderSize->width, options.renderSize->height);
     if (options.maxFragments) limits.fragments = *options.maxFragments;
     if (options.maxFrames) limits.frames = *options.maxFrames;
 
@@ -114,6 +115,7 @@ int main(int argc, char** argv) {
     ViewerFiles files;
     if (!model.embedded) files.model = model.Copy();
     if (!motion.embedded) files.motion = motion.Copy();
+    if (options.renderSize) viewer.View().SetRenderSize(options.renderSize->width, options.renderSize->height);
     if (!viewer.Create(options.width, options.height, std::move(files))) return Fail("the view could not be created");
     AfxPumpMessages();
     CViewerView& view = viewer.View();
