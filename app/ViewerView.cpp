@@ -11,8 +11,6 @@
 
 namespace {
 
-constexpr int32_t kRenderWidth = 640;
-constexpr int32_t kRenderHeight = 480;
 constexpr int32_t kTextureSlots = 64;
 constexpr DWORD kVertexPoolBytes = 0x200000;
 constexpr DWORD kStatePoolBytes = 0x80000;
@@ -91,7 +89,7 @@ bool CViewerView::CopyFile(const char* what, const std::optional<std::vector<uin
 int CViewerView::OnCreate(LPCREATESTRUCT createStruct) {
     if (CWnd::OnCreate(createStruct) == -1) return -1;
 
-    m_context.OpenDevice(GetSafeHwnd(), kRenderWidth, kRenderHeight, kTextureSlots, kVertexPoolBytes,
+    m_context.OpenDevice(GetSafeHwnd(), m_renderWidth, m_renderHeight, kTextureSlots, kVertexPoolBytes,
                          kStatePoolBytes);
     if (!m_context.IsOpen()) Report("the drawing device could not be opened; the view shows its background only");
 

@@ -31,6 +31,13 @@ public:
     // Replaces the resource files for the next Create (tools load the user's own files).
     void SetFiles(ViewerFiles files) { m_files = std::move(files); }
 
+    // Size of the drawing surfaces for the next Create; the picture is one pixel less each way.
+    // The viewer keeps the default; benchmarks draw the same scene into larger pictures.
+    void SetRenderSize(int32_t width, int32_t height) {
+        m_renderWidth = width;
+        m_renderHeight = height;
+    }
+
     // What creation could not load (missing resource, refused file, device that did not
     // open), one line each; the same lines go to standard error.
     const std::vector<std::string>& StartupProblems() const { return m_startupProblems; }
@@ -64,6 +71,8 @@ public:
 
     static constexpr uint32_t kVertexBufferBytes = 0xC000;
     static constexpr uint32_t kMatrixBufferBytes = 4096;
+    static constexpr int32_t kRenderWidth = 640;
+    static constexpr int32_t kRenderHeight = 480;
 
 private:
     void Report(std::string problem);
@@ -72,5 +81,7 @@ private:
                   std::unique_ptr<uint8_t[]>* copy, uint32_t* size);
 
     ViewerFiles m_files;
+    int32_t m_renderWidth = kRenderWidth;
+    int32_t m_renderHeight = kRenderHeight;
     std::vector<std::string> m_startupProblems;
 };

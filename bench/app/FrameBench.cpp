@@ -1,8 +1,10 @@
 // The viewer's frame: time from the view's paint request to the picture in the window's
 // pixels, with the real assets at 640 x 480, as the mouse drives it (each move advances the
 // dance one frame and asks for a paint). Also counts heap allocations per frame (must be 0).
+// Larger render sizes draw the same scene into larger surfaces (the cost curve); each gets
+// the frame count scaled down by its area, at least 50.
 //
-//   build/bench/app_frame_bench [frames]     (default 2000)
+//   build/bench/app_frame_bench [frames] [WxH ...]     (default 2000 frames at 640x480)
 #include "bench/support/AllocationCounter.h"
 #include "app/HeadlessViewer.h"
 #include "platform/win/HeadlessBackend.h"
@@ -15,6 +17,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <new>
+#include <string>
 #include <vector>
 
 namespace {
@@ -25,18 +28,21 @@ double ThreadMs() {
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
     return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) * 1e-6;
 }
-}  // namespace
-
 
 struct Figures {
     double cpuMedian, cpuP95, wallMedian, wallP95, wallMin, allocationsPerFrame;
 };
 
+struct Size {
+    int32_t width, height;
+};
+
 // Paints `frames` frames as mouse moves drive them and measures each paint.
-bool Measure(ViewerFiles files, long frames, Figures* figures) {
+bool Measure(ViewerFiles files, Size size, long frames, Figures* figures) {
     CHeadlessViewer viewer;
     CViewerView& view = viewer.View();
-    if (!viewer.Create(640, 480, std::move(files)) || !view.m_context.IsOpen()) return false;
+    view.SetRenderSize(size.width, size.height);
+    if (!viewer.Create(size.width, size.height, std::move(files)) || !view.m_context.IsOpen()) return false;
     std::vector<double> ms(static_cast<size_t>(frames));
     std::vector<double> cpu(static_cast<size_t>(frames));
     // Warm up: the first frames fill the pools and the rasterizer's scratch memory.
@@ -69,18 +75,48 @@ void Print(const char* what, const Figures& f) {
                 what, f.cpuMedian, f.cpuP95, f.wallMedian, f.wallP95, f.wallMin, f.allocationsPerFrame);
 }
 
+bool ParseSize(const char* text, Size* size) {
+    int w = 0;
+    int h = 0;
+    char end = 0;
+    if (std::sscanf(text, "%dx%d%c", &w, &h, &end) != 2 || w < 2 || h < 2 || w > 4096 || h > 4096) return false;
+    *size = Size{w, h};
+    return true;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     const long frames = argc > 1 ? std::max(10L, std::atol(argv[1])) : 2000L;
-    InstallQuillmoteResources();
-    Figures full{};
-    Figures squares{};
-    ViewerFiles noModel;
-    noModel.model = std::vector<uint8_t>{};
-    if (!Measure({}, frames, &full) || !Measure(std::move(noModel), frames, &squares)) {
-        std::fprintf(stderr, "app_frame_bench: the view could not be created\n");
-        return 1;
+    std::vector<Size> sizes;
+    for (int i = 2; i < argc; ++i) {
+        Size size{};
+        if (!ParseSize(argv[i], &size)) {
+            std::fprintf(stderr, "app_frame_bench: '%s' is not a size WxH from 2x2 to 4096x4096\n", argv[i]);
+            return 2;
+        }
+        sizes.push_back(size);
     }
-    Print("frame, paint request to window pixels, 640x480, real assets:", full);
-    Print("the same without the model (floor, lower floor, panels, clear and copy):", squares);
-    return full.allocationsPerFrame == 0.0 && squares.allocationsPerFrame == 0.0 ? 0 : 1;
+    if (sizes.empty()) sizes.push_back(Size{CViewerView::kRenderWidth, CViewerView::kRenderHeight});
+    InstallQuillmoteResources();
+    bool allocationFree = true;
+    for (const Size size : sizes) {
+        const double area = double(size.width) * size.height;
+        const double viewerArea = double(CViewerView::kRenderWidth) * CViewerView::kRenderHeight;
+        const long n = std::max(50L, static_cast<long>(double(frames) * std::min(1.0, viewerArea / area)));
+        Figures full{};
+        Figures squares{};
+        ViewerFiles noModel;
+        noModel.model = std::vector<uint8_t>{};
+        if (!Measure({}, size, n, &full) || !Measure(std::move(noModel), size, n, &squares)) {
+            std::fprintf(stderr, "app_frame_bench: the view could not be created at %dx%d\n", size.width, size.height);
+            return 1;
+        }
+        const std::string at = std::to_string(size.width) + "x" + std::to_string(size.height) + ", " +
+                               std::to_string(n) + " frames";
+        Print(("frame, paint request to window pixels, " + at + ", real assets:").c_str(), full);
+        Print(("the same without the model (floor, lower floor, panels, clear and copy), " + at + ":").c_str(), squares);
+        allocationFree = allocationFree && full.allocationsPerFrame == 0.0 && squares.allocationsPerFrame == 0.0;
+    }
+    return allocationFree ? 0 : 1;
 }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -106,6 +107,36 @@ TEST(ViewerPicture, ALargerClientAreaShowsThePictureCentred) {
     for (int y = 0; y < 479; y += 7)
         for (int x = 0; x < 639; x += 5)
             ASSERT_EQ(0, std::memcmp(p.At(180 + x, 110 + y), q.At(x, y), 3)) << x << "," << y;
+}
+
+TEST(ViewerPicture, ALargerRenderSizeDrawsTheSameSceneLarger) {
+    InstallQuillmoteResources();
+    auto viewer = std::make_unique<CHeadlessViewer>();
+    viewer->View().SetRenderSize(1280, 960);
+    ASSERT_TRUE(viewer->Create(1280, 960));
+    AfxPumpMessages();
+    ViewPtr large(std::move(viewer));
+    Paint(*large);
+    const png::Image p = Picture(*large);
+    EXPECT_FALSE(RowIsBlank(p, 958, 0, 1279));
+    EXPECT_TRUE(RowIsBlank(p, 959, 0, 1280));
+    EXPECT_TRUE(ColumnIsBlank(p, 1279, 0, 960));
+
+    auto small = MakeView();
+    ASSERT_TRUE(small);
+    Paint(*small);
+    const png::Image q = Picture(*small);
+    // The same camera: each 2 x 2 block averages to about the small picture's pixel, apart from
+    // edges and texture detail.
+    int far = 0;
+    for (int y = 0; y < 479; ++y)
+        for (int x = 0; x < 639; ++x)
+            for (int c = 0; c < 3; ++c) {
+                const int sum = p.At(2 * x, 2 * y)[c] + p.At(2 * x + 1, 2 * y)[c] + p.At(2 * x, 2 * y + 1)[c] +
+                                p.At(2 * x + 1, 2 * y + 1)[c];
+                if (std::abs(sum / 4 - q.At(x, y)[c]) > 40) ++far;
+            }
+    EXPECT_LT(far, 639 * 479 * 3 / 50) << "more than 2 % of the channels differ";
 }
 
 TEST(ViewerPicture, ASmallClientAreaFitsTheWholeSceneWidth) {

@@ -170,15 +170,17 @@ TEST(RenderBenchmark, PrintsOneLineOfFigures) {
     double median = -1;
     double p95 = -1;
     unsigned long long fragments = 0;
+    double cpu = -1;
     int consumed = 0;
-    ASSERT_EQ(std::sscanf(r.out.c_str(), "frames %d median_ms %lf p95_ms %lf fragments %llu\n%n", &frames, &median, &p95,
-                          &fragments, &consumed),
-              4)
+    ASSERT_EQ(std::sscanf(r.out.c_str(), "frames %d median_ms %lf p95_ms %lf fragments %llu cpu_median_ms %lf\n%n",
+                          &frames, &median, &p95, &fragments, &cpu, &consumed),
+              5)
         << r.out;
     EXPECT_EQ(static_cast<size_t>(consumed), r.out.size()) << "one line and nothing else: " << r.out;
     EXPECT_EQ(frames, 5);
     EXPECT_GT(median, 0.0);
     EXPECT_GE(p95, median);
+    EXPECT_GT(cpu, 0.0);
     EXPECT_GT(fragments, 5u * 100000u) << "each frame shades the floor and panels at least";
     EXPECT_EQ(FilesIn(dir).size(), 0u);
 }

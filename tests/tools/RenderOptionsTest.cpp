@@ -69,6 +69,22 @@ TEST(RenderCommandLine, BenchmarkWritesNothing) {
     Refuse({"--benchmark", "many"});
 }
 
+TEST(RenderCommandLine, RenderSizeIsForBenchmarksAndSetsTheClientArea) {
+    const RenderOptions o = Accept({"--benchmark", "5", "--render-size", "3840x2880"});
+    EXPECT_EQ(o.renderSize->width, 3840);
+    EXPECT_EQ(o.renderSize->height, 2880);
+    EXPECT_EQ(o.width, 3840);
+    EXPECT_EQ(o.height, 2880);
+    EXPECT_EQ(Accept({"--render-size", "2x2", "--benchmark", "5"}).width, 2);
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"--render-size", "1280x960", "-o", "x.png"},                       // the viewer's pictures keep their size
+             {"--render-size", "1280x960", "--benchmark", "5", "--size", "640x480"},
+             {"--render-size", "1x480", "--benchmark", "5"},                     // a picture of nothing
+             {"--render-size", "4097x480", "--benchmark", "5"},
+             {"--render-size", "640x480", "--render-size", "640x480", "--benchmark", "5"}})
+        EXPECT_NE(Refuse(args).find("--render-size"), std::string::npos) << args[1] << " " << args[2];
+}
+
 TEST(RenderCommandLine, RefusesBadValues) {
     Refuse({"--frame", "-1", "-o", "x.png"});
     Refuse({"--frame", "1.5", "-o", "x.png"});

@@ -75,6 +75,13 @@ TEST(WorkLimits, ASmallFileReplayingAHugeStripStopsAtTheFragmentLimitAndWritesNo
     EXPECT_FALSE(fs::exists(f.dir / "out.png"));
 }
 
+TEST(WorkLimits, TheFragmentLimitOfALargerRenderSizeGrowsWithItsArea) {
+    const Files f = WriteFiles("replayed-quad-large", ReplayedQuadModel(), EndlessMotion());
+    const RunResult r = RunProgram(kRender, {"--model", f.model, "--motion", f.motion, "--benchmark", "1", "--render-size",
+                                             "1280x960"}, f.dir);
+    ExpectOneLineNaming(r, " 78643200 fragments", "--max-fragments");
+}
+
 TEST(WorkLimits, AMotionClaimingFourBillionFramesIsRefusedBeforeAnyFrame) {
     const std::vector<uint8_t> motion = EndlessMotion();
     ASSERT_EQ(motion.size(), 48u);

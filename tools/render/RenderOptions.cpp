@@ -9,7 +9,7 @@ const char kRenderUsage[] =
     "                        [--size WxH] [--replay LOG] -o OUT.png\n"
     "       quillmote-render [inputs] --all-frames -o 'DIR/frame-{frame}.png'\n"
     "       quillmote-render [inputs] --all-frames --animation OUT.png\n"
-    "       quillmote-render [inputs] --benchmark N\n"
+    "       quillmote-render [inputs] --benchmark N [--render-size WxH]\n"
     "       quillmote-render --help | --version\n";
 
 const char kRenderHelp[] =
@@ -37,7 +37,11 @@ const char kRenderHelp[] =
     "                    path must contain '{frame}', replaced by the zero-padded frame number\n"
     "  --animation OUT   with --all-frames: one animated PNG playing at 30 frames a second\n"
     "  --benchmark N     render N frames as N mouse moves do (frame advancing, nothing written)\n"
-    "                    and print 'frames N median_ms X p95_ms Y fragments Z'\n"
+    "                    and print 'frames N median_ms X p95_ms Y fragments Z cpu_median_ms C'\n"
+    "                    (wall times; C: the median CPU time of the process per frame)\n"
+    "  --render-size WxH with --benchmark only: draw the same scene into WxH surfaces (2 to 4096\n"
+    "                    each way; the picture is one pixel less each way, the client area WxH);\n"
+    "                    --size cannot be given with it, the fragment limit scales with the area\n"
     "  -h, --help        show this help\n"
     "  --version         show the version\n"
     "\n"
@@ -160,6 +164,16 @@ bool ParseRenderOptions(const std::vector<std::string>& args, RenderOptions* opt
                 return false;
             }
             sizeGiven = true;
+        } else if (arg == "--render-size") {
+            if (!once(options->renderSize.has_value()) || !value(&v)) return false;
+            SurfaceSize size{};
+            // One pixel each way is a picture of nothing.
+            if (!ParseSize(v, &size.width, &size.height) || size.width < 2 || size.height < 2) {
+                *error = "--render-size needs WxH with each side from 2 to " + std::to_string(kMaxClientSide) +
+                         ", not '" + v + "'";
+                return false;
+            }
+            options->renderSize = size;
         } else if (arg == "--replay") {
             if (!once(options->replayPath.has_value()) || !value(&v)) return false;
             options->replayPath = v;
@@ -201,6 +215,18 @@ bool ParseRenderOptions(const std::vector<std::string>& args, RenderOptions* opt
     if (options->replayPath && (options->frame || options->angleX || options->angleY)) {
         *error = "--replay sets the frame and the angles; --frame, --angle-x and --angle-y cannot be given with it";
         return false;
+    }
+    if (options->renderSize) {
+        if (!options->benchmarkFrames) {
+            *error = "--render-size is for --benchmark only; pictures are the viewer's own size";
+            return false;
+        }
+        if (sizeGiven) {
+            *error = "--render-size sets the client area too; --size cannot be given with it";
+            return false;
+        }
+        options->width = options->renderSize->width;
+        options->height = options->renderSize->height;
     }
     if (options->benchmarkFrames) {
         if (options->output || options->allFrames || options->animation) {

@@ -6,6 +6,12 @@
 #include <string>
 #include <vector>
 
+// Width and height of the drawing surfaces.
+struct SurfaceSize {
+    int32_t width;
+    int32_t height;
+};
+
 struct RenderOptions {
     std::optional<std::string> modelPath;   // absent: the embedded model
     std::optional<std::string> motionPath;  // absent: the embedded motion
@@ -19,6 +25,9 @@ struct RenderOptions {
     bool allFrames = false;
     std::optional<std::string> animation;  // --animation OUT.png (with --all-frames)
     std::optional<int64_t> benchmarkFrames;
+    // --render-size (benchmarks only): surfaces of this size and a client area to match, so
+    // the same scene is drawn into a larger picture. Absent: the viewer's own 640 x 480.
+    std::optional<SurfaceSize> renderSize;
     // Raised work limits (absent: the defaults of tools/render/WorkLimits.h).
     std::optional<uint64_t> maxModelSteps;
     std::optional<uint64_t> maxFragments;

@@ -15,6 +15,14 @@ platform::Device* DeviceOf(CViewerView& view) {
 
 WorkLimits DefaultWorkLimits() { return WorkLimits{kDefaultWorkLimit, platform::kDefaultSceneFragmentLimit, kDefaultFrameLimit}; }
 
+uint64_t DefaultFragmentLimit(int32_t width, int32_t height) {
+    const uint64_t area = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
+    const uint64_t viewerArea = uint64_t{CViewerView::kRenderWidth} * CViewerView::kRenderHeight;
+    if (area <= viewerArea) return platform::kDefaultSceneFragmentLimit;
+    // Exact while the area stays within the 4096 x 4096 the tool accepts.
+    return platform::kDefaultSceneFragmentLimit / viewerArea * area;
+}
+
 void ApplyWorkLimits(CViewerView& view, const WorkLimits& limits) {
     mdlSetWorkLimit(limits.modelSteps);
     if (platform::Device* device = DeviceOf(view)) device->SetSceneFragmentLimit(limits.fragments);

@@ -19,6 +19,10 @@ constexpr uint64_t kDefaultFrameLimit = 3600;
 
 WorkLimits DefaultWorkLimits();
 
+// The default fragment limit for surfaces of width x height: the same multiple of the picture
+// as the viewer's default, never below it.
+uint64_t DefaultFragmentLimit(int32_t width, int32_t height);
+
 // Sets the per-frame limits on the model library and on the view's device.
 void ApplyWorkLimits(CViewerView& view, const WorkLimits& limits);
 
