@@ -139,6 +139,17 @@ bool RunsAvx512()
 }
 #endif
 
+using BatchFn = void (*)(const uint8_t* in, uint32_t batches, const VertexConstants& k, ClipVertex* clip,
+                        ScreenVertex* screen, uint32_t* codes);
+
+#if defined(__SSE2__)
+void MapVertexBatchesSse2(const uint8_t* in, uint32_t batches, const VertexConstants& k, ClipVertex* clip,
+                          ScreenVertex* screen, uint32_t* codes)
+{
+    MapVertexBatches<4>(in, batches, k, clip, screen, codes);
+}
+#endif
+
 }  // namespace
 
 void MapVertices(const void* in, uint32_t count, const float wvp[16], const Viewport& vp, SpanPath path,
@@ -146,25 +157,45 @@ void MapVertices(const void* in, uint32_t count, const float wvp[16], const View
 {
     const VertexConstants k = ConstantsOf(wvp, vp);
     const auto* bytes = static_cast<const uint8_t*>(in);
-    uint32_t done = 0;
+    BatchFn batch = nullptr;
+    uint32_t lanes = 1;
 #if defined(QM_RASTER_WIDE_SPANS)
     if ((path == SpanPath::Fastest || path == SpanPath::Avx512) && RunsAvx512()) {
-        done = count / 16 * 16;
-        MapVertexBatchesAvx512(bytes, count / 16, k, clip, screen, codes);
+        batch = MapVertexBatchesAvx512;
+        lanes = 16;
     } else if ((path == SpanPath::Fastest || path == SpanPath::Avx512 || path == SpanPath::Avx2) && RunsAvx2()) {
-        done = count / 8 * 8;
-        MapVertexBatchesAvx2(bytes, count / 8, k, clip, screen, codes);
+        batch = MapVertexBatchesAvx2;
+        lanes = 8;
     } else
 #endif
 #if defined(__SSE2__)
     if (path != SpanPath::Generic) {
-        done = count / 4 * 4;
-        MapVertexBatches<4>(bytes, count / 4, k, clip, screen, codes);
+        batch = MapVertexBatchesSse2;
+        lanes = 4;
     }
 #endif
-    // The few left over, or all of them on the generic path.
-    MapVerticesScalar(bytes + size_t(done) * sizeof(LVertex), count - done, k, vp, clip + done, screen + done,
-                      codes + done);
+    if (batch == nullptr) {
+        MapVerticesScalar(bytes, count, k, vp, clip, screen, codes);
+        return;
+    }
+    const uint32_t done = count / lanes * lanes;
+    batch(bytes, count / lanes, k, clip, screen, codes);
+    const uint32_t tail = count - done;
+    if (tail == 0) {
+        return;
+    }
+    // The last few vertices as one batch padded with zeros: neither the input nor the
+    // outputs may be touched past `count`. Strips are short, so most calls have a tail.
+    constexpr uint32_t kMaxLanes = 16;
+    LVertex padded[kMaxLanes] = {};
+    ClipVertex tailClip[kMaxLanes];
+    ScreenVertex tailScreen[kMaxLanes];
+    uint32_t tailCodes[kMaxLanes];
+    std::memcpy(padded, bytes + size_t(done) * sizeof(LVertex), size_t(tail) * sizeof(LVertex));
+    batch(reinterpret_cast<const uint8_t*>(padded), 1, k, tailClip, tailScreen, tailCodes);
+    std::memcpy(clip + done, tailClip, size_t(tail) * sizeof(ClipVertex));
+    std::memcpy(screen + done, tailScreen, size_t(tail) * sizeof(ScreenVertex));
+    std::memcpy(codes + done, tailCodes, size_t(tail) * sizeof(uint32_t));
 }
 
 int ClipPolygon(ClipVertex* poly, int n, ClipVertex* tmp, GuardBand guard)
