@@ -214,6 +214,42 @@ TEST_F(LitContext, NaNOrInfiniteNormalGivesBlackNotGarbage) {
     EXPECT_EQ(Lit({0.0f, 0.0f, inf}).specular, 0u);
 }
 
+TEST_F(LitContext, EveryVertexOfABatchIsLitByTheSameRules) {
+    // d = s = h = (n.z + 1) / 2, so each channel is h x its material value.
+    rc.m_light.intensity = {0.0f, 1.0f, 1.0f};
+    rc.m_material.diffuse = {1.0f, 0.5f, 2.0f};
+    rc.m_material.specular = {0.25f, 1.0f, 4.0f};
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    struct Case {
+        float z;
+        uint32_t color, specular;
+    };
+    const Case cases[] = {
+        {1.0f, 0x80FF7FFFu, 0x003FFFFFu},     // 127.5 and 63.75 truncate; 2 and 4 saturate
+        {0.0f, 0x807F3FFFu, 0x001F7FFFu},     // exactly 1 (2 x 0.5) is 255, not saturation
+        {0.998f, 0x80FE7FFFu, 0x003FFEFFu},   // 254.7 and 254.7 truncate
+        {-1.0f, 0x80000000u, 0u},             // 0 is black
+        {-3.0f, 0x80000000u, 0u},             // below 0 is black
+        {3e38f, 0x80FFFFFFu, 0x00FFFF00u},    // huge saturates; x 4 overflows to infinity: black
+        {inf, 0x80000000u, 0u},               // not finite is black, not saturated
+        {nan, 0x80000000u, 0u},
+        {-inf, 0x80000000u, 0u},
+    };
+    constexpr int kCount = sizeof(cases) / sizeof(cases[0]);
+    Vector3 normals[kCount];
+    D3DLVERTEX v[kCount] = {};
+    for (int i = 0; i < kCount; ++i) normals[i] = {0.0f, 0.0f, cases[i].z};
+    for (int count : {kCount, 1}) {  // lanes and a tail; a single vertex
+        rc.LightVertices(v, normals, count);
+        for (int i = 0; i < count; ++i) {
+            EXPECT_EQ(v[i].color, cases[i].color) << "normal z " << cases[i].z;
+            EXPECT_EQ(v[i].specular, cases[i].specular) << "normal z " << cases[i].z;
+            EXPECT_EQ(Lit(normals[i]).color, cases[i].color) << "one vertex, normal z " << cases[i].z;
+        }
+    }
+}
+
 TEST_F(LitContext, AlternativeLightingKeepsTheCurrentColour) {
     rc.Enable(RC_LIGHTING_ALT);
     rc.m_color = 0x12345678;
