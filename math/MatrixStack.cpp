@@ -53,6 +53,11 @@ void CMatrixStack::Translate(float x, float y, float z) {
     m_dirty = 1;
 }
 
+Vector3 CMatrixStack::TransformDirection(float x, float y, float z) const {
+    const float* m = m_current.m;
+    return {x * m[0] + y * m[4] + z * m[8], x * m[1] + y * m[5] + z * m[9], x * m[2] + y * m[6] + z * m[10]};
+}
+
 Vector3 CMatrixStack::TransformPoint(float x, float y, float z) const {
     const float* m = m_current.m;
     return {x * m[0] + y * m[4] + z * m[8] + m[12], x * m[1] + y * m[5] + z * m[9] + m[13],

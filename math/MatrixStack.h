@@ -27,12 +27,8 @@ public:
     void RotateY(float angle);
     void Translate(float x, float y, float z);
 
-    // (x, y, z, 0) x current: the upper-left 3 x 3 only. Inline: every lit model vertex's
-    // normal goes through it.
-    Vector3 TransformDirection(float x, float y, float z) const {
-        const float* m = m_current.m;
-        return {x * m[0] + y * m[4] + z * m[8], x * m[1] + y * m[5] + z * m[9], x * m[2] + y * m[6] + z * m[10]};
-    }
+    // (x, y, z, 0) x current: the upper-left 3 x 3 only.
+    Vector3 TransformDirection(float x, float y, float z) const;
     // (x, y, z, 1) x current, first three components, no division by w.
     Vector3 TransformPoint(float x, float y, float z) const;
     // (x, y, z, 1) x current, divided by w.

@@ -49,15 +49,24 @@ class VertexRun {
 public:
     explicit VertexRun(const MaterialColor& color) : m_color(color) {}
     void Add(const VertexWorkEntry& entry) {
-        CRenderContext* c = mdlStateRef().context;
-        if (c == nullptr) return;
         m_positions[m_count] = entry.position;
-        m_normals[m_count] = c->m_modelview.TransformDirection(entry.normal.x, entry.normal.y, entry.normal.z);
+        m_normals[m_count] = entry.normal;
         if (++m_count == kCapacity) Send();
     }
     void Send() {
         CRenderContext* c = mdlStateRef().context;
-        if (c == nullptr || m_count == 0) return;
+        if (c == nullptr || m_count == 0) {
+            m_count = 0;
+            return;
+        }
+        // TransformDirection's products with the matrix held in locals.
+        const float* m = c->m_modelview.m_current.m;
+        const float m0 = m[0], m1 = m[1], m2 = m[2], m4 = m[4], m5 = m[5], m6 = m[6], m8 = m[8], m9 = m[9],
+                    m10 = m[10];
+        for (int32_t i = 0; i < m_count; ++i) {
+            const float x = m_normals[i].x, y = m_normals[i].y, z = m_normals[i].z;
+            m_normals[i] = Vector3{x * m0 + y * m4 + z * m8, x * m1 + y * m5 + z * m9, x * m2 + y * m6 + z * m10};
+        }
         SetVertexColor(*c, m_color);
         c->Vertices(m_positions, m_normals, m_count);
         m_count = 0;
@@ -68,7 +77,7 @@ private:
     const MaterialColor m_color;
     int32_t m_count = 0;
     Vector3 m_positions[kCapacity];
-    Vector3 m_normals[kCapacity];
+    Vector3 m_normals[kCapacity];  // model space until Send
 };
 
 template <uint32_t RecordBytes>

@@ -3,6 +3,7 @@
 #include "render/RenderContext.h"
 
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 
 #if defined(__SSE2__)
@@ -11,17 +12,18 @@
 
 namespace {
 
+static_assert(offsetof(D3DLVERTEX, specular) == offsetof(D3DLVERTEX, color) + 4, "colour pairs are stored together");
+
 #if defined(__SSE2__)
 // A lit channel value to a byte, four lanes at a time: above 1 saturates, 0 or below is 0,
 // and a NaN or infinite value (a broken normal from bad model data) is 0 too. Otherwise
-// v x 255 truncated, with the one multiply the scalar rule has.
+// v x 255 truncated, with the one multiply the scalar rule has: clamping into [0, 1] first
+// gives exactly 255 above 1 and 0 below 0 (a NaN lane becomes 1 but is masked off).
 inline __m128i ChannelBytes(__m128 v) {
     const __m128 finite = _mm_cmpeq_ps(_mm_sub_ps(v, v), _mm_setzero_ps());
-    const __m128 positive = _mm_cmpgt_ps(v, _mm_setzero_ps());
-    const __m128i above = _mm_castps_si128(_mm_cmpgt_ps(v, _mm_set1_ps(1.0f)));
-    const __m128i scaled = _mm_cvttps_epi32(_mm_mul_ps(v, _mm_set1_ps(255.0f)));
-    const __m128i saturated = _mm_or_si128(_mm_andnot_si128(above, scaled), _mm_and_si128(above, _mm_set1_epi32(255)));
-    return _mm_and_si128(saturated, _mm_castps_si128(_mm_and_ps(finite, positive)));
+    const __m128 clamped = _mm_max_ps(_mm_min_ps(v, _mm_set1_ps(1.0f)), _mm_setzero_ps());
+    const __m128i scaled = _mm_cvttps_epi32(_mm_mul_ps(clamped, _mm_set1_ps(255.0f)));
+    return _mm_and_si128(scaled, _mm_castps_si128(finite));
 }
 
 // Three channel bytes as the low three bytes of a 0xAARRGGBB word.
@@ -65,30 +67,37 @@ void CRenderContext::LightVertices(D3DLVERTEX* v, const Vector3* normals, int32_
     const __m128 db = _mm_set1_ps(m_material.diffuse.z);
     const __m128 sr = _mm_set1_ps(m_material.specular.x), sg = _mm_set1_ps(m_material.specular.y);
     const __m128 sb = _mm_set1_ps(m_material.specular.z);
+    const __m128i alphas = _mm_set1_epi32(static_cast<int32_t>(alpha));
     for (int32_t i = 0; i < count; i += 4) {
-        const int32_t lanes = count - i < 4 ? count - i : 4;
-        alignas(16) float nx[4] = {}, ny[4] = {}, nz[4] = {};
-        for (int32_t k = 0; k < lanes; ++k) {
-            nx[k] = normals[i + k].x;
-            ny[k] = normals[i + k].y;
-            nz[k] = normals[i + k].z;
+        // Four normals (48 bytes) as x, y and z lanes; the last group padded with zeros.
+        Vector3 padded[4] = {};
+        const Vector3* n = normals + i;
+        if (count - i < 4) {
+            for (int32_t k = 0; k < count - i; ++k) padded[k] = n[k];
+            n = padded;
         }
-        const __m128 dot = _mm_add_ps(_mm_add_ps(_mm_mul_ps(lx, _mm_load_ps(nx)), _mm_mul_ps(ly, _mm_load_ps(ny))),
-                                      _mm_mul_ps(lz, _mm_load_ps(nz)));
+        const float* f = &n[0].x;
+        const __m128 a = _mm_loadu_ps(f), b = _mm_loadu_ps(f + 4), c = _mm_loadu_ps(f + 8);
+        const __m128 nx = _mm_shuffle_ps(a, _mm_shuffle_ps(b, c, _MM_SHUFFLE(1, 1, 2, 2)), _MM_SHUFFLE(2, 0, 3, 0));
+        const __m128 ny = _mm_shuffle_ps(_mm_shuffle_ps(a, b, _MM_SHUFFLE(0, 0, 1, 1)),
+                                         _mm_shuffle_ps(b, c, _MM_SHUFFLE(2, 2, 3, 3)), _MM_SHUFFLE(2, 0, 2, 0));
+        const __m128 nz = _mm_shuffle_ps(_mm_shuffle_ps(a, b, _MM_SHUFFLE(1, 1, 2, 2)), c, _MM_SHUFFLE(3, 0, 2, 0));
+        const __m128 dot = _mm_add_ps(_mm_add_ps(_mm_mul_ps(lx, nx), _mm_mul_ps(ly, ny)), _mm_mul_ps(lz, nz));
         const __m128 h = _mm_mul_ps(_mm_add_ps(dot, one), half);
         const __m128 d = _mm_add_ps(ambient, _mm_mul_ps(diffuseFactor, h));
         const __m128 s = _mm_mul_ps(h, specularFactor);
-        const __m128i color = Rgb(ChannelBytes(_mm_mul_ps(d, dr)), ChannelBytes(_mm_mul_ps(d, dg)),
-                                  ChannelBytes(_mm_mul_ps(d, db)));
+        const __m128i color = _mm_or_si128(alphas, Rgb(ChannelBytes(_mm_mul_ps(d, dr)), ChannelBytes(_mm_mul_ps(d, dg)),
+                                                       ChannelBytes(_mm_mul_ps(d, db))));
         const __m128i specular = Rgb(ChannelBytes(_mm_mul_ps(s, sr)), ChannelBytes(_mm_mul_ps(s, sg)),
                                      ChannelBytes(_mm_mul_ps(s, sb)));
-        alignas(16) uint32_t colors[4], speculars[4];
-        _mm_store_si128(reinterpret_cast<__m128i*>(colors), color);
-        _mm_store_si128(reinterpret_cast<__m128i*>(speculars), specular);
-        for (int32_t k = 0; k < lanes; ++k) {
-            v[i + k].color = alpha | colors[k];
-            v[i + k].specular = speculars[k];
-        }
+        // color and specular lie next to each other in a record: one 8-byte store a vertex.
+        const __m128i pairs01 = _mm_unpacklo_epi32(color, specular);
+        const __m128i pairs23 = _mm_unpackhi_epi32(color, specular);
+        const int32_t lanes = count - i < 4 ? count - i : 4;
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(&v[i].color), pairs01);
+        if (lanes > 1) _mm_storel_epi64(reinterpret_cast<__m128i*>(&v[i + 1].color), _mm_unpackhi_epi64(pairs01, pairs01));
+        if (lanes > 2) _mm_storel_epi64(reinterpret_cast<__m128i*>(&v[i + 2].color), pairs23);
+        if (lanes > 3) _mm_storel_epi64(reinterpret_cast<__m128i*>(&v[i + 3].color), _mm_unpackhi_epi64(pairs23, pairs23));
     }
 #else
     for (int32_t i = 0; i < count; ++i) {
