@@ -30,33 +30,56 @@ inline __m128i ChannelBytes(__m128 v) {
 inline __m128i Rgb(__m128i r, __m128i g, __m128i b) {
     return _mm_or_si128(_mm_slli_epi32(r, 16), _mm_or_si128(_mm_slli_epi32(g, 8), b));
 }
-#else
+#endif
+
+// The rule for one channel: above 1 saturates, 0 or below is 0, NaN or infinite is 0.
 uint32_t ChannelByte(float v) {
     if (!std::isfinite(v) || !(v > 0.0f)) return 0;
     if (v > 1.0f) return 255;
     return static_cast<uint32_t>(v * 255.0f);
 }
-#endif
+
+// One vertex lit with normal n: the plain form of what LightVertices does a lane at a time.
+void LightOne(const CRenderContext& rc, const Vector3& n, D3DLVERTEX* v) {
+    const Vector3& l = rc.m_light.direction;
+    const float h = (l.x * n.x + l.y * n.y + l.z * n.z + 1.0f) * 0.5f;
+    const float d = rc.m_light.intensity.x + rc.m_light.intensity.y * h;
+    const float s = h * rc.m_light.intensity.z;
+    const MaterialRecord& m = rc.m_material;
+    v->color = (rc.m_color & 0xFF000000u) | ChannelByte(d * m.diffuse.x) << 16 | ChannelByte(d * m.diffuse.y) << 8 |
+               ChannelByte(d * m.diffuse.z);
+    v->specular = ChannelByte(s * m.specular.x) << 16 | ChannelByte(s * m.specular.y) << 8 | ChannelByte(s * m.specular.z);
+}
 
 }  // namespace
 
-void CRenderContext::LightVertex(D3DLVERTEX* v) const { LightVertices(v, &m_normal, 1); }
+// A single vertex (the per-vertex Vertex call) is lit the plain way: setting up lanes for one
+// vertex costs more than it saves.
+void CRenderContext::LightVertex(D3DLVERTEX* v) const {
+    if (v == nullptr) return;
+    if (m_lightModel != RC_LIGHTING) {
+        // The alternative lighting mode has no colour computation: the vertex keeps the
+        // current colour, so nothing of the pool's old contents reaches the device.
+        v->color = m_color;
+        v->specular = 0;
+        return;
+    }
+    LightOne(*this, m_normal, v);
+}
 
 void CRenderContext::LightVertices(D3DLVERTEX* v, const Vector3* normals, int32_t count) const {
     if (v == nullptr || normals == nullptr) return;
     if (m_lightModel != RC_LIGHTING) {
-        // The alternative lighting mode has no colour computation: the vertex keeps the
-        // current colour, so nothing of the pool's old contents reaches the device.
         for (int32_t i = 0; i < count; ++i) {
             v[i].color = m_color;
             v[i].specular = 0;
         }
         return;
     }
+#if defined(__SSE2__)
     const Vector3& l = m_light.direction;
     const Vector3& intensity = m_light.intensity;
     const uint32_t alpha = m_color & 0xFF000000u;
-#if defined(__SSE2__)
     // One vertex a lane, each lane doing the scalar arithmetic in the scalar order:
     // h = (l . n + 1) x 0.5, d = ambient + diffuse factor x h, s = h x specular factor.
     const __m128 lx = _mm_set1_ps(l.x), ly = _mm_set1_ps(l.y), lz = _mm_set1_ps(l.z);
@@ -100,15 +123,6 @@ void CRenderContext::LightVertices(D3DLVERTEX* v, const Vector3* normals, int32_
         if (lanes > 3) _mm_storel_epi64(reinterpret_cast<__m128i*>(&v[i + 3].color), _mm_unpackhi_epi64(pairs23, pairs23));
     }
 #else
-    for (int32_t i = 0; i < count; ++i) {
-        const Vector3& n = normals[i];
-        const float h = (l.x * n.x + l.y * n.y + l.z * n.z + 1.0f) * 0.5f;
-        const float d = intensity.x + intensity.y * h;
-        const float s = h * intensity.z;
-        v[i].color = alpha | ChannelByte(d * m_material.diffuse.x) << 16 | ChannelByte(d * m_material.diffuse.y) << 8 |
-                     ChannelByte(d * m_material.diffuse.z);
-        v[i].specular = ChannelByte(s * m_material.specular.x) << 16 | ChannelByte(s * m_material.specular.y) << 8 |
-                        ChannelByte(s * m_material.specular.z);
-    }
+    for (int32_t i = 0; i < count; ++i) LightOne(*this, normals[i], v + i);
 #endif
 }

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <limits>
+#include <vector>
 
 namespace {
 
@@ -240,6 +241,23 @@ TEST_F(LitContext, EveryVertexOfABatchIsLitByTheSameRules) {
     Vector3 normals[kCount];
     D3DLVERTEX v[kCount] = {};
     for (int i = 0; i < kCount; ++i) normals[i] = {0.0f, 0.0f, cases[i].z};
+    // Many normals of every direction and length, on a material with channels on both sides of
+    // 1: the batch gives every vertex exactly what LightVertex gives it alone.
+    rc.m_light.intensity = {0.4f, 0.6f, 0.3f};
+    rc.m_light.direction = {0.267f, -0.535f, 0.802f};
+    std::vector<Vector3> many(200003);
+    uint32_t seed = 12345;
+    const auto next = [&seed] { return static_cast<float>((seed = seed * 1664525u + 1013904223u) >> 8) / 8388608.0f - 1.0f; };
+    for (Vector3& n : many) n = {1.5f * next(), 1.5f * next(), 1.5f * next()};
+    std::vector<D3DLVERTEX> batch(many.size());
+    rc.LightVertices(batch.data(), many.data(), static_cast<int32_t>(many.size()));
+    for (size_t i = 0; i < many.size(); ++i) {
+        const D3DLVERTEX one = Lit(many[i]);
+        ASSERT_EQ(batch[i].color, one.color) << "vertex " << i;
+        ASSERT_EQ(batch[i].specular, one.specular) << "vertex " << i;
+    }
+    rc.m_light.intensity = {0.0f, 1.0f, 1.0f};
+    rc.m_light.direction = {0.0f, 0.0f, 1.0f};
     for (int count : {kCount, 1}) {  // lanes and a tail; a single vertex
         rc.LightVertices(v, normals, count);
         for (int i = 0; i < count; ++i) {
