@@ -95,7 +95,7 @@ TEST(VertexStage, EveryInstructionSetMatchesTheScalarCodeBitForBit)
                 }
                 ExpectSameBits(want, Map(in, m, vp, path), SpanPathName(path));
                 // Counts that leave a tail, and calls shorter than a batch.
-                for (size_t n : {size_t(1), size_t(7), size_t(23)}) {
+                for (size_t n : {size_t(1), size_t(3), size_t(4), size_t(7), size_t(9), size_t(15), size_t(17), size_t(23)}) {
                     const std::vector<LVertex> part(in.begin() + 3, in.begin() + 3 + long(n));
                     ExpectSameBits(Map(part, m, vp, SpanPath::Generic), Map(part, m, vp, path), SpanPathName(path));
                 }

@@ -157,45 +157,44 @@ void MapVertices(const void* in, uint32_t count, const float wvp[16], const View
 {
     const VertexConstants k = ConstantsOf(wvp, vp);
     const auto* bytes = static_cast<const uint8_t*>(in);
-    BatchFn batch = nullptr;
-    uint32_t lanes = 1;
+    // The batched loops this path may use, widest first.
+    struct Loop {
+        BatchFn fn;
+        uint32_t lanes;
+    };
+    Loop loops[3];
+    int loopCount = 0;
 #if defined(QM_RASTER_WIDE_SPANS)
     if ((path == SpanPath::Fastest || path == SpanPath::Avx512) && RunsAvx512()) {
-        batch = MapVertexBatchesAvx512;
-        lanes = 16;
-    } else if ((path == SpanPath::Fastest || path == SpanPath::Avx512 || path == SpanPath::Avx2) && RunsAvx2()) {
-        batch = MapVertexBatchesAvx2;
-        lanes = 8;
-    } else
+        loops[loopCount++] = {MapVertexBatchesAvx512, 16};
+    }
+    if ((path == SpanPath::Fastest || path == SpanPath::Avx512 || path == SpanPath::Avx2) && RunsAvx2()) {
+        loops[loopCount++] = {MapVertexBatchesAvx2, 8};
+    }
 #endif
 #if defined(__SSE2__)
     if (path != SpanPath::Generic) {
-        batch = MapVertexBatchesSse2;
-        lanes = 4;
+        loops[loopCount++] = {MapVertexBatchesSse2, 4};
     }
 #endif
-    if (batch == nullptr) {
-        MapVerticesScalar(bytes, count, k, vp, clip, screen, codes);
+    // The widest loop no wider than the call; the last few vertices as one more batch that
+    // ends at the last vertex and overlaps the one before (those vertices are written twice,
+    // with the same bits), so nothing is read or written past `count`. Strips are short:
+    // a call of 15 runs an 8-lane batch twice rather than a 16-lane one padded.
+    for (int l = 0; l < loopCount; ++l) {
+        const Loop& loop = loops[l];
+        if (count < loop.lanes) {
+            continue;
+        }
+        loop.fn(bytes, count / loop.lanes, k, clip, screen, codes);
+        const uint32_t last = count - loop.lanes;
+        if (count % loop.lanes != 0) {
+            loop.fn(bytes + size_t(last) * sizeof(LVertex), 1, k, clip + last, screen + last, codes + last);
+        }
         return;
     }
-    const uint32_t done = count / lanes * lanes;
-    batch(bytes, count / lanes, k, clip, screen, codes);
-    const uint32_t tail = count - done;
-    if (tail == 0) {
-        return;
-    }
-    // The last few vertices as one batch padded with zeros: neither the input nor the
-    // outputs may be touched past `count`. Strips are short, so most calls have a tail.
-    constexpr uint32_t kMaxLanes = 16;
-    LVertex padded[kMaxLanes] = {};
-    ClipVertex tailClip[kMaxLanes];
-    ScreenVertex tailScreen[kMaxLanes];
-    uint32_t tailCodes[kMaxLanes];
-    std::memcpy(padded, bytes + size_t(done) * sizeof(LVertex), size_t(tail) * sizeof(LVertex));
-    batch(reinterpret_cast<const uint8_t*>(padded), 1, k, tailClip, tailScreen, tailCodes);
-    std::memcpy(clip + done, tailClip, size_t(tail) * sizeof(ClipVertex));
-    std::memcpy(screen + done, tailScreen, size_t(tail) * sizeof(ScreenVertex));
-    std::memcpy(codes + done, tailCodes, size_t(tail) * sizeof(uint32_t));
+    // The generic path, or a call shorter than the narrowest batch.
+    MapVerticesScalar(bytes, count, k, vp, clip, screen, codes);
 }
 
 int ClipPolygon(ClipVertex* poly, int n, ClipVertex* tmp, GuardBand guard)
