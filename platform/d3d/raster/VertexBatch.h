@@ -58,11 +58,11 @@ inline void StoreAttributes(const uint8_t* vertex, float* clipAttr, float* scree
     const __m128i colour = _mm_cvtsi32_si128(words[0]);
     const __m128i specular = _mm_cvtsi32_si128(words[1]);
     const __m128 bgra = _mm_cvtepi32_ps(_mm_unpacklo_epi16(_mm_unpacklo_epi8(colour, zero), zero));
-    const __m128 spec = _mm_cvtepi32_ps(_mm_unpacklo_epi16(_mm_unpacklo_epi8(specular, zero), zero));
-    const __m128 uv = _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(vertex + 24)));
+    const __m128 specularBgra = _mm_cvtepi32_ps(_mm_unpacklo_epi16(_mm_unpacklo_epi8(specular, zero), zero));
+    const __m128 uv = _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(vertex + 24)));  // any alignment
     const __m128 rgba = _mm_shuffle_ps(bgra, bgra, _MM_SHUFFLE(3, 0, 1, 2));
-    const __m128 blueU = _mm_shuffle_ps(spec, uv, _MM_SHUFFLE(0, 0, 0, 0));          // sb sb u u
-    const __m128 specU = _mm_shuffle_ps(spec, blueU, _MM_SHUFFLE(2, 0, 1, 2));       // sr sg sb u
+    const __m128 blueU = _mm_shuffle_ps(specularBgra, uv, _MM_SHUFFLE(0, 0, 0, 0));  // sb sb u u
+    const __m128 specU = _mm_shuffle_ps(specularBgra, blueU, _MM_SHUFFLE(2, 0, 1, 2));  // sr sg sb u
     float v;
     std::memcpy(&v, vertex + 28, sizeof v);
     _mm_storeu_ps(clipAttr, rgba);
