@@ -31,6 +31,55 @@ inline const uint8_t* ListBytes(uint32_t offset, uint32_t bytes) {
     return body.data + offset;
 }
 
+// The colour fields every vertex of a strip carries: the material colour as the unlit colour
+// and as the diffuse and specular material.
+void SetVertexColor(CRenderContext& c, const MaterialColor& color) {
+    const uint32_t r = static_cast<uint32_t>(color.red) & 0xFFu, g = static_cast<uint32_t>(color.green) & 0xFFu,
+                   b = static_cast<uint32_t>(color.blue) & 0xFFu, a = static_cast<uint32_t>(color.alpha) & 0xFFu;
+    c.m_color = (a << 24) | (r << 16) | (g << 8) | b;
+    const Vector3 material{static_cast<float>(color.red) * kColorScale, static_cast<float>(color.green) * kColorScale,
+                           static_cast<float>(color.blue) * kColorScale};
+    c.m_material.diffuse = material;
+    c.m_material.specular = material;
+}
+
+// A strip's vertices gathered for the render context, sent as mdlEmitVertex would send them
+// one by one: the same colour and material fields, each vertex with its eye-space normal.
+class VertexRun {
+public:
+    explicit VertexRun(const MaterialColor& color) : m_color(color) {}
+    void Add(const VertexWorkEntry& entry) {
+        m_positions[m_count] = entry.position;
+        m_normals[m_count] = entry.normal;
+        if (++m_count == kCapacity) Send();
+    }
+    void Send() {
+        CRenderContext* c = mdlStateRef().context;
+        if (c == nullptr || m_count == 0) {
+            m_count = 0;
+            return;
+        }
+        // TransformDirection's products with the matrix held in locals.
+        const float* m = c->m_modelview.m_current.m;
+        const float m0 = m[0], m1 = m[1], m2 = m[2], m4 = m[4], m5 = m[5], m6 = m[6], m8 = m[8], m9 = m[9],
+                    m10 = m[10];
+        for (int32_t i = 0; i < m_count; ++i) {
+            const float x = m_normals[i].x, y = m_normals[i].y, z = m_normals[i].z;
+            m_normals[i] = Vector3{x * m0 + y * m4 + z * m8, x * m1 + y * m5 + z * m9, x * m2 + y * m6 + z * m10};
+        }
+        SetVertexColor(*c, m_color);
+        c->Vertices(m_positions, m_normals, m_count);
+        m_count = 0;
+    }
+
+private:
+    static constexpr int32_t kCapacity = 64;
+    const MaterialColor m_color;
+    int32_t m_count = 0;
+    Vector3 m_positions[kCapacity];
+    Vector3 m_normals[kCapacity];  // model space until Send
+};
+
 template <uint32_t RecordBytes>
 uint32_t DrawStripsOf(uint32_t chunkOffset) {
     ModelState& s = mdlStateRef();
@@ -56,18 +105,21 @@ uint32_t DrawStripsOf(uint32_t chunkOffset) {
         const uint32_t n = static_cast<uint32_t>(std::abs(length));
         if (!mdlSpendWork(n)) return kListEnd;
         mdlBeginStrip();
+        VertexRun run(color);
         bool clipped = false;
         for (uint32_t j = 0; j < n; ++j) {
             if (at + RecordBytes > end) {
+                run.Send();
                 mdlEndStrip();
                 return next;
             }
             const uint16_t index = LoadU16(s.model.data + at);
             if (index >= capacity) clipped = true;
-            if (!clipped) mdlEmitVertex(s.vertexBuffer[index], color);
+            if (!clipped) run.Add(s.vertexBuffer[index]);
             at += RecordBytes;
             if (j >= 2) at += userBytes;
         }
+        run.Send();
         mdlEndStrip();
     }
     return next;
@@ -150,13 +202,7 @@ void mdlEndStrip() {
 void mdlEmitVertex(const VertexWorkEntry& entry, const MaterialColor& color) {
     CRenderContext* c = mdlStateRef().context;
     if (c == nullptr) return;
-    const uint32_t r = static_cast<uint32_t>(color.red) & 0xFFu, g = static_cast<uint32_t>(color.green) & 0xFFu,
-                   b = static_cast<uint32_t>(color.blue) & 0xFFu, a = static_cast<uint32_t>(color.alpha) & 0xFFu;
-    c->m_color = (a << 24) | (r << 16) | (g << 8) | b;
-    const Vector3 material{static_cast<float>(color.red) * kColorScale, static_cast<float>(color.green) * kColorScale,
-                           static_cast<float>(color.blue) * kColorScale};
-    c->m_material.diffuse = material;
-    c->m_material.specular = material;
+    SetVertexColor(*c, color);
     c->m_normal = c->m_modelview.TransformDirection(entry.normal.x, entry.normal.y, entry.normal.z);
     c->Vertex(entry.position.x, entry.position.y, entry.position.z);
 }

@@ -10,13 +10,3 @@ CBytePool::CBytePool(int32_t capacity) : m_buffer(nullptr), m_capacity(0), m_use
 }
 
 CBytePool::~CBytePool() { delete[] m_buffer; }
-
-void* CBytePool::Alloc(int32_t n) {
-    if (n < 0 || m_buffer == nullptr) return nullptr;
-    // 64-bit arithmetic: neither the rounding nor the sum can overflow.
-    const int64_t rounded = (static_cast<int64_t>(n) + (kAlign - 1)) & ~static_cast<int64_t>(kAlign - 1);
-    if (static_cast<int64_t>(m_used) + rounded > m_capacity) return nullptr;
-    uint8_t* p = m_buffer + m_used;
-    m_used += static_cast<int32_t>(rounded);
-    return p;
-}

@@ -2,6 +2,7 @@
 // flush and the capability switches.
 #include "render/RenderContext.h"
 
+#include <climits>
 #include <cmath>
 #include <cstring>
 
@@ -26,14 +27,6 @@ LightRecord DefaultLight() {
     LightRecord light{};
     light.kind = RC_LIGHT_KIND_DIRECTIONAL;
     return light;
-}
-
-// A lit channel value to a byte: above 1 saturates, 0 or below is 0. A NaN or infinite value
-// (a broken normal from bad model data) is 0 too, and never reaches the conversion.
-uint32_t ChannelByte(float v) {
-    if (!std::isfinite(v) || !(v > 0.0f)) return 0;
-    if (v > 1.0f) return 255;
-    return static_cast<uint32_t>(v * 255.0f);
 }
 
 D3DPRIMITIVETYPE DirectType(int32_t type) {
@@ -193,31 +186,42 @@ bool CRenderContext::Begin(int32_t type) {
     return true;
 }
 
-D3DLVERTEX* CRenderContext::StoreVertex(float x, float y, float z) {
-    if (m_vertexPool == nullptr) return nullptr;
-    auto* v = static_cast<D3DLVERTEX*>(m_vertexPool->Alloc(static_cast<int32_t>(sizeof(D3DLVERTEX))));
-    if (v == nullptr) return nullptr;
-    v->x = x;
-    v->y = y;
-    v->z = z;
-    v->dwReserved = 0;
-    if (m_lightingMode == RC_UNLIT) {
-        v->color = m_color;
-        v->specular = 0;
-    } else {
-        LightVertex(v);
+bool CRenderContext::Vertices(const Vector3* positions, const Vector3* normals, int32_t count) {
+    if (positions == nullptr || normals == nullptr || count <= 0) return true;
+    D3DLVERTEX* v = nullptr;
+    if (!IsDeferred() && m_vertexPool != nullptr && count <= INT32_MAX / static_cast<int32_t>(sizeof(D3DLVERTEX))) {
+        v = static_cast<D3DLVERTEX*>(m_vertexPool->Alloc(count * static_cast<int32_t>(sizeof(D3DLVERTEX))));
     }
-    v->tu = m_texU;
-    v->tv = m_texV;
-    return v;
-}
-
-bool CRenderContext::Vertex(float x, float y, float z) {
-    if (!IsDeferred()) {
-        if (StoreVertex(x, y, z) != nullptr) ++m_vertexCount;
+    if (v == nullptr) {
+        // Deferred, or not all of them fit: one by one, so those that fit are stored.
+        for (int32_t i = 0; i < count; ++i) {
+            m_normal = normals[i];
+            Vertex(positions[i].x, positions[i].y, positions[i].z);
+        }
         return true;
     }
+    for (int32_t i = 0; i < count; ++i) {
+        v[i].x = positions[i].x;
+        v[i].y = positions[i].y;
+        v[i].z = positions[i].z;
+        v[i].dwReserved = 0;
+        v[i].tu = m_texU;
+        v[i].tv = m_texV;
+    }
+    if (m_lightingMode == RC_UNLIT) {
+        for (int32_t i = 0; i < count; ++i) {
+            v[i].color = m_color;
+            v[i].specular = 0;
+        }
+    } else {
+        LightVertices(v, normals, count);
+    }
+    m_normal = normals[count - 1];
+    m_vertexCount += count;
+    return true;
+}
 
+bool CRenderContext::VertexDeferred(float x, float y, float z) {
     const Vector3 p = m_modelview.TransformPoint(x, y, z);
     D3DLVERTEX* v = StoreVertex(p.x, p.y, p.z);
     if (v == nullptr) return true;  // pool exhausted: the vertex is dropped
@@ -321,30 +325,6 @@ bool CRenderContext::End() {
     m_vertexCount = 0;
     m_firstVertex = nullptr;
     return true;
-}
-
-void CRenderContext::LightVertex(D3DLVERTEX* v) const {
-    if (v == nullptr) return;
-    if (m_lightModel != RC_LIGHTING) {
-        // The alternative lighting mode has no colour computation: the vertex keeps the
-        // current colour, so nothing of the pool's old contents reaches the device.
-        v->color = m_color;
-        v->specular = 0;
-        return;
-    }
-    const Vector3& n = m_normal;
-    const Vector3& l = m_light.direction;
-    const float h = (l.x * n.x + l.y * n.y + l.z * n.z + 1.0f) * 0.5f;
-    const float d = m_light.intensity.x + m_light.intensity.y * h;
-    const float s = h * m_light.intensity.z;
-    const uint32_t r = ChannelByte(d * m_material.diffuse.x);
-    const uint32_t g = ChannelByte(d * m_material.diffuse.y);
-    const uint32_t b = ChannelByte(d * m_material.diffuse.z);
-    const uint32_t sr = ChannelByte(s * m_material.specular.x);
-    const uint32_t sg = ChannelByte(s * m_material.specular.y);
-    const uint32_t sb = ChannelByte(s * m_material.specular.z);
-    v->color = (m_color & 0xFF000000u) | r << 16 | g << 8 | b;
-    v->specular = sr << 16 | sg << 8 | sb;
 }
 
 void CRenderContext::FlushQueue(CDepthQueue* queue) {

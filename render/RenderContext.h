@@ -112,11 +112,22 @@ public:
 
     // --- primitives --------------------------------------------------------------------
     bool Begin(int32_t type);
-    bool Vertex(float x, float y, float z);
+    // Inline: the model sends every strip vertex through it.
+    bool Vertex(float x, float y, float z) {
+        if (IsDeferred()) return VertexDeferred(x, y, z);
+        if (StoreVertex(x, y, z) != nullptr) ++m_vertexCount;
+        return true;
+    }
+    // `count` vertices exactly as `count` calls of Vertex would send them, vertex i at
+    // positions[i] with m_normal = normals[i]; m_normal is left at the last normal. A direct
+    // primitive's records are taken and lit together, several vertices at a time.
+    bool Vertices(const Vector3* positions, const Vector3* normals, int32_t count);
     bool End();
     void FlushQueue(CDepthQueue* queue);
     int32_t CurrentTextureIndex() const;
     void LightVertex(D3DLVERTEX* v) const;
+    // LightVertex on `count` records, record i lit with normals[i] in place of m_normal.
+    void LightVertices(D3DLVERTEX* v, const Vector3* normals, int32_t count) const;
 
     // --- capabilities ------------------------------------------------------------------
     bool Enable(int32_t capability);
@@ -191,7 +202,26 @@ private:
     void SetRenderState(D3DRENDERSTATETYPE state, DWORD value);
     void SetWorld(const Matrix4& m);
     void Draw(D3DPRIMITIVETYPE type, D3DLVERTEX* vertices, int32_t count);
-    D3DLVERTEX* StoreVertex(float x, float y, float z);
+    // A pool record with the position as given and the current colour, lit or not.
+    D3DLVERTEX* StoreVertex(float x, float y, float z) {
+        if (m_vertexPool == nullptr) return nullptr;
+        auto* v = static_cast<D3DLVERTEX*>(m_vertexPool->Alloc(static_cast<int32_t>(sizeof(D3DLVERTEX))));
+        if (v == nullptr) return nullptr;
+        v->x = x;
+        v->y = y;
+        v->z = z;
+        v->dwReserved = 0;
+        if (m_lightingMode == RC_UNLIT) {
+            v->color = m_color;
+            v->specular = 0;
+        } else {
+            LightVertex(v);
+        }
+        v->tu = m_texU;
+        v->tv = m_texV;
+        return v;
+    }
+    bool VertexDeferred(float x, float y, float z);
     // Files a group of `count` vertices starting at `first` (eye space) with the centroid sum.
     void FileOrDraw(D3DPRIMITIVETYPE type, D3DLVERTEX* first, int32_t count, float centroidScale);
     bool TextureHasAlpha() const;

@@ -185,12 +185,17 @@ TEST(StripBounds, StripIndicesPastCapacityClipTheStrip) {
     Library lib;
     Scene scene;
     ASSERT_TRUE(scene.opened);
-    BodyImage model = StripModel(6, [](ModelBuilder& m) {
-        m.Strips(0x40, {{0, 1, 2, 2048, 3, 4}, {0xFFFF, 1, 2}, {1, 2, 3, 4}});
+    // Long strips too: the model sends a strip's vertices in runs of at most 64.
+    std::vector<uint16_t> longStrip, longClipped;
+    for (uint16_t i = 0; i < 150; ++i) longStrip.push_back(i % 6);
+    longClipped = longStrip;
+    longClipped[100] = 2048;
+    BodyImage model = StripModel(6, [&](ModelBuilder& m) {
+        m.Strips(0x40, {{0, 1, 2, 2048, 3, 4}, {0xFFFF, 1, 2}, {1, 2, 3, 4}, longStrip, longClipped});
     });
     platform::ScopedCallTrace trace;
     scene.Draw(model.Body(), {}, 0);
-    EXPECT_EQ(StripsSent(), (std::vector<uint32_t>{3, 4}));
+    EXPECT_EQ(StripsSent(), (std::vector<uint32_t>{3, 4, 150, 100}));
 }
 
 TEST(StripBounds, StripChunkCutShortStopsAtItsEnd) {

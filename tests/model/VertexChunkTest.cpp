@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 
 using namespace modeltest;
 
@@ -90,6 +91,35 @@ TEST(VertexChunks, ANormalOfLengthZeroStaysZero) {
     ASSERT_EQ(mdlDrawMotion(model.Body(), {}, 0), 0);
     ExpectNear(lib.Entry(0).normal, 0, 0, 0, 0);
     EXPECT_FALSE(std::isnan(lib.Entry(0).normal.x));
+}
+
+TEST(VertexChunks, LongChunksWriteWhatOneVertexChunksWrite) {
+    // Nine vertices in one chunk (transformed several at a time) against nine chunks of one,
+    // bit for bit, under a turned, scaled and moved node; zero, huge and non-finite values too.
+    const float nan = std::nanf("");
+    const std::vector<std::vector<float>> vertices = {
+        {1, 2, 3, 0, 0, 1},        {-0.5f, 0.25f, 7, 0.3f, -0.4f, 0.5f}, {0, 0, 0, 0, 0, 0},
+        {1e30f, -1e-30f, 5, 1e-30f, 0, 0}, {3, -2, 1, 1e30f, 1e30f, 0},  {nan, 1, 2, 0, nan, 1},
+        {INFINITY, 0, 1, 0, INFINITY, 0},  {0.1f, 0.2f, 0.3f, -0.0f, -1, 0}, {9, 8, 7, 2, 3, 4},
+    };
+    NodeSpec shape;
+    shape.position[0] = 0.75f;
+    shape.position[2] = -2;
+    shape.rotation[0] = 0x1234;
+    shape.rotation[1] = -0x2345;
+    shape.scale[1] = 1.5f;
+    Library lib;
+    OneNode one(shape);
+    one.m.VertexChunk(0x29, 0, 0, vertices);
+    for (size_t i = 0; i < vertices.size(); ++i) one.m.VertexChunk(0x29, 0, static_cast<uint16_t>(20 + i), {vertices[i]});
+    BodyImage model = one.Finish();
+    ASSERT_EQ(mdlDrawMotion(model.Body(), {}, 0), 0);
+    for (size_t i = 0; i < vertices.size(); ++i) {
+        EXPECT_EQ(std::memcmp(&lib.Entry(i), &lib.Entry(20 + i), sizeof(VertexWorkEntry)), 0) << "vertex " << i;
+    }
+    EXPECT_EQ(lib.Entry(2).normal.x, 0.0f);  // the zero normal is not divided
+    EXPECT_NEAR(lib.Entry(8).normal.x * lib.Entry(8).normal.x + lib.Entry(8).normal.y * lib.Entry(8).normal.y +
+                    lib.Entry(8).normal.z * lib.Entry(8).normal.z, 1.0f, 1e-6f);
 }
 
 TEST(VertexChunks, WeightedBlendAcrossTwoNodes) {

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <limits>
+#include <vector>
 
 namespace {
 
@@ -212,6 +213,59 @@ TEST_F(LitContext, NaNOrInfiniteNormalGivesBlackNotGarbage) {
     EXPECT_EQ(Lit({0.0f, 0.0f, inf}).color, 0x80000000u);
     EXPECT_EQ(Lit({0.0f, 0.0f, -inf}).color, 0x80000000u);
     EXPECT_EQ(Lit({0.0f, 0.0f, inf}).specular, 0u);
+}
+
+TEST_F(LitContext, EveryVertexOfABatchIsLitByTheSameRules) {
+    // d = s = h = (n.z + 1) / 2, so each channel is h x its material value.
+    rc.m_light.intensity = {0.0f, 1.0f, 1.0f};
+    rc.m_material.diffuse = {1.0f, 0.5f, 2.0f};
+    rc.m_material.specular = {0.25f, 1.0f, 4.0f};
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    struct Case {
+        float z;
+        uint32_t color, specular;
+    };
+    const Case cases[] = {
+        {1.0f, 0x80FF7FFFu, 0x003FFFFFu},     // 127.5 and 63.75 truncate; 2 and 4 saturate
+        {0.0f, 0x807F3FFFu, 0x001F7FFFu},     // exactly 1 (2 x 0.5) is 255, not saturation
+        {0.998f, 0x80FE7FFFu, 0x003FFEFFu},   // 254.7 and 254.7 truncate
+        {-1.0f, 0x80000000u, 0u},             // 0 is black
+        {-3.0f, 0x80000000u, 0u},             // below 0 is black
+        {3e38f, 0x80FFFFFFu, 0x00FFFF00u},    // huge saturates; x 4 overflows to infinity: black
+        {inf, 0x80000000u, 0u},               // not finite is black, not saturated
+        {nan, 0x80000000u, 0u},
+        {-inf, 0x80000000u, 0u},
+    };
+    constexpr int kCount = sizeof(cases) / sizeof(cases[0]);
+    Vector3 normals[kCount];
+    D3DLVERTEX v[kCount] = {};
+    for (int i = 0; i < kCount; ++i) normals[i] = {0.0f, 0.0f, cases[i].z};
+    // Many normals of every direction and length, on a material with channels on both sides of
+    // 1: the batch gives every vertex exactly what LightVertex gives it alone.
+    rc.m_light.intensity = {0.4f, 0.6f, 0.3f};
+    rc.m_light.direction = {0.267f, -0.535f, 0.802f};
+    std::vector<Vector3> many(200003);
+    uint32_t seed = 12345;
+    const auto next = [&seed] { return static_cast<float>((seed = seed * 1664525u + 1013904223u) >> 8) / 8388608.0f - 1.0f; };
+    for (Vector3& n : many) n = {1.5f * next(), 1.5f * next(), 1.5f * next()};
+    std::vector<D3DLVERTEX> batch(many.size());
+    rc.LightVertices(batch.data(), many.data(), static_cast<int32_t>(many.size()));
+    for (size_t i = 0; i < many.size(); ++i) {
+        const D3DLVERTEX one = Lit(many[i]);
+        ASSERT_EQ(batch[i].color, one.color) << "vertex " << i;
+        ASSERT_EQ(batch[i].specular, one.specular) << "vertex " << i;
+    }
+    rc.m_light.intensity = {0.0f, 1.0f, 1.0f};
+    rc.m_light.direction = {0.0f, 0.0f, 1.0f};
+    for (int count : {kCount, 1}) {  // lanes and a tail; a single vertex
+        rc.LightVertices(v, normals, count);
+        for (int i = 0; i < count; ++i) {
+            EXPECT_EQ(v[i].color, cases[i].color) << "normal z " << cases[i].z;
+            EXPECT_EQ(v[i].specular, cases[i].specular) << "normal z " << cases[i].z;
+            EXPECT_EQ(Lit(normals[i]).color, cases[i].color) << "one vertex, normal z " << cases[i].z;
+        }
+    }
 }
 
 TEST_F(LitContext, AlternativeLightingKeepsTheCurrentColour) {

@@ -172,6 +172,68 @@ TEST(DirectMode, LitChannelsAboveOneSaturate) {
     }
 }
 
+TEST(DirectMode, VerticesSendWhatOneVertexCallEachWould) {
+    // Strips of six vertices, unlit, lit, deferred (translucent) and with room in the pool for
+    // four records only (after the bucket array).
+    const Vector3 positions[6] = {{0, 0, -2}, {1, 0, -2}, {0, 1, -3}, {1, 1, -3}, {0, 2, -4}, {1, 2, -5}};
+    const Vector3 normals[6] = {{0, 0, 1}, {0.6f, 0, 0.8f}, {0, -1, 0}, {0.3f, 0.3f, 0.3f}, {2, 0, 0}, {0, 0, -1}};
+    struct Mode {
+        bool lit, deferred;
+        int32_t pool;
+    };
+    const int32_t buckets = static_cast<int32_t>(4096 * sizeof(QueueNode*));
+    const Mode modes[] = {{false, false, rendertest::kVertexPool},
+                          {true, false, rendertest::kVertexPool},
+                          {true, true, rendertest::kVertexPool},
+                          {true, false, buckets + 4 * static_cast<int32_t>(sizeof(D3DLVERTEX))}};
+    for (const Mode& mode : modes) {
+        struct Result {
+            std::vector<uint8_t> records;
+            int32_t count;
+            Vector3 normal;
+            Strings draws;
+        } results[2];
+        for (int batched = 0; batched < 2; ++batched) {
+            OpenContext c(platform::Machine::Default(), 640, 480, mode.pool);
+            ASSERT_TRUE(c.opened);
+            rendertest::SetPerspective(c.rc);
+            c.rc.BeginFrame(255, 255, 255);
+            c.rc.m_light.intensity = {0.4f, 0.6f, 0.3f};
+            c.rc.m_light.direction = {0, 0, 1};
+            c.rc.m_material.diffuse = {0.9f, 0.5f, 0.2f};
+            c.rc.m_material.specular = {0.9f, 0.5f, 0.2f};
+            c.rc.m_color = mode.deferred ? 0x80E67F33u : 0xFFE67F33u;
+            if (mode.lit) c.rc.Enable(RC_LIGHTING);
+            if (mode.deferred) c.rc.Enable(RC_BLEND);
+            ScopedCallTrace trace;
+            c.rc.Begin(RC_TRIANGLE_STRIP);
+            const uint8_t* first = c.rc.m_vertexPool->Top();
+            if (batched != 0) {
+                c.rc.Vertices(positions, normals, 6);
+            } else {
+                for (int i = 0; i < 6; ++i) {
+                    c.rc.m_normal = normals[i];
+                    c.rc.Vertex(positions[i].x, positions[i].y, positions[i].z);
+                }
+            }
+            Result& r = results[batched];
+            r.records.assign(first, static_cast<const uint8_t*>(c.rc.m_vertexPool->Top()));
+            r.count = c.rc.m_vertexCount;
+            r.normal = c.rc.m_normal;
+            c.rc.End();
+            c.rc.EndFrame();
+            r.draws = Draws();
+        }
+        SCOPED_TRACE(testing::Message() << "lit " << mode.lit << ", deferred " << mode.deferred << ", pool " << mode.pool);
+        EXPECT_EQ(results[1].records, results[0].records);
+        EXPECT_EQ(results[1].count, results[0].count);
+        EXPECT_EQ(results[1].normal.x, results[0].normal.x);
+        EXPECT_EQ(results[1].normal.z, results[0].normal.z);
+        EXPECT_EQ(results[1].draws, results[0].draws);
+        EXPECT_FALSE(results[0].draws.empty());
+    }
+}
+
 // --- deferred mode ----------------------------------------------------------------------
 
 TEST_F(Frame, OpaqueFanIsDrawnAtOnce) {

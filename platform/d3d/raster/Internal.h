@@ -223,10 +223,27 @@ inline void WrapToward(float ref, float& value)
 }
 
 // Stage entry points.
-// Vertex stage: transform into clip space (clip matrix folded in) with attributes; false when a
-// vertex is not finite (the primitives using it are dropped).
-void TransformVertices(const void* in, uint32_t count, const float wvp[16], const Viewport& vp,
-                       ClipVertex* out, bool* finite);
+// Vertex stage: every vertex of a call transformed into clip space (clip matrix folded in) with
+// its attributes, its clip code (ClipCode's bits, or one of the two below) and, where the code is
+// 0, its mapped screen vertex. `path` picks the instruction set as it does for the span loops;
+// every path gives the same bits, SpanPath::Generic is the plain per-vertex code.
+constexpr uint32_t kNotFinite = 1u << 30;  // a coordinate is NaN or infinite: drop its primitives
+constexpr uint32_t kNotMapped = 1u << 31;  // inside, but the divide or the mapping went out of range
+void MapVertices(const void* in, uint32_t count, const float wvp[16], const Viewport& vp, SpanPath path,
+                 ClipVertex* clip, ScreenVertex* screen, uint32_t* codes);
+// What the batched vertex loops share: the matrix, the clip matrix's scales and offsets, the
+// viewport's origin and size as floats.
+struct VertexConstants {
+    float m[16];
+    float sx, sy, sz, ox, oy, oz;
+    float originX, originY, width, height;
+};
+// The batched loops for AVX2 (8 vertices a batch) and AVX-512 (16 a batch), built when the
+// compiler can (QM_RASTER_WIDE_SPANS); the SSE2 one (4 a batch, one register) lives beside MapVertices.
+void MapVertexBatchesAvx2(const uint8_t* in, uint32_t batches, const VertexConstants& k, ClipVertex* clip,
+                          ScreenVertex* screen, uint32_t* codes);
+void MapVertexBatchesAvx512(const uint8_t* in, uint32_t batches, const VertexConstants& k, ClipVertex* clip,
+                            ScreenVertex* screen, uint32_t* codes);
 // Triangles are clipped only against the near and far planes, w > 0 and a guard band this many
 // pixels wide around the viewport; the scissor takes off the rest. So a triangle reaching
 // a little past the viewport covers exactly the pixels it would cover unclipped.

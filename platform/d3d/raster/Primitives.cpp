@@ -11,9 +11,6 @@ namespace {
 
 using namespace detail;
 
-constexpr uint32_t kNotFinite = 1u << 30;
-constexpr uint32_t kNotMapped = 1u << 31;
-
 struct Assembler {
     const PixelContext& ctx;
     SpanFn span;
@@ -174,25 +171,7 @@ bool DrawLVertices(const ColorTarget& target, const DepthTarget& depth, const Vi
     ClipVertex* clip = scratch.clip.data();
     ScreenVertex* screen = scratch.screen.data();
     uint32_t* codes = scratch.codes.data();
-    // `finite` flags share the codes array: transform writes bools into a small local batch.
-    constexpr uint32_t kBatch = 256;
-    bool finite[kBatch];
-    for (uint32_t start = 0; start < count; start += kBatch) {
-        const uint32_t n = std::min(kBatch, count - start);
-        TransformVertices(static_cast<const uint8_t*>(vertices) + size_t(start) * sizeof(LVertex),
-                          n, worldViewProjection, viewport, clip + start, finite);
-        for (uint32_t i = 0; i < n; ++i) {
-            const uint32_t v = start + i;
-            if (!finite[i]) {
-                codes[v] = kNotFinite;
-                continue;
-            }
-            codes[v] = ClipCode(clip[v]);
-            if (codes[v] == 0 && !MapToScreen(clip[v], viewport, screen[v])) {
-                codes[v] = kNotMapped;
-            }
-        }
-    }
+    MapVertices(vertices, count, worldViewProjection, viewport, scratch.spanPath, clip, screen, codes);
 
     uint32_t cull = states.cullMode;
     if (cull < kCullNone || cull > kCullCCW) {

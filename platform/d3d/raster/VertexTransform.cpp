@@ -1,5 +1,8 @@
 // Vertex stage: transform into clip space, clip against the viewport's clip volume, map to pixels.
 #include "platform/d3d/raster/Internal.h"
+#if defined(__SSE2__)
+#include "platform/d3d/raster/VertexBatch.h"
+#endif
 
 #include <cstring>
 
@@ -65,30 +68,41 @@ inline ClipVertex Intersect(const ClipVertex& in, float dIn, const ClipVertex& o
     return r;
 }
 
-}  // namespace
-
-void TransformVertices(const void* in, uint32_t count, const float m[16], const Viewport& vp,
-                       ClipVertex* out, bool* finite)
+VertexConstants ConstantsOf(const float m[16], const Viewport& vp)
 {
     // Clip matrix: maps the visible region [clipX, clipX + clipWidth] etc. to [-w, w] and
     // [minZ, maxZ] to [0, w].
-    const float sx = 2.0f / vp.clipWidth;
-    const float sy = 2.0f / vp.clipHeight;
-    const float sz = 1.0f / (vp.maxZ - vp.minZ);
-    const float ox = -1.0f - 2.0f * vp.clipX / vp.clipWidth;
-    const float oy = 1.0f - 2.0f * vp.clipY / vp.clipHeight;
-    const float oz = -vp.minZ / (vp.maxZ - vp.minZ);
+    VertexConstants k;
+    std::memcpy(k.m, m, sizeof k.m);
+    k.sx = 2.0f / vp.clipWidth;
+    k.sy = 2.0f / vp.clipHeight;
+    k.sz = 1.0f / (vp.maxZ - vp.minZ);
+    k.ox = -1.0f - 2.0f * vp.clipX / vp.clipWidth;
+    k.oy = 1.0f - 2.0f * vp.clipY / vp.clipHeight;
+    k.oz = -vp.minZ / (vp.maxZ - vp.minZ);
+    k.originX = float(vp.x);
+    k.originY = float(vp.y);
+    k.width = float(vp.width);
+    k.height = float(vp.height);
+    return k;
+}
+
+// One vertex at a time: the reference every batched loop must match bit for bit.
+void MapVerticesScalar(const uint8_t* in, uint32_t count, const VertexConstants& k, const Viewport& vp,
+                       ClipVertex* clip, ScreenVertex* screen, uint32_t* codes)
+{
+    const float* m = k.m;
     for (uint32_t i = 0; i < count; ++i) {
         LVertex v;  // the caller's buffer need not be aligned
-        std::memcpy(&v, static_cast<const uint8_t*>(in) + size_t(i) * sizeof(LVertex), sizeof v);
+        std::memcpy(&v, in + size_t(i) * sizeof(LVertex), sizeof v);
         const float X = v.x * m[0] + v.y * m[4] + v.z * m[8] + m[12];
         const float Y = v.x * m[1] + v.y * m[5] + v.z * m[9] + m[13];
         const float Z = v.x * m[2] + v.y * m[6] + v.z * m[10] + m[14];
         const float W = v.x * m[3] + v.y * m[7] + v.z * m[11] + m[15];
-        ClipVertex& c = out[i];
-        c.x = X * sx + W * ox;
-        c.y = Y * sy + W * oy;
-        c.z = Z * sz + W * oz;
+        ClipVertex& c = clip[i];
+        c.x = X * k.sx + W * k.ox;
+        c.y = Y * k.sy + W * k.oy;
+        c.z = Z * k.sz + W * k.oz;
         c.w = W;
         c.a = float((v.color >> 24) & 0xFF);
         c.r = float((v.color >> 16) & 0xFF);
@@ -99,9 +113,88 @@ void TransformVertices(const void* in, uint32_t count, const float m[16], const 
         c.sb = float(v.specular & 0xFF);
         c.u = v.tu;
         c.v = v.tv;
-        finite[i] = std::isfinite(c.x) && std::isfinite(c.y) && std::isfinite(c.z) &&
-                    std::isfinite(c.w) && std::isfinite(c.u) && std::isfinite(c.v);
+        if (!(std::isfinite(c.x) && std::isfinite(c.y) && std::isfinite(c.z) && std::isfinite(c.w) &&
+              std::isfinite(c.u) && std::isfinite(c.v))) {
+            codes[i] = kNotFinite;
+            continue;
+        }
+        codes[i] = ClipCode(c);
+        if (codes[i] == 0 && !MapToScreen(c, vp, screen[i])) {
+            codes[i] = kNotMapped;
+        }
     }
+}
+
+#if defined(QM_RASTER_WIDE_SPANS)
+bool RunsAvx2()
+{
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+
+bool RunsAvx512()
+{
+    static const bool has = RunsAvx2() && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq");
+    return has;
+}
+#endif
+
+using BatchFn = void (*)(const uint8_t* in, uint32_t batches, const VertexConstants& k, ClipVertex* clip,
+                        ScreenVertex* screen, uint32_t* codes);
+
+#if defined(__SSE2__)
+void MapVertexBatchesSse2(const uint8_t* in, uint32_t batches, const VertexConstants& k, ClipVertex* clip,
+                          ScreenVertex* screen, uint32_t* codes)
+{
+    MapVertexBatches<4>(in, batches, k, clip, screen, codes);
+}
+#endif
+
+}  // namespace
+
+void MapVertices(const void* in, uint32_t count, const float wvp[16], const Viewport& vp, SpanPath path,
+                 ClipVertex* clip, ScreenVertex* screen, uint32_t* codes)
+{
+    const VertexConstants k = ConstantsOf(wvp, vp);
+    const auto* bytes = static_cast<const uint8_t*>(in);
+    // The batched loops this path may use, widest first.
+    struct Loop {
+        BatchFn fn;
+        uint32_t lanes;
+    };
+    Loop loops[3];
+    int loopCount = 0;
+#if defined(QM_RASTER_WIDE_SPANS)
+    if ((path == SpanPath::Fastest || path == SpanPath::Avx512) && RunsAvx512()) {
+        loops[loopCount++] = {MapVertexBatchesAvx512, 16};
+    }
+    if ((path == SpanPath::Fastest || path == SpanPath::Avx512 || path == SpanPath::Avx2) && RunsAvx2()) {
+        loops[loopCount++] = {MapVertexBatchesAvx2, 8};
+    }
+#endif
+#if defined(__SSE2__)
+    if (path != SpanPath::Generic) {
+        loops[loopCount++] = {MapVertexBatchesSse2, 4};
+    }
+#endif
+    // The widest loop no wider than the call; the last few vertices as one more batch that
+    // ends at the last vertex and overlaps the one before (those vertices are written twice,
+    // with the same bits), so nothing is read or written past `count`. Strips are short:
+    // a call of 15 runs an 8-lane batch twice rather than a 16-lane one padded.
+    for (int l = 0; l < loopCount; ++l) {
+        const Loop& loop = loops[l];
+        if (count < loop.lanes) {
+            continue;
+        }
+        loop.fn(bytes, count / loop.lanes, k, clip, screen, codes);
+        const uint32_t last = count - loop.lanes;
+        if (count % loop.lanes != 0) {
+            loop.fn(bytes + size_t(last) * sizeof(LVertex), 1, k, clip + last, screen + last, codes + last);
+        }
+        return;
+    }
+    // The generic path, or a call shorter than the narrowest batch.
+    MapVerticesScalar(bytes, count, k, vp, clip, screen, codes);
 }
 
 int ClipPolygon(ClipVertex* poly, int n, ClipVertex* tmp, GuardBand guard)
