@@ -1,9 +1,10 @@
-// The wide textured span loop, written once over a vector layer V (VectorAvx2.h,
-// VectorAvx512.h): the states of TexturedSpans.cpp, V::kLanes pixels per step, with exactly the
-// arithmetic of the generic path (so the same pixels). Colours are shaded in 16-bit lanes in
-// the order a row of pixels unpacks: within every 128-bit block, pixels 0, 1 of the block's
-// four in one register and 2, 3 in the other; a 32-bit register of colours holds pixels k,
-// k + 4, k + 8, ... of the step in its blocks.
+// The textured span loop, written once over a vector layer V (VectorSse2.h, VectorAvx2.h,
+// VectorAvx512.h): a power-of-two 8888 texture with wrap addressing and MODULATE, optional alpha
+// test GREATER, optional SRCALPHA / INVSRCALPHA blend, depth test LESSEQUAL, 8888 target;
+// V::kLanes pixels per step, with exactly the arithmetic of the generic path (so the same
+// pixels). Colours are shaded in 16-bit lanes in the order a row of pixels unpacks: within
+// every 128-bit block, pixels 0, 1 of the block's four in one register and 2, 3 in the other; a
+// 32-bit register of colours holds pixels k, k + 4, k + 8, ... of the step in its blocks.
 //
 // Include only after switching the instruction set, after the layer; internal linkage.
 #pragma once
@@ -69,7 +70,7 @@ inline void ExactEnds(const TexWalker& tw, int32_t first, int64_t* outS, int64_t
 }
 
 template <class V, bool Linear, bool Blend, bool AlphaTest, bool Specular>
-void TexturedSpanWide(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x0, int32_t x1)
+void TexturedSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x0, int32_t x1)
 {
     using I = typename V::I;
     using M = typename V::M;
@@ -95,15 +96,37 @@ void TexturedSpanWide(const PixelContext& ctx, const Planes& p, int32_t y, int32
     // When the texel columns i all lie in [first, first + reach] (first the smallest) and the
     // rows j are one row, the texture column of `first` (wrapped; the window of kLanes texels
     // from it stays inside the row) and the columns' offsets in that window; else -1, and the
-    // caller gathers.
+    // caller gathers (always, on layers without windows).
     auto RowWindow = [&](I i, I j, int32_t reach, I& offsets) -> int32_t {
-        const int32_t first = V::WindowStart(i);
-        const uint32_t column = uint32_t(first) & (texWidth - 1);
-        if (column + kLanes > texWidth) {
+        if constexpr (!V::kRowWindows) {
             return -1;
+        } else {
+            const int32_t first = V::WindowStart(i);
+            const uint32_t column = uint32_t(first) & (texWidth - 1);
+            if (column + kLanes > texWidth) {
+                return -1;
+            }
+            offsets = V::Sub(i, V::Set1(first));
+            return V::AllWithin(offsets, j, reach) ? int32_t(column) : -1;
         }
-        offsets = V::Sub(i, V::Set1(first));
-        return V::AllWithin(offsets, j, reach) ? int32_t(column) : -1;
+    };
+    // The 2 x 2 footprints (left top, right top, left bottom, right bottom) of magnified texels
+    // from the window at `column` of rows j and j + 1; and unfiltered texels from the window of row j.
+    auto WindowFootprints = [&](int32_t column, I j, I offsets, I& lt, I& rt, I& lb, I& rb) {
+        if constexpr (V::kRowWindows) {
+            const I topRow = V::LoadWindow(tex + RowStart(j) + column);
+            const I bottomRow = V::LoadWindow(tex + RowStart(V::Add(j, one)) + column);
+            const I next = V::Add(offsets, one);
+            lt = V::Permute(topRow, offsets);
+            rt = V::Permute(topRow, next);
+            lb = V::Permute(bottomRow, offsets);
+            rb = V::Permute(bottomRow, next);
+        }
+    };
+    auto WindowTexels = [&](int32_t column, I j, I offsets, I& t) {
+        if constexpr (V::kRowWindows) {
+            t = V::Permute(V::LoadWindow(tex + RowStart(j) + column), offsets);
+        }
     };
     const I zero = V::Zero();
     const I max255 = V::Set1x16(255);
@@ -153,7 +176,7 @@ void TexturedSpanWide(const PixelContext& ctx, const Planes& p, int32_t y, int32
     alignas(64) int64_t endsS[kLanes], endsT[kLanes];  // exact coordinates every eight pixels
     for (int32_t g = 0; g < n; g += kLanes) {
         const int32_t slot = (g >> 3) & (kLanes - 1);
-        if (slot == 0) {
+        if ((g & (8 * kLanes - 1)) == 0) {  // ends for the next 8 x kLanes pixels
             ExactEnds<V>(tw, g + 8, endsS, endsT);
         }
         const I S = V::Coords(anchorS, endsS + slot, g, n);
@@ -177,13 +200,7 @@ void TexturedSpanWide(const PixelContext& ctx, const Planes& p, int32_t y, int32
                 I lt, rt, lb, rb, offsets;
                 if (const int32_t column = RowWindow(i0, j0, kLanes - 2, offsets); column >= 0) {
                     // Magnified: every footprint lies in one window of two rows.
-                    const I topRow = V::LoadWindow(tex + RowStart(j0) + column);
-                    const I bottomRow = V::LoadWindow(tex + RowStart(V::Add(j0, one)) + column);
-                    const I next = V::Add(offsets, one);
-                    lt = V::Permute(topRow, offsets);
-                    rt = V::Permute(topRow, next);
-                    lb = V::Permute(bottomRow, offsets);
-                    rb = V::Permute(bottomRow, next);
+                    WindowFootprints(column, j0, offsets, lt, rt, lb, rb);
                 } else {
                     const I col0 = V::And(i0, uMask);
                     const I col1 = V::And(V::Add(i0, one), uMask);
@@ -211,7 +228,7 @@ void TexturedSpanWide(const PixelContext& ctx, const Planes& p, int32_t y, int32
                 const I j0 = V::template Sra<8>(V::Add(T, nearest));
                 I t, offsets;
                 if (const int32_t column = RowWindow(i0, j0, kLanes - 1, offsets); column >= 0) {
-                    t = V::Permute(V::LoadWindow(tex + RowStart(j0) + column), offsets);
+                    WindowTexels(column, j0, offsets, t);
                 } else {
                     t = V::Gather(tex, V::Add(V::MulLo(V::And(j0, vMask), stride), V::And(i0, uMask)));
                 }
