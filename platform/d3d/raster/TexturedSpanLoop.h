@@ -110,24 +110,6 @@ void TexturedSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x
             return V::AllWithin(offsets, j, reach) ? int32_t(column) : -1;
         }
     };
-    // The 2 x 2 footprints (left top, right top, left bottom, right bottom) of magnified texels
-    // from the window at `column` of rows j and j + 1; and unfiltered texels from the window of row j.
-    auto WindowFootprints = [&](int32_t column, I j, I offsets, I& lt, I& rt, I& lb, I& rb) {
-        if constexpr (V::kRowWindows) {
-            const I topRow = V::LoadWindow(tex + RowStart(j) + column);
-            const I bottomRow = V::LoadWindow(tex + RowStart(V::Add(j, one)) + column);
-            const I next = V::Add(offsets, one);
-            lt = V::Permute(topRow, offsets);
-            rt = V::Permute(topRow, next);
-            lb = V::Permute(bottomRow, offsets);
-            rb = V::Permute(bottomRow, next);
-        }
-    };
-    auto WindowTexels = [&](int32_t column, I j, I offsets, I& t) {
-        if constexpr (V::kRowWindows) {
-            t = V::Permute(V::LoadWindow(tex + RowStart(j) + column), offsets);
-        }
-    };
     const I zero = V::Zero();
     const I max255 = V::Set1x16(255);
     // Without texture alpha the texel's alpha reads as 255; with it, MODULATE takes the
@@ -176,7 +158,9 @@ void TexturedSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x
     alignas(64) int64_t endsS[kLanes], endsT[kLanes];  // exact coordinates every eight pixels
     for (int32_t g = 0; g < n; g += kLanes) {
         const int32_t slot = (g >> 3) & (kLanes - 1);
-        if ((g & (8 * kLanes - 1)) == 0) {  // ends for the next 8 x kLanes pixels
+        // The ends of the next 8 x kLanes pixels. With eight lanes or more that is where the
+        // slot is 0, which GCC compiles into fewer instructions than the general test.
+        if ((kLanes >= 8 ? slot : g & (8 * kLanes - 1)) == 0) {
             ExactEnds<V>(tw, g + 8, endsS, endsT);
         }
         const I S = V::Coords(anchorS, endsS + slot, g, n);
@@ -200,7 +184,15 @@ void TexturedSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x
                 I lt, rt, lb, rb, offsets;
                 if (const int32_t column = RowWindow(i0, j0, kLanes - 2, offsets); column >= 0) {
                     // Magnified: every footprint lies in one window of two rows.
-                    WindowFootprints(column, j0, offsets, lt, rt, lb, rb);
+                    if constexpr (V::kRowWindows) {
+                        const I topRow = V::LoadWindow(tex + RowStart(j0) + column);
+                        const I bottomRow = V::LoadWindow(tex + RowStart(V::Add(j0, one)) + column);
+                        const I next = V::Add(offsets, one);
+                        lt = V::Permute(topRow, offsets);
+                        rt = V::Permute(topRow, next);
+                        lb = V::Permute(bottomRow, offsets);
+                        rb = V::Permute(bottomRow, next);
+                    }
                 } else {
                     const I col0 = V::And(i0, uMask);
                     const I col1 = V::And(V::Add(i0, one), uMask);
@@ -228,7 +220,9 @@ void TexturedSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x
                 const I j0 = V::template Sra<8>(V::Add(T, nearest));
                 I t, offsets;
                 if (const int32_t column = RowWindow(i0, j0, kLanes - 1, offsets); column >= 0) {
-                    WindowTexels(column, j0, offsets, t);
+                    if constexpr (V::kRowWindows) {
+                        t = V::Permute(V::LoadWindow(tex + RowStart(j0) + column), offsets);
+                    }
                 } else {
                     t = V::Gather(tex, V::Add(V::MulLo(V::And(j0, vMask), stride), V::And(i0, uMask)));
                 }
