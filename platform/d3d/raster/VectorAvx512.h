@@ -84,7 +84,13 @@ struct Avx512 {
     static I Gather(const int32_t* base, I index) { return _mm512_i32gather_epi32(index, base, 4); }
     static I LoadWindow(const int32_t* p) { return _mm512_loadu_si512(p); }
     static I Permute(I table, I index) { return _mm512_permutexvar_epi32(index, table); }
-    static int32_t WindowStart(I i) { return _mm512_reduce_min_epi32(i); }
+    // The smallest column of a run that steps one way (first or last lane); AllWithin rejects
+    // the window when that guess is wrong.
+    static int32_t WindowStart(I i)
+    {
+        const int32_t a = _mm512_cvtsi512_si32(i), b = _mm_extract_epi32(_mm512_extracti32x4_epi32(i, 3), 3);
+        return a < b ? a : b;
+    }
     static bool AllWithin(I offsets, I rows, int32_t reach)
     {
         return (_mm512_cmple_epu32_mask(offsets, _mm512_set1_epi32(reach)) &
@@ -95,6 +101,19 @@ struct Avx512 {
     // at min(first + 8, n - 1) and min(first + 16, n - 1).
     static I Coords(int64_t& anchor, const int64_t* ends, int32_t first, int32_t n)
     {
+        if (first + 16 <= n - 1) {
+            // Two whole segments: as Avx2::Coords, each half from its own anchor in 32 bits.
+            const int64_t mid = ends[0], end = ends[1];
+            const int64_t stepLo = (mid - anchor) / 8, stepHi = (end - mid) / 8;
+            constexpr int64_t kLimit = int64_t(1) << 28;
+            if (stepLo < kLimit && stepLo > -kLimit && stepHi < kLimit && stepHi > -kLimit) {
+                const I high = Halves(int32_t(uint32_t(uint64_t(anchor >> 16))), int32_t(uint32_t(uint64_t(mid >> 16))));
+                const I low = Halves(int32_t(anchor & 0xFFFF), int32_t(mid & 0xFFFF));
+                const I j = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 0, 1, 2, 3, 4, 5, 6, 7);
+                anchor = end;
+                return Add(high, Sra<16>(Add(low, MulLo(j, Halves(int32_t(stepLo), int32_t(stepHi))))));
+            }
+        }
         const __m256i lo = Segment(anchor, ends[0], first, n);
         const __m256i hi = Segment(ends[0], ends[1], first + 8, n);
         anchor = ends[1];
@@ -102,6 +121,9 @@ struct Avx512 {
     }
 
 private:
+    // `lo` in lanes 0 - 7, `hi` in lanes 8 - 15.
+    static I Halves(int32_t lo, int32_t hi) { return _mm512_mask_blend_epi32(0xFF00, Set1(lo), Set1(hi)); }
+
     // Eight coordinates stepped in 64-bit lanes; lanes past the span hold `end`.
     static __m256i Segment(int64_t anchor, int64_t end, int32_t first, int32_t n)
     {
