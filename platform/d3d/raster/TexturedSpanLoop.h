@@ -69,6 +69,50 @@ inline void ExactEnds(const TexWalker& tw, int32_t first, int64_t* outS, int64_t
     fixed24(v, tw.height, outT);
 }
 
+// Texel coordinates (24.8) of the V::kLanes <= 8 pixels at `first` of a span of n pixels: part of
+// the segment of eight that starts at first & ~7, stepped from `anchor` to the exact ends[0] at
+// min(segment + 8, n - 1) as TexWalker steps them; the span's last pixel takes the end itself.
+// Moves `anchor` on to the end with the segment's last pixels. Wider layers step two segments
+// at a time in their own Coords.
+template <class V>
+inline typename V::I StepCoords(int64_t& anchor, const int64_t* ends, int32_t first, int32_t n)
+{
+    if constexpr (V::kLanes > 8) {
+        return V::Coords(anchor, ends, first, n);
+    } else {
+        constexpr int kLanes = V::kLanes;
+        const int64_t end = ends[0];
+        const int32_t segment = first & ~7, offset = kLanes == 8 ? 0 : first & 7;
+        alignas(32) int32_t lanes[kLanes];
+        if (segment + 8 <= n - 1) {
+            const int64_t step = (end - anchor) / 8;
+            const int64_t start = anchor + offset * step;
+            if (offset + kLanes == 8) {
+                anchor = end;
+            }
+            // start = high x 65536 + low, so (start + j step) >> 16 = high + ((low + j step) >> 16),
+            // in 32 bits while 7 x step + 65535 fits.
+            constexpr int64_t kLimit = int64_t(1) << 28;
+            if (step < kLimit && step > -kLimit) {
+                const typename V::I high = V::Set1(int32_t(uint32_t(uint64_t(start >> 16))));
+                const typename V::I low = V::Set1(int32_t(start & 0xFFFF));
+                return V::Add(high, V::template Sra<16>(V::Add(low, V::MulLo(V::Lane(), V::Set1(int32_t(step))))));
+            }
+            for (int j = 0; j < kLanes; ++j) {
+                lanes[j] = int32_t((start + j * step) >> 16);
+            }
+        } else {
+            const int32_t len = n - 1 - segment;
+            const int64_t step = len > 0 ? (end - anchor) / len : 0;
+            for (int j = 0; j < kLanes; ++j) {
+                const int32_t k = offset + j;
+                lanes[j] = int32_t((k < len ? anchor + k * step : end) >> 16);
+            }
+        }
+        return V::Load(lanes);
+    }
+}
+
 template <class V, bool Linear, bool Blend, bool AlphaTest, bool Specular>
 void TexturedSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x0, int32_t x1)
 {
@@ -163,8 +207,8 @@ void TexturedSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x
         if ((kLanes >= 8 ? slot : g & (8 * kLanes - 1)) == 0) {
             ExactEnds<V>(tw, g + 8, endsS, endsT);
         }
-        const I S = V::Coords(anchorS, endsS + slot, g, n);
-        const I T = V::Coords(anchorT, endsT + slot, g, n);
+        const I S = StepCoords<V>(anchorS, endsS + slot, g, n);
+        const I T = StepCoords<V>(anchorT, endsT + slot, g, n);
 
         const int32_t count = std::min<int32_t>(kLanes, n - g);
         uint32_t* dst = row + g;

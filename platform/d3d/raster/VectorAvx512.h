@@ -97,12 +97,12 @@ struct Avx512 {
                 _mm512_cmpeq_epi32_mask(rows, _mm512_set1_epi32(_mm512_cvtsi512_si32(rows)))) == 0xFFFF;
     }
 
-    // As Avx2::Coords, for two groups of eight: ends[0] and ends[1] are the exact coordinates
-    // at min(first + 8, n - 1) and min(first + 16, n - 1).
+    // As StepCoords (TexturedSpanLoop.h) for eight lanes, for two groups of eight: ends[0] and
+    // ends[1] are the exact coordinates at min(first + 8, n - 1) and min(first + 16, n - 1).
     static I Coords(int64_t& anchor, const int64_t* ends, int32_t first, int32_t n)
     {
         if (first + 16 <= n - 1) {
-            // Two whole segments: as Avx2::Coords, each half from its own anchor in 32 bits.
+            // Two whole segments: as StepCoords, each half from its own anchor in 32 bits.
             const int64_t mid = ends[0], end = ends[1];
             const int64_t stepLo = (mid - anchor) / 8, stepHi = (end - mid) / 8;
             constexpr int64_t kLimit = int64_t(1) << 28;

@@ -163,43 +163,6 @@ struct Sse2 {
         return _mm_unpacklo_epi64(pair(lo), pair(hi));
     }
 
-    // Texel coordinates (24.8) of the four pixels at `first` of a span of n pixels: the first or
-    // second half of the segment of eight that starts at first & ~7, stepped from `anchor` to the
-    // exact ends[0] at min(segment + 8, n - 1) as TexWalker steps them; the span's last pixel
-    // takes the end itself. Moves `anchor` on to the end after a segment's second half.
-    static I Coords(int64_t& anchor, const int64_t* ends, int32_t first, int32_t n)
-    {
-        const int64_t end = ends[0];
-        const int32_t segment = first & ~7, offset = first & 7;
-        alignas(16) int32_t lanes[kLanes];
-        if (segment + 8 <= n - 1) {
-            const int64_t step = (end - anchor) / 8;
-            const int64_t start = anchor + offset * step;
-            if (offset != 0) {
-                anchor = end;
-            }
-            // start = high x 65536 + low, so (start + j step) >> 16 = high + ((low + j step) >> 16),
-            // in 32 bits while 3 x step + 65535 fits.
-            constexpr int64_t kLimit = int64_t(1) << 29;
-            if (step < kLimit && step > -kLimit) {
-                const I high = Set1(int32_t(uint32_t(uint64_t(start >> 16))));
-                const I low = Set1(int32_t(start & 0xFFFF));
-                return Add(high, Sra<16>(Add(low, MulLo(Lane(), Set1(int32_t(step))))));
-            }
-            for (int j = 0; j < kLanes; ++j) {
-                lanes[j] = int32_t((start + j * step) >> 16);
-            }
-        } else {
-            const int32_t len = n - 1 - segment;
-            const int64_t step = len > 0 ? (end - anchor) / len : 0;
-            for (int j = 0; j < kLanes; ++j) {
-                const int32_t k = offset + j;
-                lanes[j] = int32_t((k < len ? anchor + k * step : end) >> 16);
-            }
-        }
-        return _mm_load_si128(reinterpret_cast<const __m128i*>(lanes));
-    }
-
 private:
     // `a` where the mask is set, `b` elsewhere.
     static I Select(M m, I a, I b) { return _mm_or_si128(_mm_and_si128(m, a), _mm_andnot_si128(m, b)); }
