@@ -1,10 +1,9 @@
-// The textured span loop, written once over a vector layer V (VectorSse2.h, VectorAvx2.h,
-// VectorAvx512.h): a power-of-two 8888 texture with wrap addressing and MODULATE, optional alpha
-// test GREATER, optional SRCALPHA / INVSRCALPHA blend, depth test LESSEQUAL, 8888 target;
-// V::kLanes pixels per step, with exactly the arithmetic of the generic path (so the same
-// pixels). Colours are shaded in 16-bit lanes in the order a row of pixels unpacks: within
-// every 128-bit block, pixels 0, 1 of the block's four in one register and 2, 3 in the other; a
-// 32-bit register of colours holds pixels k, k + 4, k + 8, ... of the step in its blocks.
+// The wide textured span loop, written once over a vector layer V (VectorAvx2.h,
+// VectorAvx512.h): the states of TexturedSpans.cpp, V::kLanes pixels per step, with exactly the
+// arithmetic of the generic path (so the same pixels). Colours are shaded in 16-bit lanes in
+// the order a row of pixels unpacks: within every 128-bit block, pixels 0, 1 of the block's
+// four in one register and 2, 3 in the other; a 32-bit register of colours holds pixels k,
+// k + 4, k + 8, ... of the step in its blocks.
 //
 // Include only after switching the instruction set, after the layer; internal linkage.
 #pragma once
@@ -69,52 +68,8 @@ inline void ExactEnds(const TexWalker& tw, int32_t first, int64_t* outS, int64_t
     fixed24(v, tw.height, outT);
 }
 
-// Texel coordinates (24.8) of the V::kLanes <= 8 pixels at `first` of a span of n pixels: part of
-// the segment of eight that starts at first & ~7, stepped from `anchor` to the exact ends[0] at
-// min(segment + 8, n - 1) as TexWalker steps them; the span's last pixel takes the end itself.
-// Moves `anchor` on to the end with the segment's last pixels. Wider layers step two segments
-// at a time in their own Coords.
-template <class V>
-inline typename V::I StepCoords(int64_t& anchor, const int64_t* ends, int32_t first, int32_t n)
-{
-    if constexpr (V::kLanes > 8) {
-        return V::Coords(anchor, ends, first, n);
-    } else {
-        constexpr int kLanes = V::kLanes;
-        const int64_t end = ends[0];
-        const int32_t segment = first & ~7, offset = kLanes == 8 ? 0 : first & 7;
-        alignas(32) int32_t lanes[kLanes];
-        if (segment + 8 <= n - 1) {
-            const int64_t step = (end - anchor) / 8;
-            const int64_t start = anchor + offset * step;
-            if (offset + kLanes == 8) {
-                anchor = end;
-            }
-            // start = high x 65536 + low, so (start + j step) >> 16 = high + ((low + j step) >> 16),
-            // in 32 bits while 7 x step + 65535 fits.
-            constexpr int64_t kLimit = int64_t(1) << 28;
-            if (step < kLimit && step > -kLimit) {
-                const typename V::I high = V::Set1(int32_t(uint32_t(uint64_t(start >> 16))));
-                const typename V::I low = V::Set1(int32_t(start & 0xFFFF));
-                return V::Add(high, V::template Sra<16>(V::Add(low, V::MulLo(V::Lane(), V::Set1(int32_t(step))))));
-            }
-            for (int j = 0; j < kLanes; ++j) {
-                lanes[j] = int32_t((start + j * step) >> 16);
-            }
-        } else {
-            const int32_t len = n - 1 - segment;
-            const int64_t step = len > 0 ? (end - anchor) / len : 0;
-            for (int j = 0; j < kLanes; ++j) {
-                const int32_t k = offset + j;
-                lanes[j] = int32_t((k < len ? anchor + k * step : end) >> 16);
-            }
-        }
-        return V::Load(lanes);
-    }
-}
-
 template <class V, bool Linear, bool Blend, bool AlphaTest, bool Specular>
-void TexturedSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x0, int32_t x1)
+void TexturedSpanWide(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x0, int32_t x1)
 {
     using I = typename V::I;
     using M = typename V::M;
@@ -140,19 +95,15 @@ void TexturedSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x
     // When the texel columns i all lie in [first, first + reach] (first the smallest) and the
     // rows j are one row, the texture column of `first` (wrapped; the window of kLanes texels
     // from it stays inside the row) and the columns' offsets in that window; else -1, and the
-    // caller gathers (always, on layers without windows).
+    // caller gathers.
     auto RowWindow = [&](I i, I j, int32_t reach, I& offsets) -> int32_t {
-        if constexpr (!V::kRowWindows) {
+        const int32_t first = V::WindowStart(i);
+        const uint32_t column = uint32_t(first) & (texWidth - 1);
+        if (column + kLanes > texWidth) {
             return -1;
-        } else {
-            const int32_t first = V::WindowStart(i);
-            const uint32_t column = uint32_t(first) & (texWidth - 1);
-            if (column + kLanes > texWidth) {
-                return -1;
-            }
-            offsets = V::Sub(i, V::Set1(first));
-            return V::AllWithin(offsets, j, reach) ? int32_t(column) : -1;
         }
+        offsets = V::Sub(i, V::Set1(first));
+        return V::AllWithin(offsets, j, reach) ? int32_t(column) : -1;
     };
     const I zero = V::Zero();
     const I max255 = V::Set1x16(255);
@@ -202,13 +153,11 @@ void TexturedSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x
     alignas(64) int64_t endsS[kLanes], endsT[kLanes];  // exact coordinates every eight pixels
     for (int32_t g = 0; g < n; g += kLanes) {
         const int32_t slot = (g >> 3) & (kLanes - 1);
-        // The ends of the next 8 x kLanes pixels. With eight lanes or more that is where the
-        // slot is 0, which GCC compiles into fewer instructions than the general test.
-        if ((kLanes >= 8 ? slot : g & (8 * kLanes - 1)) == 0) {
+        if (slot == 0) {
             ExactEnds<V>(tw, g + 8, endsS, endsT);
         }
-        const I S = StepCoords<V>(anchorS, endsS + slot, g, n);
-        const I T = StepCoords<V>(anchorT, endsT + slot, g, n);
+        const I S = V::Coords(anchorS, endsS + slot, g, n);
+        const I T = V::Coords(anchorT, endsT + slot, g, n);
 
         const int32_t count = std::min<int32_t>(kLanes, n - g);
         uint32_t* dst = row + g;
@@ -228,15 +177,13 @@ void TexturedSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x
                 I lt, rt, lb, rb, offsets;
                 if (const int32_t column = RowWindow(i0, j0, kLanes - 2, offsets); column >= 0) {
                     // Magnified: every footprint lies in one window of two rows.
-                    if constexpr (V::kRowWindows) {
-                        const I topRow = V::LoadWindow(tex + RowStart(j0) + column);
-                        const I bottomRow = V::LoadWindow(tex + RowStart(V::Add(j0, one)) + column);
-                        const I next = V::Add(offsets, one);
-                        lt = V::Permute(topRow, offsets);
-                        rt = V::Permute(topRow, next);
-                        lb = V::Permute(bottomRow, offsets);
-                        rb = V::Permute(bottomRow, next);
-                    }
+                    const I topRow = V::LoadWindow(tex + RowStart(j0) + column);
+                    const I bottomRow = V::LoadWindow(tex + RowStart(V::Add(j0, one)) + column);
+                    const I next = V::Add(offsets, one);
+                    lt = V::Permute(topRow, offsets);
+                    rt = V::Permute(topRow, next);
+                    lb = V::Permute(bottomRow, offsets);
+                    rb = V::Permute(bottomRow, next);
                 } else {
                     const I col0 = V::And(i0, uMask);
                     const I col1 = V::And(V::Add(i0, one), uMask);
@@ -264,9 +211,7 @@ void TexturedSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x
                 const I j0 = V::template Sra<8>(V::Add(T, nearest));
                 I t, offsets;
                 if (const int32_t column = RowWindow(i0, j0, kLanes - 1, offsets); column >= 0) {
-                    if constexpr (V::kRowWindows) {
-                        t = V::Permute(V::LoadWindow(tex + RowStart(j0) + column), offsets);
-                    }
+                    t = V::Permute(V::LoadWindow(tex + RowStart(j0) + column), offsets);
                 } else {
                     t = V::Gather(tex, V::Add(V::MulLo(V::And(j0, vMask), stride), V::And(i0, uMask)));
                 }

@@ -80,7 +80,6 @@ struct Avx512 {
     }
     static void StoreDepth(uint16_t* p, I value, I, M ok, int32_t) { _mm256_mask_storeu_epi16(p, ok, _mm512_cvtepi32_epi16(value)); }
 
-    static constexpr bool kRowWindows = true;
     static I Gather(const int32_t* base, I index) { return _mm512_i32gather_epi32(index, base, 4); }
     static I LoadWindow(const int32_t* p) { return _mm512_loadu_si512(p); }
     static I Permute(I table, I index) { return _mm512_permutexvar_epi32(index, table); }
@@ -97,12 +96,12 @@ struct Avx512 {
                 _mm512_cmpeq_epi32_mask(rows, _mm512_set1_epi32(_mm512_cvtsi512_si32(rows)))) == 0xFFFF;
     }
 
-    // As StepCoords (TexturedSpanLoop.h) for eight lanes, for two groups of eight: ends[0] and
-    // ends[1] are the exact coordinates at min(first + 8, n - 1) and min(first + 16, n - 1).
+    // As Avx2::Coords, for two groups of eight: ends[0] and ends[1] are the exact coordinates
+    // at min(first + 8, n - 1) and min(first + 16, n - 1).
     static I Coords(int64_t& anchor, const int64_t* ends, int32_t first, int32_t n)
     {
         if (first + 16 <= n - 1) {
-            // Two whole segments: as StepCoords, each half from its own anchor in 32 bits.
+            // Two whole segments: as Avx2::Coords, each half from its own anchor in 32 bits.
             const int64_t mid = ends[0], end = ends[1];
             const int64_t stepLo = (mid - anchor) / 8, stepHi = (end - mid) / 8;
             constexpr int64_t kLimit = int64_t(1) << 28;
