@@ -1,4 +1,4 @@
-// The wide span loops (AVX2, AVX-512, where the processor has them) against the generic path on
+// The span loops (SSE2, and AVX2 and AVX-512 where the processor has them) against the generic path on
 // long rows, where they take their other branches: texel windows versus gathers, stepped versus
 // one-by-one texel coordinates, span tails of every length, textures narrower than a window.
 #include "tests/raster/RasterFixture.h"
@@ -103,6 +103,8 @@ TEST(WideSpans, AgreeWithTheGenericPathAtEveryTextureScale)
         {"about a texel per pixel", 256, 0.7f, 0.0f},
         {"minified, gathers", 64, 9.0f, 0.0f},
         {"beyond 16 texels per pixel, coordinates one by one", 256, 40.0f, 0.0f},
+        // Steps past 32-bit coordinates: an overflow would move the texel by 256 columns.
+        {"the same on a texture wider than 256", 512, 40.0f, 0.0f},
         {"wrapping across the texture edge and negative", 64, 1.3f, -2.6f},
         {"texture narrower than a window", 8, 0.6f, 0.0f},
         {"far outside the texture", 64, 3.0f, 70000.0f},

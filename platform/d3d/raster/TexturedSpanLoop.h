@@ -151,13 +151,16 @@ void TexturedSpanWide(const PixelContext& ctx, const Planes& p, int32_t y, int32
     int64_t anchorS = 0, anchorT = 0;  // exact coordinates at the step's first pixel
     tw.Exact(0, anchorS, anchorT);
     alignas(64) int64_t endsS[kLanes], endsT[kLanes];  // exact coordinates every eight pixels
+    typename V::Segments segmentsS, segmentsT;          // what the layer keeps of them
     for (int32_t g = 0; g < n; g += kLanes) {
         const int32_t slot = (g >> 3) & (kLanes - 1);
         if (slot == 0) {
             ExactEnds<V>(tw, g + 8, endsS, endsT);
+            segmentsS.Prepare(anchorS, endsS, g, n);
+            segmentsT.Prepare(anchorT, endsT, g, n);
         }
-        const I S = V::Coords(anchorS, endsS + slot, g, n);
-        const I T = V::Coords(anchorT, endsT + slot, g, n);
+        const I S = segmentsS.Coords(anchorS, endsS, slot, g, n);
+        const I T = segmentsT.Coords(anchorT, endsT, slot, g, n);
 
         const int32_t count = std::min<int32_t>(kLanes, n - g);
         uint32_t* dst = row + g;

@@ -168,6 +168,15 @@ struct Avx2 {
         return _mm256_testz_si256(outside, outside) != 0;
     }
 
+    // Nothing kept between steps: each step works out its coordinates from the ends.
+    struct Segments {
+        void Prepare(int64_t, const int64_t*, int32_t, int32_t) {}
+        static I Coords(int64_t& anchor, const int64_t* ends, int32_t slot, int32_t first, int32_t n)
+        {
+            return Avx2::Coords(anchor, ends + slot, first, n);
+        }
+    };
+
     // Texel coordinates (24.8) of the group at pixel `first` of a span of n pixels, stepped from
     // `anchor` to the exact ends[0] at min(first + 8, n - 1) as TexWalker steps them; the span's
     // last pixel takes the end itself. Moves `anchor` on to the end.

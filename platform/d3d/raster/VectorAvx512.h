@@ -85,17 +85,83 @@ struct Avx512 {
     static I Gather(const int32_t* base, I index) { return _mm512_i32gather_epi32(index, base, 4); }
     static I LoadWindow(const int32_t* p) { return _mm512_loadu_si512(p); }
     static I Permute(I table, I index) { return _mm512_permutexvar_epi32(index, table); }
-    static int32_t WindowStart(I i) { return _mm512_reduce_min_epi32(i); }
+    // The smallest column of a run that steps one way (first or last lane); AllWithin rejects
+    // the window when that guess is wrong.
+    static int32_t WindowStart(I i)
+    {
+        const int32_t a = _mm512_cvtsi512_si32(i), b = _mm_extract_epi32(_mm512_extracti32x4_epi32(i, 3), 3);
+        return a < b ? a : b;
+    }
     static bool AllWithin(I offsets, I rows, int32_t reach)
     {
         return (_mm512_cmple_epu32_mask(offsets, _mm512_set1_epi32(reach)) &
                 _mm512_cmpeq_epi32_mask(rows, _mm512_set1_epi32(_mm512_cvtsi512_si32(rows)))) == 0xFFFF;
     }
 
+    // The sixteen segments that start at a step whose slot is 0, worked out at once in 64-bit
+    // lanes: where a segment is whole and its step small, each step takes its coordinates in
+    // the 32-bit form of Avx2::Coords from the kept high and low parts and steps (`fast`, a
+    // bit per segment); else from Coords.
+    struct Segments {
+        alignas(64) int32_t high[kLanes], low[kLanes], step[kLanes];
+        uint32_t fast = 0;
+
+        // ends[s] is the exact coordinate at min(first + 8 (s + 1), n - 1), anchor at first.
+        void Prepare(int64_t anchor, const int64_t* ends, int32_t first, int32_t n)
+        {
+            const __m512i ends0 = _mm512_load_si512(ends), ends1 = _mm512_load_si512(ends + 8);
+            const __m512i starts0 = _mm512_alignr_epi64(ends0, _mm512_set1_epi64(anchor), 7);
+            const __m512i starts1 = _mm512_alignr_epi64(ends1, ends0, 7);
+            const int32_t whole = std::clamp((n - 1 - first) / 8, 0, kLanes);
+            fast = Half(starts0, ends0, 0) | Half(starts1, ends1, 8);
+            fast &= whole == kLanes ? 0xFFFFu : (1u << whole) - 1u;
+        }
+
+        I Coords(int64_t& anchor, const int64_t* ends, int32_t slot, int32_t first, int32_t n)
+        {
+            if (((fast >> slot) & 3u) != 3u) {
+                return Avx512::Coords(anchor, ends + slot, first, n);
+            }
+            anchor = ends[slot + 1];
+            const I j = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 0, 1, 2, 3, 4, 5, 6, 7);
+            auto halves = [slot](const int32_t* v) { return Halves(v[slot], v[slot + 1]); };
+            return Add(halves(high), Sra<16>(Add(halves(low), MulLo(j, halves(step)))));
+        }
+
+    private:
+        // Eight segments from starts to ends; their bits in `fast` if the steps are small.
+        uint32_t Half(__m512i starts, __m512i ends, int at)
+        {
+            const __m512i d = _mm512_sub_epi64(ends, starts);
+            // d / 8 rounded toward zero, as the scalar division.
+            const __m512i s = _mm512_srai_epi64(_mm512_add_epi64(d, _mm512_and_si512(_mm512_srai_epi64(d, 63), _mm512_set1_epi64(7))), 3);
+            constexpr int64_t kLimit = int64_t(1) << 28;
+            const __mmask8 small = _mm512_cmplt_epi64_mask(s, _mm512_set1_epi64(kLimit)) &
+                                   _mm512_cmpgt_epi64_mask(s, _mm512_set1_epi64(-kLimit));
+            _mm256_store_si256(reinterpret_cast<__m256i*>(high + at), _mm512_cvtepi64_epi32(_mm512_srai_epi64(starts, 16)));
+            _mm256_store_si256(reinterpret_cast<__m256i*>(low + at), _mm512_cvtepi64_epi32(_mm512_and_si512(starts, _mm512_set1_epi64(0xFFFF))));
+            _mm256_store_si256(reinterpret_cast<__m256i*>(step + at), _mm512_cvtepi64_epi32(s));
+            return uint32_t(small) << at;
+        }
+    };
+
     // As Avx2::Coords, for two groups of eight: ends[0] and ends[1] are the exact coordinates
     // at min(first + 8, n - 1) and min(first + 16, n - 1).
     static I Coords(int64_t& anchor, const int64_t* ends, int32_t first, int32_t n)
     {
+        if (first + 16 <= n - 1) {
+            // Two whole segments: as Avx2::Coords, each half from its own anchor in 32 bits.
+            const int64_t mid = ends[0], end = ends[1];
+            const int64_t stepLo = (mid - anchor) / 8, stepHi = (end - mid) / 8;
+            constexpr int64_t kLimit = int64_t(1) << 28;
+            if (stepLo < kLimit && stepLo > -kLimit && stepHi < kLimit && stepHi > -kLimit) {
+                const I high = Halves(int32_t(uint32_t(uint64_t(anchor >> 16))), int32_t(uint32_t(uint64_t(mid >> 16))));
+                const I low = Halves(int32_t(anchor & 0xFFFF), int32_t(mid & 0xFFFF));
+                const I j = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 0, 1, 2, 3, 4, 5, 6, 7);
+                anchor = end;
+                return Add(high, Sra<16>(Add(low, MulLo(j, Halves(int32_t(stepLo), int32_t(stepHi))))));
+            }
+        }
         const __m256i lo = Segment(anchor, ends[0], first, n);
         const __m256i hi = Segment(ends[0], ends[1], first + 8, n);
         anchor = ends[1];
@@ -103,6 +169,9 @@ struct Avx512 {
     }
 
 private:
+    // `lo` in lanes 0 - 7, `hi` in lanes 8 - 15.
+    static I Halves(int32_t lo, int32_t hi) { return _mm512_mask_blend_epi32(0xFF00, Set1(lo), Set1(hi)); }
+
     // Eight coordinates stepped in 64-bit lanes; lanes past the span hold `end`.
     static __m256i Segment(int64_t anchor, int64_t end, int32_t first, int32_t n)
     {
