@@ -114,13 +114,73 @@ struct GouraudKernel {
                     end[j] = col0 + e1;
                     covered += uint64_t(__builtin_popcount(m));
                 }
-                for (int32_t j = 0; j < rows; ++j) {
-                    if (first[j] < end[j]) {
-                        Span(y0 + j, first[j], end[j]);
-                    }
+                for (int32_t j = rows; j % kLanes != 0; ++j) {
+                    first[j] = end[j] = 0;  // whole vector steps, empty rows
                 }
+                ShadeRows(y0, rows, first, end);
             }
             return covered;
+        }
+
+        // Rows y0 .. y0 + rows - 1, row j covering [first[j], end[j]), at most 63 pixels each,
+        // shaded without a set-up per span: the start values of kLanes rows at a time (one row
+        // per lane), evaluated and clamped exactly as Span evaluates them, then each row's pixels
+        // from its starts and the triangle's steps. A row whose steps would leave the range
+        // before its end takes Span's exact path; rows is padded to whole vector steps.
+        void ShadeRows(int32_t y0, int32_t rows, const int32_t* first, const int32_t* end)
+        {
+            constexpr int32_t kMaxRows = 32;
+            alignas(32) int32_t start[kChannels][kMaxRows];
+            alignas(32) float zStart[kMaxRows];
+            uint32_t outOfRange = 0;
+            for (int32_t j = 0; j < rows; j += kLanes) {
+                const I x = V::Load(first + j);
+                const I stepsToEnd = V::Sub(V::Sub(V::Load(end + j), x), V::Set1(1));
+                const F ox = V::FSub(V::ToFloat(x), V::FSet1(p.refX));
+                const F oy = V::FSub(V::ToFloat(V::Add(V::Set1(y0 + j), lane)), V::FSet1(p.refY));
+                const auto at = [&](int k, float high) {
+                    const F f = V::FAdd(V::FAdd(V::FSet1(p.base[k]), V::FMul(V::FSet1(p.dx[k]), ox)),
+                                        V::FMul(V::FSet1(p.dy[k]), oy));
+                    return V::FMin(V::FMax(f, V::FSet1(0.0f)), V::FSet1(high));
+                };
+                I last = V::Zero();
+                for (int k = 0; k < kChannels; ++k) {
+                    const I c = V::Truncate(V::FMul(at(k, 255.0f), V::FSet1(65536.0f)));
+                    V::Store(start[k] + j, c);
+                    last = V::Or(last, V::Add(c, V::MulLo(V::Set1(p.colorStep[k]), stepsToEnd)));
+                }
+                V::FStore(zStart + j, at(kGZ, 1.0f));
+                const uint32_t inRange = V::SignBits(V::Equal(V::And(last, V::Set1(int32_t(0xFF000000u))), V::Zero()));
+                outOfRange |= (~inRange & ((1u << kLanes) - 1)) << j;
+            }
+            const uint32_t depthAcross = uint32_t(uint64_t(p.depthStep)) << V::kLaneShift;
+            for (int32_t j = 0; j < rows; ++j) {
+                const int32_t x0 = first[j], n = end[j] - first[j];
+                if (n <= 0) {
+                    continue;
+                }
+                const int64_t z = int64_t(double(zStart[j]) * kGZScale);
+                const int64_t zLast = z + p.depthStep * (n - 1);
+                if ((outOfRange >> j & 1) != 0 || zLast < 0 || zLast > int64_t(kGZScale)) {
+                    Span(y0 + j, x0, end[j]);  // its own steps between the clamped ends
+                    continue;
+                }
+                uint32_t* row = reinterpret_cast<uint32_t*>(colorBase + ptrdiff_t(y0 + j) * colorPitch);
+                uint16_t* zrow = reinterpret_cast<uint16_t*>(depthBase + ptrdiff_t(y0 + j) * depthPitch);
+                I ch[7];
+                for (int k = 0; k < kChannels; ++k) {
+                    ch[k] = V::Add(V::Set1(start[k][j]), stepTimesLane[k]);
+                }
+                I zl = V::Add(V::Set1(int32_t(uint32_t(uint64_t(z)))), depthTimesLane);
+                Chunk(row, zrow, x0, n, ch, zl);
+                for (int32_t xs = x0 + kLanes; xs < x0 + n; xs += kLanes) {
+                    for (int k = 0; k < kChannels; ++k) {
+                        ch[k] = V::Add(ch[k], V::Set1(int32_t(uint32_t(p.colorStep[k]) << V::kLaneShift)));
+                    }
+                    zl = V::Add(zl, V::Set1(int32_t(depthAcross)));
+                    Chunk(row, zrow, xs, x0 + n - xs, ch, zl);
+                }
+            }
         }
 
         void Span(int32_t y, int32_t x0, int32_t x1)
