@@ -90,9 +90,11 @@ struct GouraudKernel {
                 down[i] = V::Set1(stepY[i]);
             }
             // Rows are found a batch at a time and shaded after, so the edge registers need
-            // not survive the span calls.
+            // not survive the span calls. Chunks of a box that ends kLanes columns inside the
+            // scissor never reach its edge.
             constexpr int32_t kBatch = 32;
-            int32_t first[kBatch], end[kBatch];
+            alignas(32) int32_t first[kBatch + kLanes], end[kBatch + kLanes];
+            const bool inside = col0 + NarrowLanes - 1 + kLanes <= clipX1;
             uint64_t covered = 0;
             for (int32_t y0 = row0; y0 <= row1; y0 += kBatch) {
                 const int32_t rows = row1 - y0 + 1 < kBatch ? row1 - y0 + 1 : kBatch;
@@ -114,10 +116,13 @@ struct GouraudKernel {
                     end[j] = col0 + e1;
                     covered += uint64_t(__builtin_popcount(m));
                 }
-                for (int32_t j = rows; j % kLanes != 0; ++j) {
-                    first[j] = end[j] = 0;  // whole vector steps, empty rows
+                V::Store(first + rows, V::Zero());  // whole vector steps: empty rows after the last
+                V::Store(end + rows, V::Zero());
+                if (inside) {
+                    ShadeRows<true>(y0, rows, first, end);
+                } else {
+                    ShadeRows<false>(y0, rows, first, end);
                 }
-                ShadeRows(y0, rows, first, end);
             }
             return covered;
         }
@@ -127,11 +132,11 @@ struct GouraudKernel {
         // per lane), evaluated and clamped exactly as Span evaluates them, then each row's pixels
         // from its starts and the triangle's steps. A row whose steps would leave the range
         // before its end takes Span's exact path; rows is padded to whole vector steps.
+        template <bool Inside>
         void ShadeRows(int32_t y0, int32_t rows, const int32_t* first, const int32_t* end)
         {
             constexpr int32_t kMaxRows = 32;
-            alignas(32) int32_t start[kChannels][kMaxRows];
-            alignas(32) float zStart[kMaxRows];
+            alignas(32) int32_t start[kChannels + 1][kMaxRows];  // colours, then depth
             uint32_t outOfRange = 0;
             for (int32_t j = 0; j < rows; j += kLanes) {
                 const I x = V::Load(first + j);
@@ -149,36 +154,37 @@ struct GouraudKernel {
                     V::Store(start[k] + j, c);
                     last = V::Or(last, V::Add(c, V::MulLo(V::Set1(p.colorStep[k]), stepsToEnd)));
                 }
-                V::FStore(zStart + j, at(kGZ, 1.0f));
+                uint32_t depthOutside;
+                V::Store(start[kChannels] + j, V::FixedDepth(at(kGZ, 1.0f), stepsToEnd, p.depthStep, kGZScale, depthOutside));
                 const uint32_t inRange = V::SignBits(V::Equal(V::And(last, V::Set1(int32_t(0xFF000000u))), V::Zero()));
-                outOfRange |= (~inRange & ((1u << kLanes) - 1)) << j;
+                outOfRange |= ((~inRange & ((1u << kLanes) - 1)) | depthOutside) << j;
             }
-            const uint32_t depthAcross = uint32_t(uint64_t(p.depthStep)) << V::kLaneShift;
-            for (int32_t j = 0; j < rows; ++j) {
+            const ptrdiff_t colorStride = colorPitch, depthStride = depthPitch;
+            uint8_t* colorRow = colorBase + ptrdiff_t(y0) * colorStride;
+            uint8_t* depthRow = depthBase + ptrdiff_t(y0) * depthStride;
+            for (int32_t j = 0; j < rows; ++j, colorRow += colorStride, depthRow += depthStride) {
                 const int32_t x0 = first[j], n = end[j] - first[j];
                 if (n <= 0) {
                     continue;
                 }
-                const int64_t z = int64_t(double(zStart[j]) * kGZScale);
-                const int64_t zLast = z + p.depthStep * (n - 1);
-                if ((outOfRange >> j & 1) != 0 || zLast < 0 || zLast > int64_t(kGZScale)) {
+                if ((outOfRange >> j & 1) != 0) {
                     Span(y0 + j, x0, end[j]);  // its own steps between the clamped ends
                     continue;
                 }
-                uint32_t* row = reinterpret_cast<uint32_t*>(colorBase + ptrdiff_t(y0 + j) * colorPitch);
-                uint16_t* zrow = reinterpret_cast<uint16_t*>(depthBase + ptrdiff_t(y0 + j) * depthPitch);
+                uint32_t* row = reinterpret_cast<uint32_t*>(colorRow);
+                uint16_t* zrow = reinterpret_cast<uint16_t*>(depthRow);
                 I ch[7];
                 for (int k = 0; k < kChannels; ++k) {
                     ch[k] = V::Add(V::Set1(start[k][j]), stepTimesLane[k]);
                 }
-                I zl = V::Add(V::Set1(int32_t(uint32_t(uint64_t(z)))), depthTimesLane);
-                Chunk(row, zrow, x0, n, ch, zl);
+                I zl = V::Add(V::Set1(start[kChannels][j]), depthTimesLane);
+                Chunk<Inside>(row, zrow, x0, n, ch, zl);
                 for (int32_t xs = x0 + kLanes; xs < x0 + n; xs += kLanes) {
                     for (int k = 0; k < kChannels; ++k) {
                         ch[k] = V::Add(ch[k], V::Set1(int32_t(uint32_t(p.colorStep[k]) << V::kLaneShift)));
                     }
-                    zl = V::Add(zl, V::Set1(int32_t(depthAcross)));
-                    Chunk(row, zrow, xs, x0 + n - xs, ch, zl);
+                    zl = V::Add(zl, V::Set1(int32_t(uint32_t(uint64_t(p.depthStep)) << V::kLaneShift)));
+                    Chunk<Inside>(row, zrow, xs, x0 + n - xs, ch, zl);
                 }
             }
         }
@@ -274,13 +280,15 @@ struct GouraudKernel {
 
         // Pixels xs .. xs + kLanes - 1 of the row (those before xs + left), colours `ch` and
         // depth `zl` in 16.16 per lane.
+        // Inside: the caller knows the step lies inside the scissor.
+        template <bool Inside = false>
         [[gnu::always_inline]] inline void Chunk(uint32_t* row, uint16_t* zrow, int32_t xs, int32_t left,
                                                  const I (&ch)[7], I zl) const
         {
             // Whole steps are read and written back where they lie inside the scissor (lanes
             // past the span keep their pixels); near its right edge the lanes go through a
             // local copy instead.
-            const bool direct = xs + kLanes <= clipX1;
+            const bool direct = Inside || xs + kLanes <= clipX1;
             const int32_t count = left < kLanes ? left : kLanes;
             alignas(64) uint32_t colorCopy[kLanes];
             alignas(32) uint16_t depthCopy[kLanes];
