@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <limits>
 #include <random>
@@ -134,6 +135,28 @@ TEST(SmallTriangles, LongSpansAndSteepRampsLookTheSameOnEveryLoop)
             }
         });
     }
+}
+
+TEST(SmallTriangles, DepthsJustShortOfARoundingStepAreStoredAlikeOnEveryLoop)
+{
+    // Flat triangles at depths whose 16.16 value has 0x7FFF and at least half a unit below the
+    // binary point: truncated to 16.16 and then rounded to 16 bits they keep the lower level,
+    // rounded straight away they would take the next one.
+    std::vector<float> depths;
+    for (float z = 0.001f; depths.size() < 6; z = std::nextafter(z, 1.0f)) {
+        const double fixed = double(z) * 65535.0 * 65536.0;
+        if ((int64_t(fixed) & 0xFFFF) == 0x7FFF && fixed - std::floor(fixed) >= 0.5) {
+            depths.push_back(z);
+        }
+    }
+    ExpectAllPathsAgree(40, 20, false, "depth steps", [&](Canvas& c) {
+        for (size_t i = 0; i < depths.size(); ++i) {
+            const float x = 6.0f * float(i), z = depths[i];
+            const std::vector<LVertex> tri{AtPixel(x, 1, 40, 20, 0xFF808080u, z), AtPixel(x + 5, 3, 40, 20, 0xFF808080u, z),
+                                           AtPixel(x + 1, 15, 40, 20, 0xFF808080u, z)};
+            c.Draw(Gouraud(0), kPrimTriangleList, tri);
+        }
+    });
 }
 
 // Draws a quad far larger than a 7-row viewport at (vx, vy), twice at equal depth, and checks
