@@ -109,11 +109,9 @@ struct GouraudKernel {
                             e[i][r] = V::Add(e[i][r], down[i]);
                         }
                     }
-                    // A row's coverage is one run of pixels; an empty row gets an empty run.
-                    const int32_t f = int32_t(__builtin_ctz(m | 0x10000u));
-                    const int32_t e1 = m != 0 ? 32 - int32_t(__builtin_clz(m)) : f;
-                    first[j] = col0 + f;
-                    end[j] = col0 + e1;
+                    // A row's coverage is one run of pixels; an empty row ends before it starts.
+                    first[j] = col0 + int32_t(__builtin_ctz(m | 0x10000u));
+                    end[j] = col0 + 32 - int32_t(__builtin_clz(m | 1u));
                     covered += uint64_t(__builtin_popcount(m));
                 }
                 V::Store(first + rows, V::Zero());  // whole vector steps: empty rows after the last

@@ -183,9 +183,13 @@ inline bool IsNarrow(const TriangleEdgeSet& s, int lanes)
         n.stepX[i] = int32_t(e.A * kSubPixelOne);
         n.stepY[i] = int32_t(e.B * kSubPixelOne);
     }
-    const int64_t lo = std::min<int64_t>(std::max<int64_t>(ctx.clipX0 - col0, 0), 32);
-    const int64_t hi = std::min<int64_t>(std::max<int64_t>(ctx.clipX1 - col0, 0), 32);
-    n.clipLanes = uint32_t(((uint64_t(1) << hi) - 1) & ~((uint64_t(1) << lo) - 1));
+    if (col0 >= ctx.clipX0 && col0 + 32 <= ctx.clipX1) {
+        n.clipLanes = ~0u;  // the usual case: the box well inside the scissor
+    } else {
+        const int64_t lo = std::min<int64_t>(std::max<int64_t>(ctx.clipX0 - col0, 0), 32);
+        const int64_t hi = std::min<int64_t>(std::max<int64_t>(ctx.clipX1 - col0, 0), 32);
+        n.clipLanes = uint32_t(((uint64_t(1) << hi) - 1) & ~((uint64_t(1) << lo) - 1));
+    }
     n.col0 = int32_t(col0);
     return n;
 }
