@@ -75,9 +75,12 @@ struct GouraudKernel {
 
         // Rows of a triangle narrower than 16 pixels: the three edge functions at the pixel
         // centres of columns col0 .. col0 + 15, stepped down the rows; a pixel is covered
-        // where none is negative. Returns the pixels covered.
+        // where none is negative. Returns the pixels covered. With nearDepth > 0 (no pixel of
+        // the triangle gets a nearer 16-bit depth, columns col0 .. col0 + 15 inside the
+        // scissor), a batch of rows whose covered pixels all hold nearer depths is not shaded:
+        // the depth test would fail everywhere.
         uint64_t WalkNarrow(const int32_t e0[3], const int32_t stepX[3], const int32_t stepY[3], int32_t col0,
-                            int32_t row0, int32_t row1, uint32_t clipLanes)
+                            int32_t row0, int32_t row1, uint32_t clipLanes, uint32_t nearDepth)
         {
             I e[3][kNarrowRegs], down[3];
             for (int i = 0; i < 3; ++i) {
@@ -98,7 +101,9 @@ struct GouraudKernel {
             uint64_t covered = 0;
             for (int32_t y0 = row0; y0 <= row1; y0 += kBatch) {
                 const int32_t rows = row1 - y0 + 1 < kBatch ? row1 - y0 + 1 : kBatch;
-                for (int32_t j = 0; j < rows; ++j) {
+                I far = V::Zero();
+                const uint8_t* depthRow = depthBase + ptrdiff_t(y0) * depthPitch + ptrdiff_t(col0) * 2;
+                for (int32_t j = 0; j < rows; ++j, depthRow += depthPitch) {
                     uint32_t outside = 0;
                     for (int r = 0; r < kNarrowRegs; ++r) {
                         outside |= V::SignBits(V::Or(e[0][r], V::Or(e[1][r], e[2][r]))) << (r * kLanes);
@@ -113,6 +118,16 @@ struct GouraudKernel {
                     first[j] = col0 + int32_t(__builtin_ctz(m | 0x10000u));
                     end[j] = col0 + 32 - int32_t(__builtin_clz(m | 1u));
                     covered += uint64_t(__builtin_popcount(m));
+                    if constexpr (kLanes == 8) {
+                        if (nearDepth != 0) {
+                            far = V::FoldFarDepth(far, reinterpret_cast<const uint16_t*>(depthRow), m);
+                        }
+                    }
+                }
+                if constexpr (kLanes == 8) {
+                    if (nearDepth != 0 && V::FarthestOf(far) < nearDepth) {
+                        continue;  // every covered pixel holds a nearer depth: nothing would pass
+                    }
                 }
                 V::Store(first + rows, V::Zero());  // whole vector steps: empty rows after the last
                 V::Store(end + rows, V::Zero());

@@ -109,6 +109,21 @@ struct Avx2 {
         return _mm256_set_m128i(low[1], low[0]);
     }
 
+    // The largest of the 16-bit depths p[0 .. 15] whose bits are set in `columns`, folded
+    // into `far` (16-bit lanes); FarthestOf gives the largest lane of `far`.
+    static I FoldFarDepth(I far, const uint16_t* p, uint32_t columns)
+    {
+        const I bits = _mm256_setr_epi16(1, 2, 4, 8, 16, 32, 64, 128, 256, 512, 1024, 2048, 4096, 8192, 16384, -32768);
+        const I in = _mm256_cmpeq_epi16(_mm256_and_si256(_mm256_set1_epi16(int16_t(columns)), bits), bits);
+        return _mm256_max_epu16(far, _mm256_and_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)), in));
+    }
+    static uint32_t FarthestOf(I far)
+    {
+        // The largest lane is the smallest of the complements.
+        const __m128i m = _mm_max_epu16(_mm256_castsi256_si128(far), _mm256_extracti128_si256(far, 1));
+        return 0xFFFFu - (uint32_t(_mm_cvtsi128_si32(_mm_minpos_epu16(_mm_xor_si128(m, _mm_set1_epi32(-1))))) & 0xFFFFu);
+    }
+
     // Masks. The compares are signed: the loops compare values below 2^31 only.
     // The lanes below `count`, for any count.
     static M LanesBelow(int32_t count) { return _mm256_cmpgt_epi32(_mm256_set1_epi32(count), Lane()); }
