@@ -140,11 +140,44 @@ struct GouraudKernel {
             return covered;
         }
 
-        // Rows y0 .. y0 + rows - 1, row j covering [first[j], end[j]), at most 63 pixels each,
-        // shaded without a set-up per span: the start values of kLanes rows at a time (one row
+        // The rows of a wider triangle from the walker's edge steppers, shaded a batch at a time
+        // as the narrow walk shades them. Returns the pixels covered.
+        uint64_t WalkBatched(const TriangleEdgeSet& s, const PixelContext& ctx)
+        {
+            constexpr int32_t kBatch = 32;
+            alignas(32) int32_t first[kBatch + kLanes], end[kBatch + kLanes];
+            int32_t y0 = 0, rows = 0;
+            const auto flush = [&] {
+                V::Store(first + rows, V::Zero());  // whole vector steps: empty rows after the last
+                V::Store(end + rows, V::Zero());
+                ShadeRows<false>(y0, rows, first, end);
+                rows = 0;
+            };
+            const uint64_t covered = WalkRows(s, ctx, [&](int32_t y, int32_t x0, int32_t x1) {
+                if (rows > 0 && y != y0 + rows) {
+                    flush();  // the rows of a batch follow each other
+                }
+                if (rows == 0) {
+                    y0 = y;
+                }
+                first[rows] = x0;
+                end[rows] = x1;
+                if (++rows == kBatch) {
+                    flush();
+                }
+            });
+            if (rows > 0) {
+                flush();
+            }
+            return covered;
+        }
+
+        // Rows y0 .. y0 + rows - 1, row j covering [first[j], end[j]), shaded without a set-up
+        // per span: the start values of kLanes rows at a time (one row
         // per lane), evaluated and clamped exactly as Span evaluates them, then each row's pixels
         // from its starts and the triangle's steps. A row whose steps would leave the range
-        // before its end takes Span's exact path; rows is padded to whole vector steps.
+        // before its end, or longer than 64 pixels, takes Span's exact path; rows is padded to
+        // whole vector steps.
         template <bool Inside>
         void ShadeRows(int32_t y0, int32_t rows, const int32_t* first, const int32_t* end)
         {
@@ -170,7 +203,9 @@ struct GouraudKernel {
                 uint32_t depthOutside;
                 V::Store(start[kChannels] + j, V::FixedDepth(at(kGZ, 1.0f), stepsToEnd, p.depthStep, kGZScale, depthOutside));
                 const uint32_t inRange = V::SignBits(V::Equal(V::And(last, V::Set1(int32_t(0xFF000000u))), V::Zero()));
-                outOfRange |= ((~inRange & ((1u << kLanes) - 1)) | depthOutside) << j;
+                // Rows longer than 64 pixels: the colour check above holds up to there.
+                const uint32_t longRow = V::SignBits(V::AndGreater(V::Set1(-1), stepsToEnd, V::Set1(63)));
+                outOfRange |= ((~inRange & ((1u << kLanes) - 1)) | depthOutside | longRow) << j;
             }
             const ptrdiff_t colorStride = colorPitch, depthStride = depthPitch;
             uint8_t* colorRow = colorBase + ptrdiff_t(y0) * colorStride;

@@ -164,6 +164,8 @@ bool GouraudTriangle(const PixelContext& ctx, SpanFn, const ScreenVertex& v0, co
             covered = walker.WalkNarrow(ne.e0, ne.stepX, ne.stepY, ne.col0, int32_t(edges.row0),
                                         int32_t(edges.row1), ne.clipLanes, nearDepth);
         }
+    } else if constexpr (Kernel::kNarrowLanes > 0) {
+        covered = walker.WalkBatched(edges, ctx);
     } else {
         covered = WalkRows(edges, ctx, [&](int32_t y, int32_t x0, int32_t x1) { walker.Span(y, x0, x1); });
     }
