@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
+#include <iterator>
 #include <limits>
 #include <random>
 #include <string>
@@ -134,6 +136,49 @@ TEST(SmallTriangles, LongSpansAndSteepRampsLookTheSameOnEveryLoop)
             }
         });
     }
+}
+
+TEST(SmallTriangles, DepthsJustShortOfARoundingStepAreStoredAlikeOnEveryLoop)
+{
+    // Flat triangles at depths whose 16.16 value has 0x7FFF and at least half a unit below the
+    // binary point: truncated to 16.16 and then rounded to 16 bits they keep the lower level,
+    // rounded straight away they would take the next one.
+    std::vector<float> depths;
+    for (float z = 0.001f; depths.size() < 6; z = std::nextafter(z, 1.0f)) {
+        const double fixed = double(z) * 65535.0 * 65536.0;
+        if ((int64_t(fixed) & 0xFFFF) == 0x7FFF && fixed - std::floor(fixed) >= 0.5) {
+            depths.push_back(z);
+        }
+    }
+    ExpectAllPathsAgree(40, 20, false, "depth steps", [&](Canvas& c) {
+        for (size_t i = 0; i < depths.size(); ++i) {
+            const float x = 6.0f * float(i), z = depths[i];
+            const std::vector<LVertex> tri{AtPixel(x, 1, 40, 20, 0xFF808080u, z), AtPixel(x + 5, 3, 40, 20, 0xFF808080u, z),
+                                           AtPixel(x + 1, 15, 40, 20, 0xFF808080u, z)};
+            c.Draw(Gouraud(0), kPrimTriangleList, tri);
+        }
+    });
+}
+
+TEST(SmallTriangles, TrianglesBehindEarlierDepthsAreSkippedOnlyWhereNothingPasses)
+{
+    // A wall at one depth, then narrow triangles at exactly its depth (they pass LESSEQUAL),
+    // one level behind it (nothing passes) and slanting through it (part passes).
+    const float wall = 0.2f, level = 1.0f / 65535.0f;
+    const struct {
+        float z0, z1, z2;
+    } kCases[] = {{wall, wall, wall}, {wall + level, wall + level, wall + level}, {wall + 0.01f, wall - 0.01f, wall + 0.01f},
+                  {wall + 0.3f, wall + 0.3f, wall - 0.001f}, {wall + 2 * level, wall + 3 * level, wall + level}};
+    ExpectAllPathsAgree(64, 24, false, "wall", [&](Canvas& c) {
+        c.Draw(Gouraud(0), kPrimTriangleFan, {AtPixel(-1, -1, 64, 24, 0xFF102030u, wall), AtPixel(65, -1, 64, 24, 0xFF102030u, wall),
+                                               AtPixel(65, 25, 64, 24, 0xFF102030u, wall), AtPixel(-1, 25, 64, 24, 0xFF102030u, wall)});
+        for (size_t i = 0; i < std::size(kCases); ++i) {
+            const float x = 2.0f + 9.0f * float(i);
+            c.Draw(Gouraud(0), kPrimTriangleList, {AtPixel(x, 2, 64, 24, 0xFFFF0000u, kCases[i].z0),
+                                                   AtPixel(x + 7, 9, 64, 24, 0xFF00FF00u, kCases[i].z1),
+                                                   AtPixel(x + 1, 20, 64, 24, 0xFF0000FFu, kCases[i].z2)});
+        }
+    });
 }
 
 // Draws a quad far larger than a 7-row viewport at (vx, vy), twice at equal depth, and checks

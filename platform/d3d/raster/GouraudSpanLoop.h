@@ -75,9 +75,12 @@ struct GouraudKernel {
 
         // Rows of a triangle narrower than 16 pixels: the three edge functions at the pixel
         // centres of columns col0 .. col0 + 15, stepped down the rows; a pixel is covered
-        // where none is negative. Returns the pixels covered.
+        // where none is negative. Returns the pixels covered. With nearDepth > 0 (no pixel of
+        // the triangle gets a nearer 16-bit depth, columns col0 .. col0 + 15 inside the
+        // scissor), a batch of rows whose covered pixels all hold nearer depths is not shaded:
+        // the depth test would fail everywhere.
         uint64_t WalkNarrow(const int32_t e0[3], const int32_t stepX[3], const int32_t stepY[3], int32_t col0,
-                            int32_t row0, int32_t row1, uint32_t clipLanes)
+                            int32_t row0, int32_t row1, uint32_t clipLanes, uint32_t nearDepth)
         {
             I e[3][kNarrowRegs], down[3];
             for (int i = 0; i < 3; ++i) {
@@ -90,13 +93,17 @@ struct GouraudKernel {
                 down[i] = V::Set1(stepY[i]);
             }
             // Rows are found a batch at a time and shaded after, so the edge registers need
-            // not survive the span calls.
+            // not survive the span calls. Chunks of a box that ends kLanes columns inside the
+            // scissor never reach its edge.
             constexpr int32_t kBatch = 32;
-            int32_t first[kBatch], end[kBatch];
+            alignas(32) int32_t first[kBatch + kLanes], end[kBatch + kLanes];
+            const bool inside = col0 + NarrowLanes - 1 + kLanes <= clipX1;
             uint64_t covered = 0;
             for (int32_t y0 = row0; y0 <= row1; y0 += kBatch) {
                 const int32_t rows = row1 - y0 + 1 < kBatch ? row1 - y0 + 1 : kBatch;
-                for (int32_t j = 0; j < rows; ++j) {
+                I far = V::Zero();
+                const uint8_t* depthRow = depthBase + ptrdiff_t(y0) * depthPitch + ptrdiff_t(col0) * 2;
+                for (int32_t j = 0; j < rows; ++j, depthRow += depthPitch) {
                     uint32_t outside = 0;
                     for (int r = 0; r < kNarrowRegs; ++r) {
                         outside |= V::SignBits(V::Or(e[0][r], V::Or(e[1][r], e[2][r]))) << (r * kLanes);
@@ -107,20 +114,127 @@ struct GouraudKernel {
                             e[i][r] = V::Add(e[i][r], down[i]);
                         }
                     }
-                    // A row's coverage is one run of pixels; an empty row gets an empty run.
-                    const int32_t f = int32_t(__builtin_ctz(m | 0x10000u));
-                    const int32_t e1 = m != 0 ? 32 - int32_t(__builtin_clz(m)) : f;
-                    first[j] = col0 + f;
-                    end[j] = col0 + e1;
+                    // A row's coverage is one run of pixels; an empty row ends before it starts.
+                    first[j] = col0 + int32_t(__builtin_ctz(m | 0x10000u));
+                    end[j] = col0 + 32 - int32_t(__builtin_clz(m | 1u));
                     covered += uint64_t(__builtin_popcount(m));
-                }
-                for (int32_t j = 0; j < rows; ++j) {
-                    if (first[j] < end[j]) {
-                        Span(y0 + j, first[j], end[j]);
+                    if constexpr (kLanes == 8) {
+                        if (nearDepth != 0) {
+                            far = V::FoldFarDepth(far, reinterpret_cast<const uint16_t*>(depthRow), m);
+                        }
                     }
+                }
+                if constexpr (kLanes == 8) {
+                    if (nearDepth != 0 && V::FarthestOf(far) < nearDepth) {
+                        continue;  // every covered pixel holds a nearer depth: nothing would pass
+                    }
+                }
+                V::Store(first + rows, V::Zero());  // whole vector steps: empty rows after the last
+                V::Store(end + rows, V::Zero());
+                if (inside) {
+                    ShadeRows<true>(y0, rows, first, end);
+                } else {
+                    ShadeRows<false>(y0, rows, first, end);
                 }
             }
             return covered;
+        }
+
+        // The rows of a wider triangle from the walker's edge steppers, shaded a batch at a time
+        // as the narrow walk shades them. Returns the pixels covered.
+        uint64_t WalkBatched(const TriangleEdgeSet& s, const PixelContext& ctx)
+        {
+            constexpr int32_t kBatch = 32;
+            alignas(32) int32_t first[kBatch + kLanes], end[kBatch + kLanes];
+            int32_t y0 = 0, rows = 0;
+            const auto flush = [&] {
+                V::Store(first + rows, V::Zero());  // whole vector steps: empty rows after the last
+                V::Store(end + rows, V::Zero());
+                ShadeRows<false>(y0, rows, first, end);
+                rows = 0;
+            };
+            const uint64_t covered = WalkRows(s, ctx, [&](int32_t y, int32_t x0, int32_t x1) {
+                if (rows > 0 && y != y0 + rows) {
+                    flush();  // the rows of a batch follow each other
+                }
+                if (rows == 0) {
+                    y0 = y;
+                }
+                first[rows] = x0;
+                end[rows] = x1;
+                if (++rows == kBatch) {
+                    flush();
+                }
+            });
+            if (rows > 0) {
+                flush();
+            }
+            return covered;
+        }
+
+        // Rows y0 .. y0 + rows - 1, row j covering [first[j], end[j]), shaded without a set-up
+        // per span: the start values of kLanes rows at a time (one row
+        // per lane), evaluated and clamped exactly as Span evaluates them, then each row's pixels
+        // from its starts and the triangle's steps. A row whose steps would leave the range
+        // before its end, or longer than 64 pixels, takes Span's exact path; rows is padded to
+        // whole vector steps.
+        template <bool Inside>
+        void ShadeRows(int32_t y0, int32_t rows, const int32_t* first, const int32_t* end)
+        {
+            constexpr int32_t kMaxRows = 32;
+            alignas(32) int32_t start[kChannels + 1][kMaxRows];  // colours, then depth
+            uint32_t outOfRange = 0;
+            for (int32_t j = 0; j < rows; j += kLanes) {
+                const I x = V::Load(first + j);
+                const I stepsToEnd = V::Sub(V::Sub(V::Load(end + j), x), V::Set1(1));
+                const F ox = V::FSub(V::ToFloat(x), V::FSet1(p.refX));
+                const F oy = V::FSub(V::ToFloat(V::Add(V::Set1(y0 + j), lane)), V::FSet1(p.refY));
+                const auto at = [&](int k, float high) {
+                    const F f = V::FAdd(V::FAdd(V::FSet1(p.base[k]), V::FMul(V::FSet1(p.dx[k]), ox)),
+                                        V::FMul(V::FSet1(p.dy[k]), oy));
+                    return V::FMin(V::FMax(f, V::FSet1(0.0f)), V::FSet1(high));
+                };
+                I last = V::Zero();
+                for (int k = 0; k < kChannels; ++k) {
+                    const I c = V::Truncate(V::FMul(at(k, 255.0f), V::FSet1(65536.0f)));
+                    V::Store(start[k] + j, c);
+                    last = V::Or(last, V::Add(c, V::MulLo(V::Set1(p.colorStep[k]), stepsToEnd)));
+                }
+                uint32_t depthOutside;
+                V::Store(start[kChannels] + j, V::FixedDepth(at(kGZ, 1.0f), stepsToEnd, p.depthStep, kGZScale, depthOutside));
+                const uint32_t inRange = V::SignBits(V::Equal(V::And(last, V::Set1(int32_t(0xFF000000u))), V::Zero()));
+                // Rows longer than 64 pixels: the colour check above holds up to there.
+                const uint32_t longRow = V::SignBits(V::AndGreater(V::Set1(-1), stepsToEnd, V::Set1(63)));
+                outOfRange |= ((~inRange & ((1u << kLanes) - 1)) | depthOutside | longRow) << j;
+            }
+            const ptrdiff_t colorStride = colorPitch, depthStride = depthPitch;
+            uint8_t* colorRow = colorBase + ptrdiff_t(y0) * colorStride;
+            uint8_t* depthRow = depthBase + ptrdiff_t(y0) * depthStride;
+            for (int32_t j = 0; j < rows; ++j, colorRow += colorStride, depthRow += depthStride) {
+                const int32_t x0 = first[j], n = end[j] - first[j];
+                if (n <= 0) {
+                    continue;
+                }
+                if ((outOfRange >> j & 1) != 0) {
+                    Span(y0 + j, x0, end[j]);  // its own steps between the clamped ends
+                    continue;
+                }
+                uint32_t* row = reinterpret_cast<uint32_t*>(colorRow);
+                uint16_t* zrow = reinterpret_cast<uint16_t*>(depthRow);
+                I ch[7];
+                for (int k = 0; k < kChannels; ++k) {
+                    ch[k] = V::Add(V::Set1(start[k][j]), stepTimesLane[k]);
+                }
+                I zl = V::Add(V::Set1(start[kChannels][j]), depthTimesLane);
+                Chunk<Inside>(row, zrow, x0, n, ch, zl);
+                for (int32_t xs = x0 + kLanes; xs < x0 + n; xs += kLanes) {
+                    for (int k = 0; k < kChannels; ++k) {
+                        ch[k] = V::Add(ch[k], V::Set1(int32_t(uint32_t(p.colorStep[k]) << V::kLaneShift)));
+                    }
+                    zl = V::Add(zl, V::Set1(int32_t(uint32_t(uint64_t(p.depthStep)) << V::kLaneShift)));
+                    Chunk<Inside>(row, zrow, xs, x0 + n - xs, ch, zl);
+                }
+            }
         }
 
         void Span(int32_t y, int32_t x0, int32_t x1)
@@ -214,13 +328,15 @@ struct GouraudKernel {
 
         // Pixels xs .. xs + kLanes - 1 of the row (those before xs + left), colours `ch` and
         // depth `zl` in 16.16 per lane.
+        // Inside: the caller knows the step lies inside the scissor.
+        template <bool Inside = false>
         [[gnu::always_inline]] inline void Chunk(uint32_t* row, uint16_t* zrow, int32_t xs, int32_t left,
                                                  const I (&ch)[7], I zl) const
         {
             // Whole steps are read and written back where they lie inside the scissor (lanes
             // past the span keep their pixels); near its right edge the lanes go through a
             // local copy instead.
-            const bool direct = xs + kLanes <= clipX1;
+            const bool direct = Inside || xs + kLanes <= clipX1;
             const int32_t count = left < kLanes ? left : kLanes;
             alignas(64) uint32_t colorCopy[kLanes];
             alignas(32) uint16_t depthCopy[kLanes];

@@ -13,6 +13,7 @@
 #include "platform/d3d/raster/TriangleWalker.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -151,9 +152,20 @@ bool GouraudTriangle(const PixelContext& ctx, SpanFn, const ScreenVertex& v0, co
         // Narrow triangles: the edge functions themselves, one lane per column of the box.
         if constexpr (Kernel::kNarrowLanes > 0) {
             const NarrowEdges ne = NarrowEdgesOf(edges, ctx);
+            // The nearest 16-bit depth a pixel can get: a level below the nearest corner's
+            // covers the rounding of planes that are not steep (whose evaluation strays by
+            // far less than a level); steep ones are not tested.
+            uint32_t nearDepth = 0;
+            if (std::fabs(planes.dx[kGZ]) + std::fabs(planes.dy[kGZ]) < 1.0f / 64.0f && ne.col0 >= ctx.clipX0 &&
+                ne.col0 + Kernel::kNarrowLanes <= ctx.clipX1) {
+                const float zNear = std::min(v0.z, std::min(p1->z, p2->z));
+                nearDepth = uint32_t(std::max(int32_t(zNear * 65535.0f) - 1, 0));
+            }
             covered = walker.WalkNarrow(ne.e0, ne.stepX, ne.stepY, ne.col0, int32_t(edges.row0),
-                                        int32_t(edges.row1), ne.clipLanes);
+                                        int32_t(edges.row1), ne.clipLanes, nearDepth);
         }
+    } else if constexpr (Kernel::kNarrowLanes > 0) {
+        covered = walker.WalkBatched(edges, ctx);
     } else {
         covered = WalkRows(edges, ctx, [&](int32_t y, int32_t x0, int32_t x1) { walker.Span(y, x0, x1); });
     }

@@ -18,6 +18,11 @@ namespace raster::detail {
 
 namespace {  // NOLINT: internal linkage on purpose, see above
 
+// The first pixel row or column at or after a sub-pixel coordinate, and the last one at or
+// before it: shifts, which round down for negative values too (no division).
+[[gnu::always_inline]] inline int64_t PixelCeil(int64_t v) { return -((-v) >> kSubPixelBits); }
+[[gnu::always_inline]] inline int64_t PixelFloor(int64_t v) { return v >> kSubPixelBits; }
+
 // One edge function in sub-pixel units: E(P) = A (Px - ax) + B (Py - ay) + bias. A pixel centre
 // is covered when E >= 0 for all three edges; bias -1 on edges that are neither left (inside
 // to the right, A > 0) nor top (horizontal, inside below, A == 0 and B > 0), so centres lying
@@ -52,14 +57,14 @@ struct TriangleEdgeSet {
     s.maxX = std::max(x0, std::max(x1, x2));
     s.minY = std::min(y0, std::min(y1, y2));
     s.maxY = std::max(y0, std::max(y1, y2));
-    s.row0 = std::max<int64_t>(-FloorDiv(-s.minY, kSubPixelOne), ctx.clipY0);
-    s.row1 = std::min<int64_t>(FloorDiv(s.maxY, kSubPixelOne), int64_t(ctx.clipY1) - 1);
+    s.row0 = std::max<int64_t>(PixelCeil(s.minY), ctx.clipY0);
+    s.row1 = std::min<int64_t>(PixelFloor(s.maxY), int64_t(ctx.clipY1) - 1);
     for (const Edge& e : s.e) {
         if (e.A == 0) {
             if (e.B > 0) {
-                s.row0 = std::max(s.row0, -FloorDiv(-e.ay, kSubPixelOne));
+                s.row0 = std::max(s.row0, PixelCeil(e.ay));
             } else {
-                s.row1 = std::min(s.row1, FloorDiv(e.ay - 1, kSubPixelOne));
+                s.row1 = std::min(s.row1, PixelFloor(e.ay - 1));
             }
         }
     }
@@ -171,16 +176,20 @@ inline bool IsNarrow(const TriangleEdgeSet& s, int lanes)
 [[gnu::always_inline]] inline NarrowEdges NarrowEdgesOf(const TriangleEdgeSet& s, const PixelContext& ctx)
 {
     NarrowEdges n;
-    const int64_t col0 = -FloorDiv(-s.minX, kSubPixelOne);
+    const int64_t col0 = PixelCeil(s.minX);
     for (int i = 0; i < 3; ++i) {
         const Edge& e = s.e[i];
         n.e0[i] = int32_t(e.A * (col0 * kSubPixelOne - e.ax) + e.B * (s.row0 * kSubPixelOne - e.ay) + e.Bias());
         n.stepX[i] = int32_t(e.A * kSubPixelOne);
         n.stepY[i] = int32_t(e.B * kSubPixelOne);
     }
-    const int64_t lo = std::min<int64_t>(std::max<int64_t>(ctx.clipX0 - col0, 0), 32);
-    const int64_t hi = std::min<int64_t>(std::max<int64_t>(ctx.clipX1 - col0, 0), 32);
-    n.clipLanes = uint32_t(((uint64_t(1) << hi) - 1) & ~((uint64_t(1) << lo) - 1));
+    if (col0 >= ctx.clipX0 && col0 + 32 <= ctx.clipX1) {
+        n.clipLanes = ~0u;  // the usual case: the box well inside the scissor
+    } else {
+        const int64_t lo = std::min<int64_t>(std::max<int64_t>(ctx.clipX0 - col0, 0), 32);
+        const int64_t hi = std::min<int64_t>(std::max<int64_t>(ctx.clipX1 - col0, 0), 32);
+        n.clipLanes = uint32_t(((uint64_t(1) << hi) - 1) & ~((uint64_t(1) << lo) - 1));
+    }
     n.col0 = int32_t(col0);
     return n;
 }

@@ -84,6 +84,46 @@ struct Avx2 {
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 4), _mm256_sub_epi64(_mm256_castpd_si256(hi), magicBits));
     }
 
+    // Depth x 65535 in 16.16 (`scale`) of eight depths in 0 .. 1, truncated through double as
+    // the scalar conversion does, as the low 32 bits per lane; `outside` gets the lanes where
+    // `steps` steps of `step` leave 0 .. scale. Every value is an integer below 2^53, so the
+    // doubles are exact.
+    static I FixedDepth(F z, I steps, int64_t step, double scale, uint32_t& outside)
+    {
+        const __m256d s = _mm256_set1_pd(scale), st = _mm256_set1_pd(double(step));
+        __m128i low[2];
+        uint32_t out = 0;
+        for (int h = 0; h < 2; ++h) {
+            const __m128 zh = h == 0 ? _mm256_castps256_ps128(z) : _mm256_extractf128_ps(z, 1);
+            const __m128i nh = h == 0 ? _mm256_castsi256_si128(steps) : _mm256_extracti128_si256(steps, 1);
+            const __m256d fixed = _mm256_round_pd(_mm256_mul_pd(_mm256_cvtps_pd(zh), s), _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
+            const __m256d last = _mm256_add_pd(fixed, _mm256_mul_pd(st, _mm256_cvtepi32_pd(nh)));
+            const __m256d bad = _mm256_or_pd(_mm256_cmp_pd(last, _mm256_setzero_pd(), _CMP_LT_OQ),
+                                             _mm256_cmp_pd(last, s, _CMP_GT_OQ));
+            out |= uint32_t(_mm256_movemask_pd(bad)) << (4 * h);
+            // Values up to 2^32 - 1: converted from 2^31 below, and the top bit put back.
+            low[h] = _mm_xor_si128(_mm256_cvttpd_epi32(_mm256_sub_pd(fixed, _mm256_set1_pd(2147483648.0))),
+                                   _mm_set1_epi32(INT32_MIN));
+        }
+        outside = out;
+        return _mm256_set_m128i(low[1], low[0]);
+    }
+
+    // The largest of the 16-bit depths p[0 .. 15] whose bits are set in `columns`, folded
+    // into `far` (16-bit lanes); FarthestOf gives the largest lane of `far`.
+    static I FoldFarDepth(I far, const uint16_t* p, uint32_t columns)
+    {
+        const I bits = _mm256_setr_epi16(1, 2, 4, 8, 16, 32, 64, 128, 256, 512, 1024, 2048, 4096, 8192, 16384, -32768);
+        const I in = _mm256_cmpeq_epi16(_mm256_and_si256(_mm256_set1_epi16(int16_t(columns)), bits), bits);
+        return _mm256_max_epu16(far, _mm256_and_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)), in));
+    }
+    static uint32_t FarthestOf(I far)
+    {
+        // The largest lane is the smallest of the complements.
+        const __m128i m = _mm_max_epu16(_mm256_castsi256_si128(far), _mm256_extracti128_si256(far, 1));
+        return 0xFFFFu - (uint32_t(_mm_cvtsi128_si32(_mm_minpos_epu16(_mm_xor_si128(m, _mm_set1_epi32(-1))))) & 0xFFFFu);
+    }
+
     // Masks. The compares are signed: the loops compare values below 2^31 only.
     // The lanes below `count`, for any count.
     static M LanesBelow(int32_t count) { return _mm256_cmpgt_epi32(_mm256_set1_epi32(count), Lane()); }
