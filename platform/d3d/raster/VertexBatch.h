@@ -48,6 +48,17 @@ inline void StorePositions4(Record* out, const float* x, const float* y, const f
     _mm_storeu_ps(reinterpret_cast<float*>(out + 3), d);
 }
 
+// Writes L vertices' x, y, z, w from four vectors of L lanes, through the aligned `lane` rows.
+template <int L, class Record, class F>
+inline void StorePositions(Record* out, float (&lane)[5][L], const F& x, const F& y, const F& z, const F& w)
+{
+    std::memcpy(lane[0], &x, sizeof x);
+    std::memcpy(lane[1], &y, sizeof y);
+    std::memcpy(lane[2], &z, sizeof z);
+    std::memcpy(lane[3], &w, sizeof w);
+    for (int g = 0; g < L; g += 4) StorePositions4(out + g, lane[0] + g, lane[1] + g, lane[2] + g, lane[3] + g);
+}
+
 // The nine attribute floats r, g, b, a, sr, sg, sb, u, v that follow the position in both
 // ClipVertex and ScreenVertex: colour bytes as floats (exact), texture coordinates as given.
 inline void StoreAttributes(const uint8_t* vertex, float* clipAttr, float* screenAttr)
@@ -158,20 +169,8 @@ void MapVertexBatches(const uint8_t* in, uint32_t batches, const VertexConstants
                                    : I{} + int32_t(kNotFinite);
         std::memcpy(codes, &code, sizeof code);
 
-        std::memcpy(lane[0], &cx, sizeof cx);
-        std::memcpy(lane[1], &cy, sizeof cy);
-        std::memcpy(lane[2], &cz, sizeof cz);
-        std::memcpy(lane[3], &cw, sizeof cw);
-        for (int g = 0; g < L; g += 4) {
-            StorePositions4(clip + g, lane[0] + g, lane[1] + g, lane[2] + g, lane[3] + g);
-        }
-        std::memcpy(lane[0], &sx, sizeof sx);
-        std::memcpy(lane[1], &sy, sizeof sy);
-        std::memcpy(lane[2], &sz, sizeof sz);
-        std::memcpy(lane[3], &invW, sizeof invW);
-        for (int g = 0; g < L; g += 4) {
-            StorePositions4(screen + g, lane[0] + g, lane[1] + g, lane[2] + g, lane[3] + g);
-        }
+        StorePositions<L>(clip, lane, cx, cy, cz, cw);
+        StorePositions<L>(screen, lane, sx, sy, sz, invW);
         for (int i = 0; i < L; ++i) {
             StoreAttributes(in + i * sizeof(LVertex), &clip[i].r, &screen[i].r);
         }
