@@ -172,7 +172,11 @@ void TexturedSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x
         T = segmentsT.Coords(anchorT, endsT, slot, g, n);
     };
     // Filtered texels in the two 16-bit layouts.
-    auto texelsAt = [&](I S, I T, I& tLo, I& tHi) {
+    struct Layouts {
+        I lo, hi;
+    };
+    auto texelsAt = [&](I S, I T) {
+        I tLo, tHi;
         if constexpr (Linear) {
             const I i0 = V::template Sra<8>(S), j0 = V::template Sra<8>(T);
             I lt, rt, lb, rb, offsets;
@@ -224,6 +228,7 @@ void TexturedSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x
             tLo = V::UnpackLo8(t, zero);
             tHi = V::UnpackHi8(t, zero);
         }
+        return Layouts{tLo, tHi};
     };
 
     // Layers with few registers go in two passes over chunks of kPass pixels: the texels into
@@ -231,7 +236,10 @@ void TexturedSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x
     // steps where a pixel passes the depth test.
     constexpr int32_t kPass = V::kTexelPass;
     alignas(64) int32_t chunk[kPass > 0 ? kPass : 1], chunkS[kPass > 0 ? kPass : 1], chunkT[kPass > 0 ? kPass : 1];
-    for (int32_t c = 0; c < n;) {
+    // One chunk, the span, on the other layers (a loop of one turn, which the compiler removes).
+    const int32_t chunks = kPass > 0 ? (n + kPass - 1) / kPass : 1;
+    for (int32_t k = 0; k < chunks; ++k) {
+        const int32_t c = k * kPass;
         const int32_t chunkEnd = kPass > 0 ? std::min(n, c + kPass) : n;
         if constexpr (kPass > 0) {
             for (int32_t g = c; g < chunkEnd; g += kLanes) {
@@ -241,9 +249,8 @@ void TexturedSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x
                 V::Store(chunkT + (g - c), T);
             }
             for (int32_t g = c; g < chunkEnd; g += kLanes) {
-                I tLo, tHi;
-                texelsAt(V::Load(chunkS + (g - c)), V::Load(chunkT + (g - c)), tLo, tHi);
-                V::Store(chunk + (g - c), V::Packus16(tLo, tHi));
+                const Layouts t = texelsAt(V::Load(chunkS + (g - c)), V::Load(chunkT + (g - c)));
+                V::Store(chunk + (g - c), V::Packus16(t.lo, t.hi));
             }
         }
         for (int32_t g = c; g < chunkEnd; g += kLanes) {
@@ -268,7 +275,9 @@ void TexturedSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x
                     tLo = V::UnpackLo8(t, zero);
                     tHi = V::UnpackHi8(t, zero);
                 } else {
-                    texelsAt(S, T, tLo, tHi);
+                    const Layouts t = texelsAt(S, T);
+                    tLo = t.lo;
+                    tHi = t.hi;
                 }
 
                 // MODULATE by the vertex colour, then the specular added and clamped.
@@ -316,7 +325,6 @@ void TexturedSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x
             }
             z = V::Add(z, dzLanes);
         }
-        c = chunkEnd;
     }
 }
 
