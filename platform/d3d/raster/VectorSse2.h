@@ -170,27 +170,56 @@ struct Sse2 {
     // Texel coordinates (24.8) of the four pixels at `first` of a span of n pixels: half of the
     // segment of eight at first & ~7 (ends[slot] its exact end at min(segment + 8, n - 1)),
     // stepped from `anchor` as TexWalker steps; the span's last pixel takes the end itself.
-    // Moves `anchor` on to the end with the segment's second half.
+    // Moves `anchor` on to the end with the segment's second half. Where a run of four segments
+    // starts, Prepare works out each half's start (as high and low parts) and each segment's
+    // lane steps once; whole segments with small steps (`fast`) take their halves from them.
     struct Segments {
-        void Prepare(int64_t, const int64_t*, int32_t, int32_t) {}
-        static I Coords(int64_t& anchor, const int64_t* ends, int32_t slot, int32_t first, int32_t n)
+        int32_t high[8], low[8];
+        I laneSteps[4];
+        uint32_t fast = 0;
+
+        void Prepare(int64_t anchor, const int64_t* ends, int32_t first, int32_t n)
         {
+            fast = 0;
+            int64_t start = anchor;
+            for (int s = 0; s < 4; ++s) {
+                const int64_t step = (ends[s] - start) / 8;
+                constexpr int64_t kLimit = int64_t(1) << 28;
+                if (first + 8 * s + 8 <= n - 1 && step < kLimit && step > -kLimit) {
+                    fast |= 1u << s;
+                    const int64_t second = start + 4 * step;
+                    high[2 * s] = int32_t(uint32_t(uint64_t(start >> 16)));
+                    low[2 * s] = int32_t(start & 0xFFFF);
+                    high[2 * s + 1] = int32_t(uint32_t(uint64_t(second >> 16)));
+                    low[2 * s + 1] = int32_t(second & 0xFFFF);
+                    // 0, step, 2 step, 3 step.
+                    const I v = Set1(int32_t(step));
+                    laneSteps[s] = Add(Add(_mm_slli_si128(v, 4), _mm_slli_si128(v, 8)), _mm_slli_si128(v, 12));
+                }
+                start = ends[s];
+            }
+        }
+
+        I Coords(int64_t& anchor, const int64_t* ends, int32_t slot, int32_t first, int32_t n)
+        {
+            const int32_t offset = first & 7;
+            if ((fast >> slot) & 1u) {
+                const int half = 2 * slot + (offset >> 2);
+                if (offset != 0) {
+                    anchor = ends[slot];
+                }
+                // start = high x 65536 + low, so (start + j step) >> 16 = high + ((low + j step) >> 16),
+                // in 32 bits while 3 x step + 65535 fits.
+                return Add(Set1(high[half]), Sra<16>(Add(Set1(low[half]), laneSteps[slot])));
+            }
             const int64_t end = ends[slot];
-            const int32_t segment = first & ~7, offset = first & 7;
+            const int32_t segment = first & ~7;
             alignas(16) int32_t lanes[kLanes];
             if (segment + 8 <= n - 1) {
                 const int64_t step = (end - anchor) / 8;
                 const int64_t start = anchor + offset * step;
                 if (offset != 0) {
                     anchor = end;
-                }
-                // start = high x 65536 + low, so (start + j step) >> 16 = high + ((low + j step) >> 16),
-                // in 32 bits while 3 x step + 65535 fits.
-                constexpr int64_t kLimit = int64_t(1) << 28;
-                if (step < kLimit && step > -kLimit) {
-                    const I high = Set1(int32_t(uint32_t(uint64_t(start >> 16))));
-                    const I low = Set1(int32_t(start & 0xFFFF));
-                    return Add(high, Sra<16>(Add(low, MulLo(Lane(), Set1(int32_t(step))))));
                 }
                 for (int j = 0; j < kLanes; ++j) {
                     lanes[j] = int32_t((start + j * step) >> 16);
