@@ -205,9 +205,7 @@ struct Sse2 {
             const int32_t offset = first & 7;
             if ((fast >> slot) & 1u) {
                 const int half = 2 * slot + (offset >> 2);
-                if (offset != 0) {
-                    anchor = ends[slot];
-                }
+                anchor = ends[slot];  // for the next segment if it is not fast
                 // start = high x 65536 + low, so (start + j step) >> 16 = high + ((low + j step) >> 16),
                 // in 32 bits while 3 x step + 65535 fits.
                 return Add(Set1(high[half]), Sra<16>(Add(Set1(low[half]), laneSteps[slot])));
