@@ -231,9 +231,10 @@ void TexturedSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x
         return Layouts{tLo, tHi};
     };
 
-    // Layers with few registers go in two passes over chunks of kPass pixels: the texels into
-    // `chunk`, then the shading; the others in one pass over the span, texels fetched only for
-    // steps where a pixel passes the depth test.
+    // Layers with few registers go in three passes over chunks of kPass pixels: the texel
+    // coordinates into `chunkS` and `chunkT` (short steps, so the latency of the exact ends
+    // overlaps with them), the filtered texels into `chunk`, then the shading. The others go in
+    // one pass over the span, texels fetched only for steps where a pixel passes the depth test.
     constexpr int32_t kPass = V::kTexelPass;
     alignas(64) int32_t chunk[kPass > 0 ? kPass : 1], chunkS[kPass > 0 ? kPass : 1], chunkT[kPass > 0 ? kPass : 1];
     // One chunk, the span, on the other layers (a loop of one turn, which the compiler removes).

@@ -154,7 +154,8 @@ struct Sse2 {
 
     // Texels: four loads. SSE2 has no gather and no variable lane permute, so no row windows;
     // with four lanes and sixteen registers the textured loop keeps its working set in
-    // registers by running in passes over chunks of this many pixels (texels, then shading).
+    // registers by running in passes over chunks of this many pixels (coordinates, texels,
+    // then shading).
     static constexpr bool kRowWindows = false;
     static constexpr int32_t kTexelPass = 64;
     static I Gather(const int32_t* base, I index)
