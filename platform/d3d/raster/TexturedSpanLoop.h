@@ -2,10 +2,9 @@
 // VectorAvx512.h): a power-of-two 8888 texture with wrap addressing and MODULATE, optional alpha
 // test GREATER, optional SRCALPHA / INVSRCALPHA blend, depth test LESSEQUAL, 8888 target;
 // V::kLanes pixels per step, with exactly the arithmetic of the generic path (so the same
-// pixels). Colours are shaded in 16-bit lanes in
-// the order a row of pixels unpacks: within every 128-bit block, pixels 0, 1 of the block's
-// four in one register and 2, 3 in the other; a 32-bit register of colours holds pixels k,
-// k + 4, k + 8, ... of the step in its blocks.
+// pixels). Colours are shaded in 16-bit lanes in the order a row of pixels unpacks: within
+// every 128-bit block, pixels 0, 1 of the block's four in one register and 2, 3 in the other; a
+// 32-bit register of colours holds pixels k, k + 4, k + 8, ... of the step in its blocks.
 //
 // Include only after switching the instruction set, after the layer; internal linkage.
 #pragma once
