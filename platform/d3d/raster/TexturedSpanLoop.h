@@ -1,9 +1,10 @@
-// The wide textured span loop, written once over a vector layer V (VectorAvx2.h,
-// VectorAvx512.h): the states of TexturedSpans.cpp, V::kLanes pixels per step, with exactly the
-// arithmetic of the generic path (so the same pixels). Colours are shaded in 16-bit lanes in
-// the order a row of pixels unpacks: within every 128-bit block, pixels 0, 1 of the block's
-// four in one register and 2, 3 in the other; a 32-bit register of colours holds pixels k,
-// k + 4, k + 8, ... of the step in its blocks.
+// The textured span loop, written once over a vector layer V (VectorSse2.h, VectorAvx2.h,
+// VectorAvx512.h): a power-of-two 8888 texture with wrap addressing and MODULATE, optional alpha
+// test GREATER, optional SRCALPHA / INVSRCALPHA blend, depth test LESSEQUAL, 8888 target;
+// V::kLanes pixels per step, with exactly the arithmetic of the generic path (so the same
+// pixels). Colours are shaded in 16-bit lanes in the order a row of pixels unpacks: within
+// every 128-bit block, pixels 0, 1 of the block's four in one register and 2, 3 in the other; a
+// 32-bit register of colours holds pixels k, k + 4, k + 8, ... of the step in its blocks.
 //
 // Include only after switching the instruction set, after the layer; internal linkage.
 #pragma once
@@ -69,7 +70,7 @@ inline void ExactEnds(const TexWalker& tw, int32_t first, int64_t* outS, int64_t
 }
 
 template <class V, bool Linear, bool Blend, bool AlphaTest, bool Specular>
-void TexturedSpanWide(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x0, int32_t x1)
+void TexturedSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x0, int32_t x1)
 {
     using I = typename V::I;
     using M = typename V::M;
@@ -95,15 +96,19 @@ void TexturedSpanWide(const PixelContext& ctx, const Planes& p, int32_t y, int32
     // When the texel columns i all lie in [first, first + reach] (first the smallest) and the
     // rows j are one row, the texture column of `first` (wrapped; the window of kLanes texels
     // from it stays inside the row) and the columns' offsets in that window; else -1, and the
-    // caller gathers.
+    // caller gathers (always, on layers without windows).
     auto RowWindow = [&](I i, I j, int32_t reach, I& offsets) -> int32_t {
-        const int32_t first = V::WindowStart(i);
-        const uint32_t column = uint32_t(first) & (texWidth - 1);
-        if (column + kLanes > texWidth) {
+        if constexpr (!V::kRowWindows) {
             return -1;
+        } else {
+            const int32_t first = V::WindowStart(i);
+            const uint32_t column = uint32_t(first) & (texWidth - 1);
+            if (column + kLanes > texWidth) {
+                return -1;
+            }
+            offsets = V::Sub(i, V::Set1(first));
+            return V::AllWithin(offsets, j, reach) ? int32_t(column) : -1;
         }
-        offsets = V::Sub(i, V::Set1(first));
-        return V::AllWithin(offsets, j, reach) ? int32_t(column) : -1;
     };
     const I zero = V::Zero();
     const I max255 = V::Set1x16(255);
@@ -152,34 +157,31 @@ void TexturedSpanWide(const PixelContext& ctx, const Planes& p, int32_t y, int32
     tw.Exact(0, anchorS, anchorT);
     alignas(64) int64_t endsS[kLanes], endsT[kLanes];  // exact coordinates every eight pixels
     typename V::Segments segmentsS, segmentsT;          // what the layer keeps of them
-    for (int32_t g = 0; g < n; g += kLanes) {
+    // Texel coordinates of the step at pixel g, the steps taken in order. The ends of the next
+    // 8 x kLanes pixels where such a run starts (with eight lanes or more, where the slot is 0:
+    // fewer instructions).
+    auto coordsAt = [&](int32_t g, I& S, I& T) {
         const int32_t slot = (g >> 3) & (kLanes - 1);
-        if (slot == 0) {
+        if ((kLanes >= 8 ? slot : g & (8 * kLanes - 1)) == 0) {
             ExactEnds<V>(tw, g + 8, endsS, endsT);
             segmentsS.Prepare(anchorS, endsS, g, n);
             segmentsT.Prepare(anchorT, endsT, g, n);
         }
-        const I S = segmentsS.Coords(anchorS, endsS, slot, g, n);
-        const I T = segmentsT.Coords(anchorT, endsT, slot, g, n);
-
-        const int32_t count = std::min<int32_t>(kLanes, n - g);
-        uint32_t* dst = row + g;
-        const I z16 = V::template Srl<16>(V::Add(z, half));
-        M ok = V::FirstLanes(count);
-        I zOld = zero;
-        if (zrow != nullptr) {
-            zOld = V::LoadDepth(zrow + g, count);
-            ok = V::AndLessEqual(ok, z16, zOld);
-        }
-
-        if (V::Any(ok)) {
-            // Filtered texels in the two 16-bit layouts.
-            I tLo, tHi;
-            if constexpr (Linear) {
-                const I i0 = V::template Sra<8>(S), j0 = V::template Sra<8>(T);
-                I lt, rt, lb, rb, offsets;
-                if (const int32_t column = RowWindow(i0, j0, kLanes - 2, offsets); column >= 0) {
-                    // Magnified: every footprint lies in one window of two rows.
+        S = segmentsS.Coords(anchorS, endsS, slot, g, n);
+        T = segmentsT.Coords(anchorT, endsT, slot, g, n);
+    };
+    // Filtered texels in the two 16-bit layouts.
+    struct Layouts {
+        I lo, hi;
+    };
+    auto texelsAt = [&](I S, I T) {
+        I tLo, tHi;
+        if constexpr (Linear) {
+            const I i0 = V::template Sra<8>(S), j0 = V::template Sra<8>(T);
+            I lt, rt, lb, rb, offsets;
+            if (const int32_t column = RowWindow(i0, j0, kLanes - 2, offsets); column >= 0) {
+                // Magnified: every footprint lies in one window of two rows.
+                if constexpr (V::kRowWindows) {
                     const I topRow = V::LoadWindow(tex + RowStart(j0) + column);
                     const I bottomRow = V::LoadWindow(tex + RowStart(V::Add(j0, one)) + column);
                     const I next = V::Add(offsets, one);
@@ -187,86 +189,142 @@ void TexturedSpanWide(const PixelContext& ctx, const Planes& p, int32_t y, int32
                     rt = V::Permute(topRow, next);
                     lb = V::Permute(bottomRow, offsets);
                     rb = V::Permute(bottomRow, next);
-                } else {
-                    const I col0 = V::And(i0, uMask);
-                    const I col1 = V::And(V::Add(i0, one), uMask);
-                    const I row0 = V::MulLo(V::And(j0, vMask), stride);
-                    const I row1 = V::MulLo(V::And(V::Add(j0, one), vMask), stride);
-                    lt = V::Gather(tex, V::Add(row0, col0));
-                    rt = V::Gather(tex, V::Add(row0, col1));
-                    lb = V::Gather(tex, V::Add(row1, col0));
-                    rb = V::Gather(tex, V::Add(row1, col1));
                 }
-                const I frac = V::Set1(255);
-                I wxLo, wxHi, wyLo, wyHi;
-                SpreadToPixels<V>(V::And(S, frac), wxLo, wxHi);
-                SpreadToPixels<V>(V::And(T, frac), wyLo, wyHi);
-                // Across x, then y, as Bilinear().
-                tLo = V::Or(Lerp16<V>(Lerp16<V>(V::UnpackLo8(lt, zero), V::UnpackLo8(rt, zero), wxLo),
-                                      Lerp16<V>(V::UnpackLo8(lb, zero), V::UnpackLo8(rb, zero), wxLo), wyLo),
-                            alpha16);
-                tHi = V::Or(Lerp16<V>(Lerp16<V>(V::UnpackHi8(lt, zero), V::UnpackHi8(rt, zero), wxHi),
-                                      Lerp16<V>(V::UnpackHi8(lb, zero), V::UnpackHi8(rb, zero), wxHi), wyHi),
-                            alpha16);
             } else {
-                const I nearest = V::Set1(128);
-                const I i0 = V::template Sra<8>(V::Add(S, nearest));
-                const I j0 = V::template Sra<8>(V::Add(T, nearest));
-                I t, offsets;
-                if (const int32_t column = RowWindow(i0, j0, kLanes - 1, offsets); column >= 0) {
+                const I col0 = V::And(i0, uMask);
+                const I col1 = V::And(V::Add(i0, one), uMask);
+                const I row0 = V::MulLo(V::And(j0, vMask), stride);
+                const I row1 = V::MulLo(V::And(V::Add(j0, one), vMask), stride);
+                lt = V::Gather(tex, V::Add(row0, col0));
+                rt = V::Gather(tex, V::Add(row0, col1));
+                lb = V::Gather(tex, V::Add(row1, col0));
+                rb = V::Gather(tex, V::Add(row1, col1));
+            }
+            const I frac = V::Set1(255);
+            I wxLo, wxHi, wyLo, wyHi;
+            SpreadToPixels<V>(V::And(S, frac), wxLo, wxHi);
+            SpreadToPixels<V>(V::And(T, frac), wyLo, wyHi);
+            // Across x, then y, as Bilinear().
+            tLo = V::Or(Lerp16<V>(Lerp16<V>(V::UnpackLo8(lt, zero), V::UnpackLo8(rt, zero), wxLo),
+                                  Lerp16<V>(V::UnpackLo8(lb, zero), V::UnpackLo8(rb, zero), wxLo), wyLo),
+                        alpha16);
+            tHi = V::Or(Lerp16<V>(Lerp16<V>(V::UnpackHi8(lt, zero), V::UnpackHi8(rt, zero), wxHi),
+                                  Lerp16<V>(V::UnpackHi8(lb, zero), V::UnpackHi8(rb, zero), wxHi), wyHi),
+                        alpha16);
+        } else {
+            const I nearest = V::Set1(128);
+            const I i0 = V::template Sra<8>(V::Add(S, nearest));
+            const I j0 = V::template Sra<8>(V::Add(T, nearest));
+            I t, offsets;
+            if (const int32_t column = RowWindow(i0, j0, kLanes - 1, offsets); column >= 0) {
+                if constexpr (V::kRowWindows) {
                     t = V::Permute(V::LoadWindow(tex + RowStart(j0) + column), offsets);
-                } else {
-                    t = V::Gather(tex, V::Add(V::MulLo(V::And(j0, vMask), stride), V::And(i0, uMask)));
                 }
-                t = V::Or(t, texAlphaOr);
-                tLo = V::UnpackLo8(t, zero);
-                tHi = V::UnpackHi8(t, zero);
+            } else {
+                t = V::Gather(tex, V::Add(V::MulLo(V::And(j0, vMask), stride), V::And(i0, uMask)));
+            }
+            t = V::Or(t, texAlphaOr);
+            tLo = V::UnpackLo8(t, zero);
+            tHi = V::UnpackHi8(t, zero);
+        }
+        return Layouts{tLo, tHi};
+    };
+
+    // Layers with few registers go in three passes over chunks of kPass pixels: the texel
+    // coordinates into `chunkS` and `chunkT` (short steps, so the latency of the exact ends
+    // overlaps with them), the filtered texels into `chunk`, then the shading. The others go in
+    // one pass over the span, texels fetched only for steps where a pixel passes the depth test.
+    constexpr int32_t kPass = V::kTexelPass;
+    alignas(64) int32_t chunk[kPass > 0 ? kPass : 1], chunkS[kPass > 0 ? kPass : 1], chunkT[kPass > 0 ? kPass : 1];
+    // One chunk, the span, on the other layers (a loop of one turn, which the compiler removes).
+    const int32_t chunks = kPass > 0 ? (n + kPass - 1) / kPass : 1;
+    for (int32_t k = 0; k < chunks; ++k) {
+        const int32_t c = k * kPass;
+        const int32_t chunkEnd = kPass > 0 ? std::min(n, c + kPass) : n;
+        if constexpr (kPass > 0) {
+            for (int32_t g = c; g < chunkEnd; g += kLanes) {
+                I S, T;
+                coordsAt(g, S, T);
+                V::Store(chunkS + (g - c), S);
+                V::Store(chunkT + (g - c), T);
+            }
+            for (int32_t g = c; g < chunkEnd; g += kLanes) {
+                const Layouts t = texelsAt(V::Load(chunkS + (g - c)), V::Load(chunkT + (g - c)));
+                V::Store(chunk + (g - c), V::Packus16(t.lo, t.hi));
+            }
+        }
+        for (int32_t g = c; g < chunkEnd; g += kLanes) {
+            I S, T;
+            if constexpr (kPass == 0) {
+                coordsAt(g, S, T);
+            }
+            const int32_t count = std::min<int32_t>(kLanes, n - g);
+            uint32_t* dst = row + g;
+            const I z16 = V::template Srl<16>(V::Add(z, half));
+            M ok = V::FirstLanes(count);
+            I zOld = zero;
+            if (zrow != nullptr) {
+                zOld = V::LoadDepth(zrow + g, count);
+                ok = V::AndLessEqual(ok, z16, zOld);
             }
 
-            // MODULATE by the vertex colour, then the specular added and clamped.
-            I cLo = tLo, cHi = tHi;
-            if (modulate) {
-                const I color1 = V::Add(color0, dColor);
-                const I color2 = V::Add(color1, dColor);
-                const I color3 = V::Add(color2, dColor);
-                I vcLo, vcHi;
-                lanes16(color0, color1, color2, color3, vcLo, vcHi);
-                cLo = Div255x16<V>(V::MulLo16(tLo, V::Or(vcLo, vertexAlphaOr)));
-                cHi = Div255x16<V>(V::MulLo16(tHi, V::Or(vcHi, vertexAlphaOr)));
+            if (V::Any(ok)) {
+                I tLo, tHi;
+                if constexpr (kPass > 0) {
+                    const I t = V::Load(chunk + (g - c));
+                    tLo = V::UnpackLo8(t, zero);
+                    tHi = V::UnpackHi8(t, zero);
+                } else {
+                    const Layouts t = texelsAt(S, T);
+                    tLo = t.lo;
+                    tHi = t.hi;
+                }
+
+                // MODULATE by the vertex colour, then the specular added and clamped.
+                I cLo = tLo, cHi = tHi;
+                if (modulate) {
+                    const I color1 = V::Add(color0, dColor);
+                    const I color2 = V::Add(color1, dColor);
+                    const I color3 = V::Add(color2, dColor);
+                    I vcLo, vcHi;
+                    lanes16(color0, color1, color2, color3, vcLo, vcHi);
+                    cLo = Div255x16<V>(V::MulLo16(tLo, V::Or(vcLo, vertexAlphaOr)));
+                    cHi = Div255x16<V>(V::MulLo16(tHi, V::Or(vcHi, vertexAlphaOr)));
+                }
+                if (Specular && addSpecular) {
+                    const I spec1 = V::Add(spec0, dSpec);
+                    const I spec2 = V::Add(spec1, dSpec);
+                    const I spec3 = V::Add(spec2, dSpec);
+                    I spLo, spHi;
+                    lanes16(spec0, spec1, spec2, spec3, spLo, spHi);
+                    cLo = V::Min16(V::Add16(cLo, spLo), max255);
+                    cHi = V::Min16(V::Add16(cHi, spHi), max255);
+                }
+                // Each pixel's shaded alpha, for the alpha test and to skip blending opaque pixels.
+                const I alpha = V::template Srl<24>(V::Packus16(cLo, cHi));
+                if constexpr (AlphaTest) {
+                    ok = V::AndGreater(ok, alpha, alphaRef);
+                }
+                // Blending by an alpha of 255 gives the source exactly (255 c / 255 = c).
+                if (Blend && V::AnyOutside(ok, V::Equal(alpha, V::Set1(255)))) {
+                    // Source over destination by the source alpha.
+                    const I d = V::Or(V::LoadColor(dst, count), dstAlphaOr);
+                    const I aLo = V::SpreadAlpha16(cLo);
+                    const I aHi = V::SpreadAlpha16(cHi);
+                    cLo = Div255x16<V>(V::Add16(V::MulLo16(cLo, aLo), V::MulLo16(V::UnpackLo8(d, zero), V::Sub16(max255, aLo))));
+                    cHi = Div255x16<V>(V::Add16(V::MulLo16(cHi, aHi), V::MulLo16(V::UnpackHi8(d, zero), V::Sub16(max255, aHi))));
+                }
+                V::StoreColor(dst, V::And(V::Packus16(cLo, cHi), keep), ok, count);
+                if (zrow != nullptr && zWrite) {
+                    V::StoreDepth(zrow + g, z16, zOld, ok, count);
+                }
             }
-            if (Specular && addSpecular) {
-                const I spec1 = V::Add(spec0, dSpec);
-                const I spec2 = V::Add(spec1, dSpec);
-                const I spec3 = V::Add(spec2, dSpec);
-                I spLo, spHi;
-                lanes16(spec0, spec1, spec2, spec3, spLo, spHi);
-                cLo = V::Min16(V::Add16(cLo, spLo), max255);
-                cHi = V::Min16(V::Add16(cHi, spHi), max255);
+            color0 = V::Add(color0, dColorLanes);
+            if constexpr (Specular) {
+                spec0 = V::Add(spec0, dSpecLanes);
             }
-            // Each pixel's shaded alpha, for the alpha test and to skip blending opaque pixels.
-            const I alpha = V::template Srl<24>(V::Packus16(cLo, cHi));
-            if constexpr (AlphaTest) {
-                ok = V::AndGreater(ok, alpha, alphaRef);
-            }
-            // Blending by an alpha of 255 gives the source exactly (255 c / 255 = c).
-            if (Blend && V::AnyOutside(ok, V::Equal(alpha, V::Set1(255)))) {
-                // Source over destination by the source alpha.
-                const I d = V::Or(V::LoadColor(dst, count), dstAlphaOr);
-                const I aLo = V::SpreadAlpha16(cLo);
-                const I aHi = V::SpreadAlpha16(cHi);
-                cLo = Div255x16<V>(V::Add16(V::MulLo16(cLo, aLo), V::MulLo16(V::UnpackLo8(d, zero), V::Sub16(max255, aLo))));
-                cHi = Div255x16<V>(V::Add16(V::MulLo16(cHi, aHi), V::MulLo16(V::UnpackHi8(d, zero), V::Sub16(max255, aHi))));
-            }
-            V::StoreColor(dst, V::And(V::Packus16(cLo, cHi), keep), ok, count);
-            if (zrow != nullptr && zWrite) {
-                V::StoreDepth(zrow + g, z16, zOld, ok, count);
-            }
+            z = V::Add(z, dzLanes);
         }
-        color0 = V::Add(color0, dColorLanes);
-        if constexpr (Specular) {
-            spec0 = V::Add(spec0, dSpecLanes);
-        }
-        z = V::Add(z, dzLanes);
     }
 }
 

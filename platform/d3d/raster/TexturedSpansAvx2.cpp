@@ -20,7 +20,7 @@ namespace {
 
 template <bool... Keys>
 struct TexturedLoopAvx2 {
-    static constexpr SpanFn fn = &TexturedSpanWide<Avx2, Keys...>;
+    static constexpr SpanFn fn = &TexturedSpan<Avx2, Keys...>;
 };
 
 }  // namespace

@@ -25,7 +25,7 @@ namespace {
 
 template <bool... Keys>
 struct TexturedLoopAvx512 {
-    static constexpr SpanFn fn = &TexturedSpanWide<Avx512, Keys...>;
+    static constexpr SpanFn fn = &TexturedSpan<Avx512, Keys...>;
 };
 
 }  // namespace

@@ -186,7 +186,9 @@ struct Avx2 {
         std::memcpy(p, copy, size_t(count) * 2);
     }
 
-    // Texels.
+    // Texels, with row windows by lane permutes; the textured loop runs in one pass.
+    static constexpr bool kRowWindows = true;
+    static constexpr int32_t kTexelPass = 0;
     static I Gather(const int32_t* base, I index) { return _mm256_i32gather_epi32(base, index, 4); }
     static I LoadWindow(const int32_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
     static I Permute(I table, I index) { return _mm256_permutevar8x32_epi32(table, index); }

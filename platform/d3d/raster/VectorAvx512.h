@@ -82,6 +82,9 @@ struct Avx512 {
     }
     static void StoreDepth(uint16_t* p, I value, I, M ok, int32_t) { _mm256_mask_storeu_epi16(p, ok, _mm512_cvtepi32_epi16(value)); }
 
+    // Row windows of texels by lane permutes; the textured loop runs in one pass.
+    static constexpr bool kRowWindows = true;
+    static constexpr int32_t kTexelPass = 0;
     static I Gather(const int32_t* base, I index) { return _mm512_i32gather_epi32(index, base, 4); }
     static I LoadWindow(const int32_t* p) { return _mm512_loadu_si512(p); }
     static I Permute(I table, I index) { return _mm512_permutexvar_epi32(index, table); }
