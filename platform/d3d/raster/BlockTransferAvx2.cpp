@@ -5,11 +5,7 @@
 
 #if defined(QM_RASTER_WIDE_SPANS)
 
-#include <immintrin.h>
-
-// Only what is included below is built for AVX2.
-#pragma GCC push_options
-#pragma GCC target("avx2,bmi2")
+#include "platform/d3d/raster/TargetAvx2.h"
 
 #include "platform/d3d/raster/VectorAvx2.h"
 #include "platform/d3d/raster/BlockTransferLoop.h"
@@ -23,6 +19,6 @@ RowKernels RowKernelsForAvx2()
 
 }  // namespace raster::detail
 
-#pragma GCC pop_options
+#include "platform/d3d/raster/TargetEnd.h"
 
 #endif  // QM_RASTER_WIDE_SPANS

@@ -4,12 +4,7 @@
 
 #if defined(QM_RASTER_WIDE_SPANS)
 
-#include <immintrin.h>
-
-// Only what is included below is built for AVX2; the inline code of the headers above stays
-// baseline (the triangle and its walker have internal linkage, so they are built here afresh).
-#pragma GCC push_options
-#pragma GCC target("avx2,bmi2")
+#include "platform/d3d/raster/TargetAvx2.h"
 
 #include "platform/d3d/raster/VectorAvx2.h"
 #include "platform/d3d/raster/GouraudSpanLoop.h"
@@ -33,6 +28,6 @@ TriangleFn GouraudTriangleForAvx2(bool specular, bool alphaTest, bool blend)
 
 }  // namespace raster::detail
 
-#pragma GCC pop_options
+#include "platform/d3d/raster/TargetEnd.h"
 
 #endif  // QM_RASTER_WIDE_SPANS

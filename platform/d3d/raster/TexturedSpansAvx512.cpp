@@ -5,16 +5,7 @@
 
 #if defined(QM_RASTER_WIDE_SPANS)
 
-#include <immintrin.h>
-
-// Only what is included below is built for AVX-512; the inline code of the headers above stays baseline.
-#pragma GCC push_options
-#pragma GCC target("avx2,bmi2,avx512f,avx512bw,avx512vl,avx512dq")
-// GCC 12's AVX-512 intrinsics start from deliberately undefined registers, which its
-// uninitialized-use warning reports once they are inlined here.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wuninitialized"
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#include "platform/d3d/raster/TargetAvx512.h"
 
 #include "platform/d3d/raster/VectorAvx512.h"
 #include "platform/d3d/raster/TexturedSpanLoop.h"
@@ -38,7 +29,6 @@ SpanFn TexturedSpanForAvx512(bool linear, bool blend, bool alphaTest, bool specu
 
 }  // namespace raster::detail
 
-#pragma GCC diagnostic pop
-#pragma GCC pop_options
+#include "platform/d3d/raster/TargetEnd.h"
 
 #endif  // QM_RASTER_WIDE_SPANS

@@ -3,12 +3,7 @@
 
 #if defined(QM_RASTER_WIDE_SPANS)
 
-// Only what is included below is built for this instruction set; Internal.h stays baseline.
-#pragma GCC push_options
-#pragma GCC target("avx2")
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wuninitialized"
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#include "platform/d3d/raster/TargetAvx2.h"
 
 #include "platform/d3d/raster/VertexBatch.h"
 
@@ -22,7 +17,6 @@ void MapVertexBatchesAvx2(const uint8_t* in, uint32_t batches, const VertexConst
 
 }  // namespace raster::detail
 
-#pragma GCC diagnostic pop
-#pragma GCC pop_options
+#include "platform/d3d/raster/TargetEnd.h"
 
 #endif  // QM_RASTER_WIDE_SPANS
