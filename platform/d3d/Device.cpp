@@ -8,10 +8,19 @@
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <thread>
 
 namespace platform {
 
 namespace {
+
+std::atomic<int> g_defaultDrawThreads{std::thread::hardware_concurrency() >= 2 ? 2 : 1};
+
+// How long the helper spins for the next draw of an open scene before it sleeps: draws of a
+// scene come microseconds apart, a sleeping helper takes tens of microseconds to wake.
+constexpr int64_t kHelperSpinNanoseconds = 1000000;
+// How long the caller spins for the helper to catch up before it sleeps.
+constexpr int64_t kOwnerSpinNanoseconds = 200000;
 
 D3DMATRIX Identity() {
     D3DMATRIX m{};
@@ -37,6 +46,10 @@ bool IsValidState(DWORD state) {
 }
 
 }  // namespace
+
+void SetDefaultDrawThreads(int threads) { g_defaultDrawThreads.store(threads >= 2 ? 2 : 1); }
+
+int DefaultDrawThreads() { return g_defaultDrawThreads.load(); }
 
 // ---- Construction -----------------------------------------------------------------------------
 
@@ -67,9 +80,13 @@ Device::Device(Direct3DObject* direct3d, Surface* target, bool hardware)
     s[D3DRENDERSTATE_TEXTUREADDRESSU] = D3DTADDRESS_WRAP;
     s[D3DRENDERSTATE_TEXTUREADDRESSV] = D3DTADDRESS_WRAP;
     UpdateRasterStates();
+    m_pendingOn.reserve(8);
+    SetDrawThreads(DefaultDrawThreads());
 }
 
 Device::~Device() {
+    CloseBands();
+    FinishPendingWork();
     for (Viewport* viewport : m_viewports) {
         viewport->m_device = nullptr;
         viewport->DropReference();
@@ -170,8 +187,7 @@ HRESULT Device::BeginScene() {
         return D3DERR_SCENE_IN_SCENE;
     }
     m_inScene = true;
-    m_sceneFragmentsAtStart = m_scratch.fragments;
-    m_sceneCut = false;
+    OpenBands();
     return D3D_OK;
 }
 
@@ -186,8 +202,181 @@ HRESULT Device::EndScene() {
     if (!m_inScene) {
         return D3DERR_SCENE_NOT_IN_SCENE;
     }
+    CloseBands();
     m_inScene = false;
     return D3D_OK;
+}
+
+// ---- Two bands --------------------------------------------------------------------------------
+
+bool Device::SetDrawThreads(int threads) {
+    if (m_inScene) {
+        return false;
+    }
+    if (threads < 2) {
+        m_helper.reset();
+        return true;
+    }
+    if (m_helper == nullptr) {
+        try {
+            m_helper = std::make_unique<worker::HelperThread>();
+        } catch (const std::exception&) {
+            return false;  // no thread to be had: one thread draws everything
+        }
+    }
+    return true;
+}
+
+uint64_t Device::FragmentCount() {
+    FinishPendingWork();
+    return m_bands[0].scratch.fragments + m_bands[1].scratch.fragments;
+}
+
+bool Device::SceneCutAtFragmentLimit() {
+    FinishPendingWork();
+    return m_bands[0].cut || m_bands[1].cut;
+}
+
+void Device::OpenBands() {
+    for (Band& band : m_bands) {
+        band.sceneStart = band.scratch.fragments;
+        band.cut = false;
+        band.scissor = raster::Scissor{};
+        band.budget = m_sceneFragmentLimit;
+    }
+    const int32_t height = m_target->Height();
+    if (m_helper == nullptr || height < 2) {
+        return;
+    }
+    if (m_splitRow <= 0 || m_splitRow >= height) {
+        m_splitRow = height / 2;
+    }
+    m_bands[0].scissor.y1 = m_splitRow;
+    m_bands[1].scissor.y0 = m_splitRow;
+    if (m_sceneFragmentLimit != 0) {
+        // Each band's share of the limit in proportion to its rows, rounded up.
+        const uint64_t limit = m_sceneFragmentLimit;
+        const uint64_t h = uint64_t(height);
+        const uint64_t rows[2] = {uint64_t(m_splitRow), h - uint64_t(m_splitRow)};
+        for (int i = 0; i < 2; ++i) {
+            m_bands[i].budget = limit / h * rows[i] + (limit % h * rows[i] + h - 1) / h;
+        }
+    }
+    m_recording.Clear();
+    m_posted.store(0, std::memory_order_relaxed);
+    m_replayed.store(0, std::memory_order_relaxed);
+    m_helperRunning = true;
+    m_sceneStartNs = worker::MonotonicNanoseconds();
+    m_helper->Start(&Device::HelperJob, this);  // wakes while the scene's first draws are made
+}
+
+void Device::CloseBands() {
+    if (!m_helperRunning) {
+        return;
+    }
+    const int64_t closing = worker::MonotonicNanoseconds();
+    const bool behind = m_replayed.load(std::memory_order_acquire) != m_recording.Count();
+    Publish(m_recording.Count() | kClosed);
+    m_helper->Join();
+    m_helperRunning = false;
+    FinishPendingWork();
+
+    // Move the split toward balance: rows to us in proportion to what we waited, or a few rows
+    // to the helper when it was done first. Pixels do not depend on where the split is.
+    const int32_t height = m_target->Height();
+    const int64_t waited = worker::MonotonicNanoseconds() - closing;
+    const int64_t scene = std::max<int64_t>(closing - m_sceneStartNs, 1);
+    int64_t split = m_splitRow;
+    if (behind) {
+        split += std::clamp<int64_t>(int64_t(height) * waited / (2 * scene), 1, height / 8 + 1);
+    } else {
+        split -= std::max(1, height / 128);
+    }
+    m_splitRow = int32_t(std::clamp<int64_t>(split, std::max(1, height / 16), std::min(height - 1, height - height / 16)));
+}
+
+void Device::Publish(uint32_t value) {
+    m_posted.store(value, std::memory_order_seq_cst);
+    if (m_helperAsleep.load(std::memory_order_seq_cst)) {
+        m_posted.notify_one();
+    }
+}
+
+void Device::WaitForHelper() {
+    if (!m_helperRunning) {
+        return;
+    }
+    const uint32_t count = m_recording.Count();
+    if (worker::SpinWait([&] { return m_replayed.load(std::memory_order_acquire) == count; }, kOwnerSpinNanoseconds)) {
+        return;
+    }
+    m_ownerAsleep.store(true, std::memory_order_seq_cst);
+    for (uint32_t replayed = m_replayed.load(std::memory_order_seq_cst); replayed != count;
+         replayed = m_replayed.load(std::memory_order_seq_cst)) {
+        m_replayed.wait(replayed, std::memory_order_seq_cst);
+    }
+    m_ownerAsleep.store(false, std::memory_order_relaxed);
+}
+
+void Device::FinishPendingWork() {
+    WaitForHelper();
+    for (Surface* surface : m_pendingOn) {
+        if (surface->Pending() == this) {
+            surface->SetPending(nullptr);
+        }
+    }
+    m_pendingOn.clear();
+}
+
+void Device::MarkPending(Surface* surface) {
+    if (surface == nullptr || surface->Pending() == this) {
+        return;
+    }
+    surface->FinishPendingWork();  // another device's drawing with it comes first
+    surface->SetPending(this);
+    m_pendingOn.push_back(surface);
+}
+
+void Device::Post(const RecordedDraw& draw) {
+    const size_t bytes = size_t(draw.count) * sizeof(D3DLVERTEX);
+    if (!m_recording.Fits(bytes)) {
+        WaitForHelper();  // the storage may move only while the helper is not reading it
+        if (!m_recording.Reserve(bytes)) {
+            // Too large to keep (or no memory): this thread draws the helper's band too.
+            DrawWithinLimit(m_bands[1], draw);
+            return;
+        }
+    }
+    m_recording.Append(draw, draw.vertices, bytes);
+    Publish(m_recording.Count());
+}
+
+void Device::HelperJob(void* self) {
+    Device& d = *static_cast<Device*>(self);
+    uint32_t done = 0;
+    for (;;) {
+        const uint32_t posted = d.m_posted.load(std::memory_order_acquire);
+        const uint32_t count = posted & ~kClosed;
+        while (done < count) {
+            DrawWithinLimit(d.m_bands[1], d.m_recording[done]);
+            ++done;
+            d.m_replayed.store(done, std::memory_order_seq_cst);
+            if (d.m_ownerAsleep.load(std::memory_order_seq_cst)) {
+                d.m_replayed.notify_one();
+            }
+        }
+        if ((posted & kClosed) != 0) {
+            return;
+        }
+        if (worker::SpinWait([&] { return d.m_posted.load(std::memory_order_acquire) != posted; }, kHelperSpinNanoseconds)) {
+            continue;
+        }
+        d.m_helperAsleep.store(true, std::memory_order_seq_cst);
+        if (d.m_posted.load(std::memory_order_seq_cst) == posted) {
+            d.m_posted.wait(posted, std::memory_order_acquire);
+        }
+        d.m_helperAsleep.store(false, std::memory_order_relaxed);
+    }
 }
 
 HRESULT Device::GetDirect3D(LPDIRECT3D2* lplpD3D2) {
@@ -508,32 +697,53 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE dptPrimitiveType, D3DVERTEXTYPE d
     viewport.minZ = data.dvMinZ;
     viewport.maxZ = data.dvMaxZ;
 
+    RecordedDraw draw;
+    draw.color = m_colorTarget;
+    draw.depth = m_depthTarget;
+    draw.viewport = viewport;
+    draw.states = m_raster;
+    std::memcpy(draw.worldViewProjection, m_worldViewProjection, sizeof(draw.worldViewProjection));
+    draw.type = dptPrimitiveType;
+    draw.count = dwVertexCount;
+    draw.vertices = static_cast<const uint8_t*>(lpvVertices);
+
     // Handle 0 or one this device never gave out draws untextured; so does a texture whose
     // memory was never allocated (an allocate-on-load surface that was never loaded).
-    m_raster.texture = nullptr;
+    Surface* texture = nullptr;
     const DWORD handle = m_states[D3DRENDERSTATE_TEXTUREHANDLE];
     if (handle != 0 && handle <= m_textures.size()) {
-        Surface* texture = m_textures[handle - 1];
+        texture = m_textures[handle - 1];
         if (texture->HasMemory() && !texture->IsLocked()) {
-            m_texture.texels = texture->Pixels();
-            m_texture.pitch = texture->Pitch();
-            m_texture.width = texture->Width();
-            m_texture.height = texture->Height();
-            m_texture.layout = texture->Layout();
-            m_raster.texture = &m_texture;
+            draw.texture.texels = texture->Pixels();
+            draw.texture.pitch = texture->Pitch();
+            draw.texture.width = texture->Width();
+            draw.texture.height = texture->Height();
+            draw.texture.layout = texture->Layout();
+            draw.textured = true;
         }
     }
 
-    if (!DrawWithinLimit(viewport, dptPrimitiveType, static_cast<const uint8_t*>(lpvVertices), dwVertexCount)) {
-        return D3DERR_INVALIDPRIMITIVETYPE;
+    DrawWithinLimit(m_bands[0], draw);
+    if (m_helperRunning) {
+        MarkPending(m_target);
+        MarkPending(z);
+        if (draw.textured) {
+            MarkPending(texture);
+        }
+        Post(draw);
     }
     return D3D_OK;
 }
 
-bool Device::DrawWithinLimit(const raster::Viewport& viewport, D3DPRIMITIVETYPE type, const uint8_t* vertices,
-                             DWORD count) {
+void Device::DrawWithinLimit(Band& band, const RecordedDraw& call) {
+    raster::States states = call.states;
+    states.texture = call.textured ? &call.texture : nullptr;
+    const auto type = static_cast<D3DPRIMITIVETYPE>(call.type);
+    const uint8_t* const vertices = call.vertices;
+    const DWORD count = call.count;
     auto draw = [&](const uint8_t* first, DWORD n) {
-        return raster::DrawLVertices(m_colorTarget, m_depthTarget, viewport, m_raster, m_worldViewProjection, type, first, n, m_scratch);
+        raster::DrawLVertices(call.color, call.depth, call.viewport, states, call.worldViewProjection, type, first, n,
+                              band.scratch, band.scissor);
     };
     // Triangles per batch: small next to a scene's limit, large enough that a model's usual
     // strips go through in one call.
@@ -542,34 +752,34 @@ bool Device::DrawWithinLimit(const raster::Viewport& viewport, D3DPRIMITIVETYPE 
     const bool fan = type == D3DPT_TRIANGLEFAN;
     const DWORD step = type == D3DPT_TRIANGLELIST ? 3 * kBatch : (type == D3DPT_LINELIST ? 2 * kBatch : kBatch);
     const DWORD overlap = type == D3DPT_TRIANGLESTRIP ? 2 : (type == D3DPT_LINESTRIP ? 1 : 0);
-    if (m_sceneFragmentLimit == 0 || count <= step + overlap + (fan ? 1 : 0)) {
-        if (m_sceneFragmentLimit != 0 && m_scratch.fragments - m_sceneFragmentsAtStart >= m_sceneFragmentLimit) {
-            m_sceneCut = true;
-            return true;
+    if (band.budget == 0 || count <= step + overlap + (fan ? 1 : 0)) {
+        if (band.budget != 0 && band.scratch.fragments - band.sceneStart >= band.budget) {
+            band.cut = true;
+            return;
         }
-        return draw(vertices, count);
+        draw(vertices, count);
+        return;
     }
     // A fan's batches each repeat its first vertex: they are put together here.
     D3DLVERTEX fanBatch[kBatch + 2];
     const DWORD firstBatched = fan ? 1 : 0;
     // Strips stay on even starts so each batch keeps the strip's winding.
     for (DWORD start = firstBatched; start + overlap < count; start += step) {
-        if (m_scratch.fragments - m_sceneFragmentsAtStart >= m_sceneFragmentLimit) {
-            m_sceneCut = true;
-            return true;
+        if (band.scratch.fragments - band.sceneStart >= band.budget) {
+            band.cut = true;
+            return;
         }
         const DWORD n = std::min<DWORD>(step + overlap, count - start);
         if (!fan) {
-            if (!draw(vertices + size_t(start) * kVertexBytes, n)) return false;
+            draw(vertices + size_t(start) * kVertexBytes, n);
             continue;
         }
         const DWORD spokes = std::min<DWORD>(kBatch + 1, count - start);
         std::memcpy(&fanBatch[0], vertices, kVertexBytes);
         std::memcpy(&fanBatch[1], vertices + size_t(start) * kVertexBytes, size_t(spokes) * kVertexBytes);
-        if (!draw(reinterpret_cast<const uint8_t*>(fanBatch), spokes + 1)) return false;
+        draw(reinterpret_cast<const uint8_t*>(fanBatch), spokes + 1);
         if (start + spokes >= count) break;  // else the next batch starts at this one's last spoke
     }
-    return true;
 }
 
 D3DTEXTUREHANDLE Device::HandleFor(Surface* texture) {
@@ -681,6 +891,7 @@ HRESULT Viewport::Clear(DWORD dwCount, LPD3DRECT lpRects, DWORD dwFlags) {
     }
     Surface* target = m_device->RenderTarget();
     Surface* z = target->AttachedZBuffer();
+    m_device->FinishPendingWork();  // draws made before the clear land first
     const bool clearTarget = (dwFlags & D3DCLEAR_TARGET) != 0;
     const bool clearZ = (dwFlags & D3DCLEAR_ZBUFFER) != 0;
     if (clearZ && z == nullptr) {

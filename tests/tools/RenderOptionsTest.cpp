@@ -69,6 +69,14 @@ TEST(RenderCommandLine, BenchmarkWritesNothing) {
     Refuse({"--benchmark", "many"});
 }
 
+TEST(RenderCommandLine, ThreadsAreOneOrTwo) {
+    EXPECT_FALSE(Accept({"--benchmark", "5"}).threads.has_value());
+    EXPECT_EQ(*Accept({"--threads", "1", "--benchmark", "5"}).threads, 1);
+    EXPECT_EQ(*Accept({"--threads", "2", "-o", "x.png"}).threads, 2);
+    for (const char* bad : {"0", "3", "two", ""}) Refuse({"--threads", bad, "-o", "x.png"});
+    Refuse({"--threads", "1", "--threads", "2", "-o", "x.png"});
+}
+
 TEST(RenderCommandLine, RefusesBadValues) {
     Refuse({"--frame", "-1", "-o", "x.png"});
     Refuse({"--frame", "1.5", "-o", "x.png"});

@@ -10,6 +10,7 @@ const char kRenderUsage[] =
     "       quillmote-render [inputs] --all-frames -o 'DIR/frame-{frame}.png'\n"
     "       quillmote-render [inputs] --all-frames --animation OUT.png\n"
     "       quillmote-render [inputs] --benchmark N\n"
+    "       (each form also takes --threads N)\n"
     "       quillmote-render --help | --version\n";
 
 const char kRenderHelp[] =
@@ -38,6 +39,8 @@ const char kRenderHelp[] =
     "  --animation OUT   with --all-frames: one animated PNG playing at 30 frames a second\n"
     "  --benchmark N     render N frames as N mouse moves do (frame advancing, nothing written)\n"
     "                    and print 'frames N median_ms X p95_ms Y fragments Z'\n"
+    "  --threads N       draw with 1 or 2 threads (default 2, or 1 on a one-core machine);\n"
+    "                    the pictures are the same byte for byte\n"
     "  -h, --help        show this help\n"
     "  --version         show the version\n"
     "\n"
@@ -180,6 +183,13 @@ bool ParseRenderOptions(const std::vector<std::string>& args, RenderOptions* opt
                 return false;
             }
             options->benchmarkFrames = n;
+        } else if (arg == "--threads") {
+            if (!once(options->threads.has_value()) || !value(&v)) return false;
+            if (v != "1" && v != "2") {
+                *error = "--threads needs 1 or 2, not '" + v + "'";
+                return false;
+            }
+            options->threads = v == "1" ? 1 : 2;
         } else if (arg == "--max-model-steps" || arg == "--max-fragments" || arg == "--max-frames") {
             std::optional<uint64_t>& target = arg == "--max-model-steps" ? options->maxModelSteps
                                               : arg == "--max-fragments" ? options->maxFragments

@@ -19,6 +19,7 @@ struct RenderOptions {
     bool allFrames = false;
     std::optional<std::string> animation;  // --animation OUT.png (with --all-frames)
     std::optional<int64_t> benchmarkFrames;
+    std::optional<int> threads;  // --threads: 1 or 2 (absent: 2, or 1 on a one-core machine)
     // Raised work limits (absent: the defaults of tools/render/WorkLimits.h).
     std::optional<uint64_t> maxModelSteps;
     std::optional<uint64_t> maxFragments;

@@ -143,7 +143,8 @@ struct Assembler {
 
 bool DrawLVertices(const ColorTarget& target, const DepthTarget& depth, const Viewport& viewport,
                    const States& states, const float worldViewProjection[16],
-                   uint32_t primitiveType, const void* vertices, uint32_t count, Scratch& scratch)
+                   uint32_t primitiveType, const void* vertices, uint32_t count, Scratch& scratch,
+                   const Scissor& scissor)
 {
     if (primitiveType < kPrimPointList || primitiveType > kPrimTriangleFan) {
         return false;
@@ -152,7 +153,7 @@ bool DrawLVertices(const ColorTarget& target, const DepthTarget& depth, const Vi
         return true;
     }
     PixelContext ctx;
-    if (!BuildPixelContext(target, depth, viewport, states, ctx)) {
+    if (!BuildPixelContext(target, depth, viewport, states, scissor, ctx)) {
         return true;
     }
     ctx.fragments = &scratch.fragments;
