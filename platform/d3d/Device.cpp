@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <new>
 #include <thread>
 
@@ -18,8 +19,8 @@ std::atomic<int> g_defaultDrawThreads{std::thread::hardware_concurrency() >= 2 ?
 
 // How long the helper spins for the next draw of an open scene before it sleeps: draws of a
 // scene come microseconds apart, a sleeping helper takes tens of microseconds to wake.
-constexpr int64_t kHelperSpinNanoseconds = 1000000;
-// How long the caller spins for the helper to catch up before it sleeps.
+constexpr int64_t kHelperSpinNanoseconds = 50000;
+// How long the caller spins for the helper to finish a call before it yields its core.
 constexpr int64_t kOwnerSpinNanoseconds = 200000;
 
 D3DMATRIX Identity() {
@@ -87,6 +88,9 @@ Device::Device(Direct3DObject* direct3d, Surface* target, bool hardware)
 Device::~Device() {
     CloseBands();
     FinishPendingWork();
+    if (m_helper != nullptr) {
+        m_helper->Join();  // its job reads our fields until it returns
+    }
     for (Viewport* viewport : m_viewports) {
         viewport->m_device = nullptr;
         viewport->DropReference();
@@ -213,6 +217,9 @@ bool Device::SetDrawThreads(int threads) {
     if (m_inScene) {
         return false;
     }
+    if (m_helper != nullptr) {
+        m_helper->Join();
+    }
     if (threads < 2) {
         m_helper.reset();
         return true;
@@ -262,6 +269,7 @@ void Device::OpenBands() {
             m_bands[i].budget = limit / h * rows[i] + (limit % h * rows[i] + h - 1) / h;
         }
     }
+    m_helper->Join();
     m_recording.Clear();
     m_posted.store(0, std::memory_order_relaxed);
     m_replayed.store(0, std::memory_order_relaxed);
@@ -277,9 +285,10 @@ void Device::CloseBands() {
     const int64_t closing = worker::MonotonicNanoseconds();
     const bool behind = m_replayed.load(std::memory_order_acquire) != m_recording.Count();
     Publish(m_recording.Count() | kClosed);
-    m_helper->Join();
-    m_helperRunning = false;
     FinishPendingWork();
+    m_helperRunning = false;
+    // The helper's job ends on its own now, touching nothing more; it is joined before the
+    // next scene, so a helper whose core is taken delays no one here.
 
     // Move the split toward balance: rows to us in proportion to what we waited, or a few rows
     // to the helper when it was done first. Pixels do not depend on where the split is.
@@ -302,20 +311,46 @@ void Device::Publish(uint32_t value) {
     }
 }
 
+// Whether a call whose vertices reach rows [top, bottom] may have pixels inside `scissor` (a
+// pixel lies within a row of its primitive's vertices; two rows leave room for rounding).
+static bool Reaches(const RecordedDraw& draw, const raster::Scissor& scissor) {
+    return draw.bottom + 2.0f >= float(scissor.y0) && draw.top - 2.0f < float(scissor.y1);
+}
+
+bool Device::DrawHelperBand(uint32_t count) {
+    for (;;) {
+        if (m_replayed.load(std::memory_order_acquire) >= count) {
+            return true;
+        }
+        if (m_helperBandBusy.exchange(true, std::memory_order_acquire)) {
+            return false;
+        }
+        // One call at a time, so the other thread can take over between any two.
+        const uint32_t next = m_replayed.load(std::memory_order_relaxed);
+        if (next < count) {
+            if (Reaches(m_recording[next], m_bands[1].scissor)) {
+                DrawWithinLimit(m_bands[1], m_recording[next]);
+            }
+            m_replayed.store(next + 1, std::memory_order_release);
+        }
+        m_helperBandBusy.store(false, std::memory_order_release);
+    }
+}
+
 void Device::WaitForHelper() {
     if (!m_helperRunning) {
         return;
     }
+    // A helper that is behind (its core taken by other programs, or still waking) leaves the
+    // rest of its band to us; one in the middle of a call is waited for.
     const uint32_t count = m_recording.Count();
-    if (worker::SpinWait([&] { return m_replayed.load(std::memory_order_acquire) == count; }, kOwnerSpinNanoseconds)) {
-        return;
+    const int64_t until = worker::MonotonicNanoseconds() + kOwnerSpinNanoseconds;
+    while (!DrawHelperBand(count)) {
+        worker::Relax();
+        if (worker::MonotonicNanoseconds() > until) {
+            std::this_thread::yield();
+        }
     }
-    m_ownerAsleep.store(true, std::memory_order_seq_cst);
-    for (uint32_t replayed = m_replayed.load(std::memory_order_seq_cst); replayed != count;
-         replayed = m_replayed.load(std::memory_order_seq_cst)) {
-        m_replayed.wait(replayed, std::memory_order_seq_cst);
-    }
-    m_ownerAsleep.store(false, std::memory_order_relaxed);
 }
 
 void Device::FinishPendingWork() {
@@ -353,17 +388,12 @@ void Device::Post(const RecordedDraw& draw) {
 
 void Device::HelperJob(void* self) {
     Device& d = *static_cast<Device*>(self);
-    uint32_t done = 0;
     for (;;) {
         const uint32_t posted = d.m_posted.load(std::memory_order_acquire);
         const uint32_t count = posted & ~kClosed;
-        while (done < count) {
-            DrawWithinLimit(d.m_bands[1], d.m_recording[done]);
-            ++done;
-            d.m_replayed.store(done, std::memory_order_seq_cst);
-            if (d.m_ownerAsleep.load(std::memory_order_seq_cst)) {
-                d.m_replayed.notify_one();
-            }
+        if (!d.DrawHelperBand(count)) {
+            worker::Relax();  // the owner is drawing our band: it is at the end of the scene
+            continue;
         }
         if ((posted & kClosed) != 0) {
             return;
@@ -723,7 +753,9 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE dptPrimitiveType, D3DVERTEXTYPE d
         }
     }
 
-    DrawWithinLimit(m_bands[0], draw);
+    const RowReach reach = DrawWithinLimit(m_bands[0], draw);
+    draw.top = reach.top;
+    draw.bottom = reach.bottom;
     if (m_helperRunning) {
         MarkPending(m_target);
         MarkPending(z);
@@ -735,7 +767,11 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE dptPrimitiveType, D3DVERTEXTYPE d
     return D3D_OK;
 }
 
-void Device::DrawWithinLimit(Band& band, const RecordedDraw& call) {
+Device::RowReach Device::DrawWithinLimit(Band& band, const RecordedDraw& call) {
+    // The rows the call's pixels may reach, over its batches; every row if it was cut.
+    constexpr float kInfinity = std::numeric_limits<float>::infinity();
+    RowReach reach{kInfinity, -kInfinity};
+    const RowReach anyRow{-kInfinity, kInfinity};
     raster::States states = call.states;
     states.texture = call.textured ? &call.texture : nullptr;
     const auto type = static_cast<D3DPRIMITIVETYPE>(call.type);
@@ -744,6 +780,8 @@ void Device::DrawWithinLimit(Band& band, const RecordedDraw& call) {
     auto draw = [&](const uint8_t* first, DWORD n) {
         raster::DrawLVertices(call.color, call.depth, call.viewport, states, call.worldViewProjection, type, first, n,
                               band.scratch, band.scissor);
+        reach.top = std::min(reach.top, band.scratch.top);
+        reach.bottom = std::max(reach.bottom, band.scratch.bottom);
     };
     // Triangles per batch: small next to a scene's limit, large enough that a model's usual
     // strips go through in one call.
@@ -755,10 +793,10 @@ void Device::DrawWithinLimit(Band& band, const RecordedDraw& call) {
     if (band.budget == 0 || count <= step + overlap + (fan ? 1 : 0)) {
         if (band.budget != 0 && band.scratch.fragments - band.sceneStart >= band.budget) {
             band.cut = true;
-            return;
+            return anyRow;
         }
         draw(vertices, count);
-        return;
+        return reach;
     }
     // A fan's batches each repeat its first vertex: they are put together here.
     D3DLVERTEX fanBatch[kBatch + 2];
@@ -767,7 +805,7 @@ void Device::DrawWithinLimit(Band& band, const RecordedDraw& call) {
     for (DWORD start = firstBatched; start + overlap < count; start += step) {
         if (band.scratch.fragments - band.sceneStart >= band.budget) {
             band.cut = true;
-            return;
+            return anyRow;
         }
         const DWORD n = std::min<DWORD>(step + overlap, count - start);
         if (!fan) {
@@ -780,6 +818,7 @@ void Device::DrawWithinLimit(Band& band, const RecordedDraw& call) {
         draw(reinterpret_cast<const uint8_t*>(fanBatch), spokes + 1);
         if (start + spokes >= count) break;  // else the next batch starts at this one's last spoke
     }
+    return reach;
 }
 
 D3DTEXTUREHANDLE Device::HandleFor(Surface* texture) {

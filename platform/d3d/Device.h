@@ -150,7 +150,11 @@ private:
     void UpdateRasterTargets(Surface* z);
     // Rasterizes the call into the band a batch of triangles at a time while the band is
     // within its part of the limit.
-    static void DrawWithinLimit(Band& band, const RecordedDraw& draw);
+    // Returns the screen rows the call's vertices reach (see raster::Scratch::top).
+    struct RowReach {
+        float top, bottom;
+    };
+    static RowReach DrawWithinLimit(Band& band, const RecordedDraw& draw);
     // Bands and budgets for a new scene; starts the helper so it is awake when draws come.
     void OpenBands();
     // Ends the helper's part of the scene; adapts the split from how long we waited.
@@ -158,6 +162,10 @@ private:
     // Keeps `draw` for the helper and tells it; the caller has drawn its own band.
     void Post(const RecordedDraw& draw);
     void Publish(uint32_t value);
+    // Draws recorded calls into the helper's band, one at a time, until `count` are drawn;
+    // false when the other thread is drawing one (either thread may call it).
+    bool DrawHelperBand(uint32_t count);
+    // Returns once every recorded call is drawn in the helper's band, drawing them if need be.
     void WaitForHelper();
     void MarkPending(Surface* surface);
     static void HelperJob(void* device);
@@ -183,9 +191,9 @@ private:
     // Draws made visible to the helper, with kClosed once no more will come in its job.
     static constexpr uint32_t kClosed = 1u << 31;
     std::atomic<uint32_t> m_posted{0};
-    std::atomic<uint32_t> m_replayed{0};      // draws the helper has drawn in its job
+    std::atomic<uint32_t> m_replayed{0};      // recorded draws drawn in the helper's band
     std::atomic<bool> m_helperAsleep{false};  // waiting for m_posted to change
-    std::atomic<bool> m_ownerAsleep{false};   // waiting for m_replayed to change
+    std::atomic<bool> m_helperBandBusy{false};  // a thread is drawing a call into the helper's band
     int32_t m_splitRow = 0;                   // 0: half the target
     int64_t m_sceneStartNs = 0;
     std::vector<Surface*> m_pendingOn;  // surfaces told to finish our drawing before access

@@ -22,7 +22,10 @@ struct RecordedDraw {
     float worldViewProjection[16] = {};
     uint32_t type = 0;
     uint32_t count = 0;
-    const uint8_t* vertices = nullptr;  // into the recording's vertex storage, or the caller's
+    const uint8_t* vertices = nullptr;  // the caller's, then a copy in the recording's storage
+    // Screen rows its vertices reached when first drawn (-inf, +inf: maybe any): a band whose
+    // rows are more than a row away has nothing to draw.
+    float top = -1e30f, bottom = 1e30f;
 };
 
 class SceneRecording {

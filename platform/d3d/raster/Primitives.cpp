@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <limits>
 
 namespace raster {
 
@@ -146,6 +147,8 @@ bool DrawLVertices(const ColorTarget& target, const DepthTarget& depth, const Vi
                    uint32_t primitiveType, const void* vertices, uint32_t count, Scratch& scratch,
                    const Scissor& scissor)
 {
+    scratch.top = -std::numeric_limits<float>::infinity();
+    scratch.bottom = std::numeric_limits<float>::infinity();
     if (primitiveType < kPrimPointList || primitiveType > kPrimTriangleFan) {
         return false;
     }
@@ -178,6 +181,8 @@ bool DrawLVertices(const ColorTarget& target, const DepthTarget& depth, const Vi
     // `finite` flags share the codes array: transform writes bools into a small local batch.
     constexpr uint32_t kBatch = 256;
     bool finite[kBatch];
+    float top = std::numeric_limits<float>::infinity(), bottom = -top;
+    bool bounded = true;
     for (uint32_t start = 0; start < count; start += kBatch) {
         const uint32_t n = std::min(kBatch, count - start);
         TransformVertices(static_cast<const uint8_t*>(vertices) + size_t(start) * sizeof(LVertex),
@@ -192,7 +197,17 @@ bool DrawLVertices(const ColorTarget& target, const DepthTarget& depth, const Vi
             if (codes[v] == 0 && !MapToScreen(clip[v], viewport, screen[v])) {
                 codes[v] = kNotMapped;
             }
+            if (codes[v] != 0 || !(screen[v].y > -1e9f && screen[v].y < 1e9f)) {
+                bounded = false;
+            } else {
+                top = std::min(top, screen[v].y);
+                bottom = std::max(bottom, screen[v].y);
+            }
         }
+    }
+    if (bounded) {
+        scratch.top = top;
+        scratch.bottom = bottom;
     }
 
     uint32_t cull = states.cullMode;

@@ -153,6 +153,10 @@ public:
     uint64_t fragments = 0;            // pixels covered by primitives since the last reset
                                        // (before depth and alpha tests; fill-rate stats)
     SpanPath spanPath = SpanPath::Fastest;
+    // Screen rows the last call's vertices reach, [top, bottom] (pixel centres at whole
+    // numbers): its pixels lie within a row of them. -inf and +inf when a vertex was clipped or
+    // the call stopped early: it may reach any row.
+    float top = 0.0f, bottom = 0.0f;
     void resetStats() { fragments = 0; }
 };
 
