@@ -20,8 +20,10 @@ std::atomic<int> g_defaultDrawThreads{std::thread::hardware_concurrency() >= 2 ?
 // How long the helper spins for the next draw of an open scene before it sleeps: draws of a
 // scene come microseconds apart, a sleeping helper takes tens of microseconds to wake.
 constexpr int64_t kHelperSpinNanoseconds = 50000;
-// How long the caller spins for the helper to finish a call before it yields its core.
-constexpr int64_t kOwnerSpinNanoseconds = 200000;
+// How long the caller lets the helper's band go untouched before it draws the rest itself: a
+// working helper starts its next call within a microsecond; one whose core was taken or that
+// fell asleep does not.
+constexpr int64_t kTakeOverNanoseconds = 20000;
 
 D3DMATRIX Identity() {
     D3DMATRIX m{};
@@ -248,6 +250,7 @@ void Device::OpenBands() {
     for (Band& band : m_bands) {
         band.sceneStart = band.scratch.fragments;
         band.cut = false;
+        band.busyNanoseconds = 0;
         band.scissor = raster::Scissor{};
         band.budget = m_sceneFragmentLimit;
     }
@@ -274,7 +277,6 @@ void Device::OpenBands() {
     m_posted.store(0, std::memory_order_relaxed);
     m_replayed.store(0, std::memory_order_relaxed);
     m_helperRunning = true;
-    m_sceneStartNs = worker::MonotonicNanoseconds();
     m_helper->Start(&Device::HelperJob, this);  // wakes while the scene's first draws are made
 }
 
@@ -282,25 +284,19 @@ void Device::CloseBands() {
     if (!m_helperRunning) {
         return;
     }
-    const int64_t closing = worker::MonotonicNanoseconds();
-    const bool behind = m_replayed.load(std::memory_order_acquire) != m_recording.Count();
     Publish(m_recording.Count() | kClosed);
     FinishPendingWork();
     m_helperRunning = false;
     // The helper's job ends on its own now, touching nothing more; it is joined before the
     // next scene, so a helper whose core is taken delays no one here.
 
-    // Move the split toward balance: rows to us in proportion to what we waited, or a few rows
-    // to the helper when it was done first. Pixels do not depend on where the split is.
+    // Move the split a part of the way toward equal drawing times (what either band took
+    // includes the other's share of the calls' set-up, so this converges over a few scenes).
+    // Pixels do not depend on where the split is.
     const int32_t height = m_target->Height();
-    const int64_t waited = worker::MonotonicNanoseconds() - closing;
-    const int64_t scene = std::max<int64_t>(closing - m_sceneStartNs, 1);
-    int64_t split = m_splitRow;
-    if (behind) {
-        split += std::clamp<int64_t>(int64_t(height) * waited / (2 * scene), 1, height / 8 + 1);
-    } else {
-        split -= std::max(1, height / 128);
-    }
+    const int64_t own = m_bands[0].busyNanoseconds;
+    const int64_t helper = m_bands[1].busyNanoseconds;
+    const int64_t split = int64_t(m_splitRow) - int64_t(height) * (own - helper) / (4 * std::max<int64_t>(own + helper, 1));
     m_splitRow = int32_t(std::clamp<int64_t>(split, std::max(1, height / 16), std::min(height - 1, height - height / 16)));
 }
 
@@ -329,7 +325,7 @@ bool Device::DrawHelperBand(uint32_t count) {
         const uint32_t next = m_replayed.load(std::memory_order_relaxed);
         if (next < count) {
             if (Reaches(m_recording[next], m_bands[1].scissor)) {
-                DrawWithinLimit(m_bands[1], m_recording[next]);
+                DrawTimed(m_bands[1], m_recording[next]);
             }
             m_replayed.store(next + 1, std::memory_order_release);
         }
@@ -341,15 +337,31 @@ void Device::WaitForHelper() {
     if (!m_helperRunning) {
         return;
     }
-    // A helper that is behind (its core taken by other programs, or still waking) leaves the
-    // rest of its band to us; one in the middle of a call is waited for.
+    // A helper at work is waited for; one that leaves its band untouched for a while (its core
+    // taken by other programs, or asleep) leaves the rest to us.
     const uint32_t count = m_recording.Count();
-    const int64_t until = worker::MonotonicNanoseconds() + kOwnerSpinNanoseconds;
-    while (!DrawHelperBand(count)) {
-        worker::Relax();
-        if (worker::MonotonicNanoseconds() > until) {
-            std::this_thread::yield();
+    int64_t untouchedSince = -1;
+    for (;;) {
+        if (m_replayed.load(std::memory_order_acquire) >= count) {
+            return;
         }
+        if (m_helperBandBusy.load(std::memory_order_relaxed)) {
+            untouchedSince = -1;
+            worker::Relax();
+            continue;
+        }
+        const int64_t now = worker::MonotonicNanoseconds();
+        if (untouchedSince < 0) {
+            untouchedSince = now;
+        }
+        if (now - untouchedSince < kTakeOverNanoseconds) {
+            worker::Relax();
+            continue;
+        }
+        if (DrawHelperBand(count)) {
+            return;
+        }
+        untouchedSince = -1;  // the helper came back to it
     }
 }
 
@@ -753,18 +765,34 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE dptPrimitiveType, D3DVERTEXTYPE d
         }
     }
 
-    const RowReach reach = DrawWithinLimit(m_bands[0], draw);
-    draw.top = reach.top;
-    draw.bottom = reach.bottom;
-    if (m_helperRunning) {
-        MarkPending(m_target);
-        MarkPending(z);
-        if (draw.textured) {
-            MarkPending(texture);
-        }
+    if (!m_helperRunning) {
+        DrawWithinLimit(m_bands[0], draw);
+        return D3D_OK;
+    }
+    MarkPending(m_target);
+    MarkPending(z);
+    if (draw.textured) {
+        MarkPending(texture);
+    }
+    // An idle helper gets the call at once, to draw alongside us. A busy one gets it after we
+    // drew it, with the rows it reaches, so it can pass over calls that stay out of its band.
+    if (m_replayed.load(std::memory_order_acquire) == m_recording.Count()) {
+        Post(draw);
+        DrawTimed(m_bands[0], draw);
+    } else {
+        const RowReach reach = DrawTimed(m_bands[0], draw);
+        draw.top = reach.top;
+        draw.bottom = reach.bottom;
         Post(draw);
     }
     return D3D_OK;
+}
+
+Device::RowReach Device::DrawTimed(Band& band, const RecordedDraw& call) {
+    const int64_t start = worker::MonotonicNanoseconds();
+    const RowReach reach = DrawWithinLimit(band, call);
+    band.busyNanoseconds += worker::MonotonicNanoseconds() - start;
+    return reach;
 }
 
 Device::RowReach Device::DrawWithinLimit(Band& band, const RecordedDraw& call) {

@@ -136,13 +136,15 @@ public:
 
 private:
     // Rows of the target one thread draws, its own rasterizer scratch and its part of the
-    // scene's fragment limit. Each band is touched by its own thread only while a scene is open.
-    struct Band {
+    // scene's fragment limit. Each band is touched by its own thread only while a scene is open;
+    // each on its own cache lines, or the two threads would keep taking them from each other.
+    struct alignas(128) Band {
         raster::Scratch scratch;
         raster::Scissor scissor;
         uint64_t sceneStart = 0;
         uint64_t budget = 0;  // fragments this band may shade in the scene; 0: no limit
         bool cut = false;
+        int64_t busyNanoseconds = 0;  // spent drawing in this scene, to balance the bands
     };
 
     void UpdateRasterStates();
@@ -155,6 +157,8 @@ private:
         float top, bottom;
     };
     static RowReach DrawWithinLimit(Band& band, const RecordedDraw& draw);
+    // The same, adding the time it took to the band's.
+    static RowReach DrawTimed(Band& band, const RecordedDraw& draw);
     // Bands and budgets for a new scene; starts the helper so it is awake when draws come.
     void OpenBands();
     // Ends the helper's part of the scene; adapts the split from how long we waited.
@@ -190,12 +194,11 @@ private:
     bool m_helperRunning = false;  // a helper job is open (between OpenBands and CloseBands)
     // Draws made visible to the helper, with kClosed once no more will come in its job.
     static constexpr uint32_t kClosed = 1u << 31;
-    std::atomic<uint32_t> m_posted{0};
-    std::atomic<uint32_t> m_replayed{0};      // recorded draws drawn in the helper's band
+    alignas(128) std::atomic<uint32_t> m_posted{0};
     std::atomic<bool> m_helperAsleep{false};  // waiting for m_posted to change
-    std::atomic<bool> m_helperBandBusy{false};  // a thread is drawing a call into the helper's band
+    alignas(128) std::atomic<uint32_t> m_replayed{0};  // recorded draws drawn in the helper's band
+    std::atomic<bool> m_helperBandBusy{false};          // a thread is drawing a call into it
     int32_t m_splitRow = 0;                   // 0: half the target
-    int64_t m_sceneStartNs = 0;
     std::vector<Surface*> m_pendingOn;  // surfaces told to finish our drawing before access
     raster::States m_raster;
     raster::ColorTarget m_colorTarget;  // kept across draw calls, see UpdateRasterTargets
