@@ -247,6 +247,9 @@ bool Device::SceneCutAtFragmentLimit() {
 }
 
 void Device::OpenBands() {
+    if (m_helper != nullptr) {
+        m_helper->Join();  // the last scene's job has touched its last field before we reset them
+    }
     for (Band& band : m_bands) {
         band.sceneStart = band.scratch.fragments;
         band.cut = false;
@@ -272,7 +275,6 @@ void Device::OpenBands() {
             m_bands[i].budget = limit / h * rows[i] + (limit % h * rows[i] + h - 1) / h;
         }
     }
-    m_helper->Join();
     m_recording.Clear();
     m_posted.store(0, std::memory_order_relaxed);
     m_replayed.store(0, std::memory_order_relaxed);
