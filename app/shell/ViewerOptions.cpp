@@ -5,11 +5,11 @@
 #include <utility>
 
 const char kViewerUsage[] =
-    "usage: quillmote [--model FILE] [--motion FILE]\n"
+    "usage: quillmote [--model FILE] [--motion FILE] [--threads N]\n"
     "       quillmote --help | --version\n";
 
 const char kViewerHelp[] =
-    "Usage: quillmote [--model FILE] [--motion FILE]\n"
+    "Usage: quillmote [--model FILE] [--motion FILE] [--threads N]\n"
     "quillmote: plays back quillmote, a little 3D songbird, dancing in front of two textured panels.\n"
     "\n"
     "The model, its dance and its texture are carried inside the program. Move the mouse over the\n"
@@ -20,6 +20,8 @@ const char kViewerHelp[] =
     "Options:\n"
     "  --model FILE   chunk model file to show instead of the embedded model\n"
     "  --motion FILE  chunk motion file to play instead of the embedded motion\n"
+    "  --threads N    draw with 1 or 2 threads (default 2, or 1 on a one-core machine); the\n"
+    "                 pictures are the same either way\n"
     "  -h, --help     show this help\n"
     "  --version      show the version\n"
     "\n"
@@ -43,6 +45,12 @@ bool ParseViewerOptions(const std::vector<std::string>& args, ViewerOptions* opt
             options->help = true;
         } else if (arg == "--version") {
             options->version = true;
+        } else if (arg == "--threads") {
+            if (i + 1 >= args.size() || (args[i + 1] != "1" && args[i + 1] != "2")) {
+                *error = "--threads needs 1 or 2";
+                return false;
+            }
+            options->threads = args[++i] == "1" ? 1 : 2;
         } else if (arg == "--model" || arg == "--motion") {
             if (i + 1 >= args.size()) {
                 *error = arg + " needs a value";

@@ -11,6 +11,7 @@
 struct ViewerOptions {
     std::optional<std::string> modelPath;   // absent: the embedded model
     std::optional<std::string> motionPath;  // absent: the embedded motion
+    std::optional<int> threads;             // --threads: 1 or 2 (absent: the device's default)
     bool help = false;
     bool version = false;
 };

@@ -2,6 +2,7 @@
 #include "app/shell/StartupMemory.h"
 #include "app/shell/ViewerApp.h"
 #include "app/shell/ViewerOptions.h"
+#include "platform/d3d/Device.h"
 #include "platform/win/qt/QtBackend.h"
 
 #include <chrono>
@@ -85,6 +86,7 @@ int main(int argc, char** argv) {
             std::printf("quillmote %s\n", QM_VERSION);
             return 0;
         }
+        if (viewerOptions.threads) platform::SetDefaultDrawThreads(*viewerOptions.threads);
     }
     // Before the start-up allocates anything, so that it all lands on huge pages.
     ReserveHeapOnHugePages(size_t{32} << 20);
@@ -109,12 +111,19 @@ int main(int argc, char** argv) {
     InstallViewerResources();
 
     QtBackendOptions options;
-    const char* exitAfterFirstPaint = std::getenv("QUILLMOTE_EXIT_AFTER_FIRST_PAINT");
-    if (exitAfterFirstPaint && std::strcmp(exitAfterFirstPaint, "1") == 0) {
-        options.onFirstViewPaint = [] {
+    // ..._EXIT_AFTER_FIRST_PAINT=1 prints when the first paint is done and closes; ..._REPORT_...
+    // only prints (tests then watch the running viewer).
+    const auto envIsOne = [](const char* name) {
+        const char* value = std::getenv(name);
+        return value != nullptr && std::strcmp(value, "1") == 0;
+    };
+    const bool exitAfterFirstPaint = envIsOne("QUILLMOTE_EXIT_AFTER_FIRST_PAINT");
+    if (exitAfterFirstPaint || envIsOne("QUILLMOTE_REPORT_FIRST_PAINT")) {
+        options.onFirstViewPaint = [exitAfterFirstPaint] {
             std::printf("first_paint_ms %.2f since_static_init_ms %.2f toolkit_ready_ms %.2f main_thread_cpu_ms %.2f\n",
                         SecondsSinceStart() * 1000.0, MsSinceStaticInit(), g_toolkitReadyMs, ThreadCpuMs());
             std::fflush(stdout);
+            if (!exitAfterFirstPaint) return;
             if (CWnd* main = AfxGetMainWnd()) main->PostMessage(WM_CLOSE);
         };
     }

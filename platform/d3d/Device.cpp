@@ -7,11 +7,23 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <new>
+#include <thread>
 
 namespace platform {
 
 namespace {
+
+std::atomic<int> g_defaultDrawThreads{std::thread::hardware_concurrency() >= 2 ? 2 : 1};
+
+// How long the helper spins for the next draw of an open scene before it sleeps: draws of a
+// scene come microseconds apart, a sleeping helper takes tens of microseconds to wake.
+constexpr int64_t kHelperSpinNanoseconds = 50000;
+// How long the caller lets the helper's band go untouched before it draws the rest itself: a
+// working helper starts its next call within a microsecond; one whose core was taken or that
+// fell asleep does not.
+constexpr int64_t kTakeOverNanoseconds = 20000;
 
 D3DMATRIX Identity() {
     D3DMATRIX m{};
@@ -37,6 +49,10 @@ bool IsValidState(DWORD state) {
 }
 
 }  // namespace
+
+void SetDefaultDrawThreads(int threads) { g_defaultDrawThreads.store(threads >= 2 ? 2 : 1); }
+
+int DefaultDrawThreads() { return g_defaultDrawThreads.load(); }
 
 // ---- Construction -----------------------------------------------------------------------------
 
@@ -67,9 +83,16 @@ Device::Device(Direct3DObject* direct3d, Surface* target, bool hardware)
     s[D3DRENDERSTATE_TEXTUREADDRESSU] = D3DTADDRESS_WRAP;
     s[D3DRENDERSTATE_TEXTUREADDRESSV] = D3DTADDRESS_WRAP;
     UpdateRasterStates();
+    m_pendingOn.reserve(8);
+    SetDrawThreads(DefaultDrawThreads());
 }
 
 Device::~Device() {
+    CloseBands();
+    FinishPendingWork();
+    if (m_helper != nullptr) {
+        m_helper->Join();  // its job reads our fields until it returns
+    }
     for (Viewport* viewport : m_viewports) {
         viewport->m_device = nullptr;
         viewport->DropReference();
@@ -170,8 +193,7 @@ HRESULT Device::BeginScene() {
         return D3DERR_SCENE_IN_SCENE;
     }
     m_inScene = true;
-    m_sceneFragmentsAtStart = m_scratch.fragments;
-    m_sceneCut = false;
+    OpenBands();
     return D3D_OK;
 }
 
@@ -186,8 +208,219 @@ HRESULT Device::EndScene() {
     if (!m_inScene) {
         return D3DERR_SCENE_NOT_IN_SCENE;
     }
+    CloseBands();
     m_inScene = false;
     return D3D_OK;
+}
+
+// ---- Two bands --------------------------------------------------------------------------------
+
+bool Device::SetDrawThreads(int threads) {
+    if (m_inScene) {
+        return false;
+    }
+    if (m_helper != nullptr) {
+        m_helper->Join();
+    }
+    if (threads < 2) {
+        m_helper.reset();
+        return true;
+    }
+    if (m_helper == nullptr) {
+        try {
+            m_helper = std::make_unique<worker::HelperThread>();
+        } catch (const std::exception&) {
+            return false;  // no thread to be had: one thread draws everything
+        }
+    }
+    return true;
+}
+
+uint64_t Device::FragmentCount() {
+    FinishPendingWork();
+    return m_bands[0].scratch.fragments + m_bands[1].scratch.fragments;
+}
+
+bool Device::SceneCutAtFragmentLimit() {
+    FinishPendingWork();
+    return m_bands[0].cut || m_bands[1].cut;
+}
+
+void Device::OpenBands() {
+    if (m_helper != nullptr) {
+        m_helper->Join();  // the last scene's job has touched its last field before we reset them
+    }
+    for (Band& band : m_bands) {
+        band.sceneStart = band.scratch.fragments;
+        band.cut = false;
+        band.busyNanoseconds = 0;
+        band.scissor = raster::Scissor{};
+        band.budget = m_sceneFragmentLimit;
+    }
+    const int32_t height = m_target->Height();
+    if (m_helper == nullptr || height < 2) {
+        return;
+    }
+    if (m_splitRow <= 0 || m_splitRow >= height) {
+        m_splitRow = height / 2;
+    }
+    m_bands[0].scissor.y1 = m_splitRow;
+    m_bands[1].scissor.y0 = m_splitRow;
+    if (m_sceneFragmentLimit != 0) {
+        // Each band's share of the limit in proportion to its rows, rounded up.
+        const uint64_t limit = m_sceneFragmentLimit;
+        const uint64_t h = uint64_t(height);
+        const uint64_t rows[2] = {uint64_t(m_splitRow), h - uint64_t(m_splitRow)};
+        for (int i = 0; i < 2; ++i) {
+            m_bands[i].budget = limit / h * rows[i] + (limit % h * rows[i] + h - 1) / h;
+        }
+    }
+    m_recording.Clear();
+    m_posted.store(0, std::memory_order_relaxed);
+    m_replayed.store(0, std::memory_order_relaxed);
+    m_helperRunning = true;
+    m_helper->Start(&Device::HelperJob, this);  // wakes while the scene's first draws are made
+}
+
+void Device::CloseBands() {
+    if (!m_helperRunning) {
+        return;
+    }
+    Publish(m_recording.Count() | kClosed);
+    FinishPendingWork();
+    m_helperRunning = false;
+    // The helper's job ends on its own now, touching nothing more; it is joined before the
+    // next scene, so a helper whose core is taken delays no one here.
+
+    // Move the split a part of the way toward equal drawing times (what either band took
+    // includes the other's share of the calls' set-up, so this converges over a few scenes).
+    // Pixels do not depend on where the split is.
+    const int32_t height = m_target->Height();
+    const int64_t own = m_bands[0].busyNanoseconds;
+    const int64_t helper = m_bands[1].busyNanoseconds;
+    const int64_t split = int64_t(m_splitRow) - int64_t(height) * (own - helper) / (4 * std::max<int64_t>(own + helper, 1));
+    m_splitRow = int32_t(std::clamp<int64_t>(split, std::max(1, height / 16), std::min(height - 1, height - height / 16)));
+}
+
+void Device::Publish(uint32_t value) {
+    m_posted.store(value, std::memory_order_seq_cst);
+    if (m_helperAsleep.load(std::memory_order_seq_cst)) {
+        m_posted.notify_one();
+    }
+}
+
+// Whether a call whose vertices reach rows [top, bottom] may have pixels inside `scissor` (a
+// pixel lies within a row of its primitive's vertices; two rows leave room for rounding).
+static bool Reaches(const RecordedDraw& draw, const raster::Scissor& scissor) {
+    return draw.bottom + 2.0f >= float(scissor.y0) && draw.top - 2.0f < float(scissor.y1);
+}
+
+bool Device::DrawHelperBand(uint32_t count) {
+    for (;;) {
+        if (m_replayed.load(std::memory_order_acquire) >= count) {
+            return true;
+        }
+        if (m_helperBandBusy.exchange(true, std::memory_order_acquire)) {
+            return false;
+        }
+        // One call at a time, so the other thread can take over between any two.
+        const uint32_t next = m_replayed.load(std::memory_order_relaxed);
+        if (next < count) {
+            if (Reaches(m_recording[next], m_bands[1].scissor)) {
+                DrawTimed(m_bands[1], m_recording[next]);
+            }
+            m_replayed.store(next + 1, std::memory_order_release);
+        }
+        m_helperBandBusy.store(false, std::memory_order_release);
+    }
+}
+
+void Device::WaitForHelper() {
+    if (!m_helperRunning) {
+        return;
+    }
+    // A helper at work is waited for; one that leaves its band untouched for a while (its core
+    // taken by other programs, or asleep) leaves the rest to us.
+    const uint32_t count = m_recording.Count();
+    int64_t untouchedSince = -1;
+    for (;;) {
+        if (m_replayed.load(std::memory_order_acquire) >= count) {
+            return;
+        }
+        if (m_helperBandBusy.load(std::memory_order_relaxed)) {
+            untouchedSince = -1;
+            worker::Relax();
+            continue;
+        }
+        const int64_t now = worker::MonotonicNanoseconds();
+        if (untouchedSince < 0) {
+            untouchedSince = now;
+        }
+        if (now - untouchedSince < kTakeOverNanoseconds) {
+            worker::Relax();
+            continue;
+        }
+        if (DrawHelperBand(count)) {
+            return;
+        }
+        untouchedSince = -1;  // the helper came back to it
+    }
+}
+
+void Device::FinishPendingWork() {
+    WaitForHelper();
+    for (Surface* surface : m_pendingOn) {
+        if (surface->Pending() == this) {
+            surface->SetPending(nullptr);
+        }
+    }
+    m_pendingOn.clear();
+}
+
+void Device::MarkPending(Surface* surface) {
+    if (surface == nullptr || surface->Pending() == this) {
+        return;
+    }
+    surface->FinishPendingWork();  // another device's drawing with it comes first
+    surface->SetPending(this);
+    m_pendingOn.push_back(surface);
+}
+
+void Device::Post(const RecordedDraw& draw) {
+    const size_t bytes = size_t(draw.count) * sizeof(D3DLVERTEX);
+    if (!m_recording.Fits(bytes)) {
+        WaitForHelper();  // the storage may move only while the helper is not reading it
+        if (!m_recording.Reserve(bytes)) {
+            // Too large to keep (or no memory): this thread draws the helper's band too.
+            DrawWithinLimit(m_bands[1], draw);
+            return;
+        }
+    }
+    m_recording.Append(draw, draw.vertices, bytes);
+    Publish(m_recording.Count());
+}
+
+void Device::HelperJob(void* self) {
+    Device& d = *static_cast<Device*>(self);
+    for (;;) {
+        const uint32_t posted = d.m_posted.load(std::memory_order_acquire);
+        const uint32_t count = posted & ~kClosed;
+        if (!d.DrawHelperBand(count)) {
+            worker::Relax();  // the owner is drawing our band: it is at the end of the scene
+            continue;
+        }
+        if ((posted & kClosed) != 0) {
+            return;
+        }
+        if (worker::SpinWait([&] { return d.m_posted.load(std::memory_order_acquire) != posted; }, kHelperSpinNanoseconds)) {
+            continue;
+        }
+        d.m_helperAsleep.store(true, std::memory_order_seq_cst);
+        if (d.m_posted.load(std::memory_order_seq_cst) == posted) {
+            d.m_posted.wait(posted, std::memory_order_acquire);
+        }
+        d.m_helperAsleep.store(false, std::memory_order_relaxed);
+    }
 }
 
 HRESULT Device::GetDirect3D(LPDIRECT3D2* lplpD3D2) {
@@ -508,32 +741,77 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE dptPrimitiveType, D3DVERTEXTYPE d
     viewport.minZ = data.dvMinZ;
     viewport.maxZ = data.dvMaxZ;
 
+    RecordedDraw draw;
+    draw.color = m_colorTarget;
+    draw.depth = m_depthTarget;
+    draw.viewport = viewport;
+    draw.states = m_raster;
+    std::memcpy(draw.worldViewProjection, m_worldViewProjection, sizeof(draw.worldViewProjection));
+    draw.type = dptPrimitiveType;
+    draw.count = dwVertexCount;
+    draw.vertices = static_cast<const uint8_t*>(lpvVertices);
+
     // Handle 0 or one this device never gave out draws untextured; so does a texture whose
     // memory was never allocated (an allocate-on-load surface that was never loaded).
-    m_raster.texture = nullptr;
+    Surface* texture = nullptr;
     const DWORD handle = m_states[D3DRENDERSTATE_TEXTUREHANDLE];
     if (handle != 0 && handle <= m_textures.size()) {
-        Surface* texture = m_textures[handle - 1];
+        texture = m_textures[handle - 1];
         if (texture->HasMemory() && !texture->IsLocked()) {
-            m_texture.texels = texture->Pixels();
-            m_texture.pitch = texture->Pitch();
-            m_texture.width = texture->Width();
-            m_texture.height = texture->Height();
-            m_texture.layout = texture->Layout();
-            m_raster.texture = &m_texture;
+            draw.texture.texels = texture->Pixels();
+            draw.texture.pitch = texture->Pitch();
+            draw.texture.width = texture->Width();
+            draw.texture.height = texture->Height();
+            draw.texture.layout = texture->Layout();
+            draw.textured = true;
         }
     }
 
-    if (!DrawWithinLimit(viewport, dptPrimitiveType, static_cast<const uint8_t*>(lpvVertices), dwVertexCount)) {
-        return D3DERR_INVALIDPRIMITIVETYPE;
+    if (!m_helperRunning) {
+        DrawWithinLimit(m_bands[0], draw);
+        return D3D_OK;
+    }
+    MarkPending(m_target);
+    MarkPending(z);
+    if (draw.textured) {
+        MarkPending(texture);
+    }
+    // An idle helper gets the call at once, to draw alongside us. A busy one gets it after we
+    // drew it, with the rows it reaches, so it can pass over calls that stay out of its band.
+    if (m_replayed.load(std::memory_order_acquire) == m_recording.Count()) {
+        Post(draw);
+        DrawTimed(m_bands[0], draw);
+    } else {
+        const RowReach reach = DrawTimed(m_bands[0], draw);
+        draw.top = reach.top;
+        draw.bottom = reach.bottom;
+        Post(draw);
     }
     return D3D_OK;
 }
 
-bool Device::DrawWithinLimit(const raster::Viewport& viewport, D3DPRIMITIVETYPE type, const uint8_t* vertices,
-                             DWORD count) {
+Device::RowReach Device::DrawTimed(Band& band, const RecordedDraw& call) {
+    const int64_t start = worker::MonotonicNanoseconds();
+    const RowReach reach = DrawWithinLimit(band, call);
+    band.busyNanoseconds += worker::MonotonicNanoseconds() - start;
+    return reach;
+}
+
+Device::RowReach Device::DrawWithinLimit(Band& band, const RecordedDraw& call) {
+    // The rows the call's pixels may reach, over its batches; every row if it was cut.
+    constexpr float kInfinity = std::numeric_limits<float>::infinity();
+    RowReach reach{kInfinity, -kInfinity};
+    const RowReach anyRow{-kInfinity, kInfinity};
+    raster::States states = call.states;
+    states.texture = call.textured ? &call.texture : nullptr;
+    const auto type = static_cast<D3DPRIMITIVETYPE>(call.type);
+    const uint8_t* const vertices = call.vertices;
+    const DWORD count = call.count;
     auto draw = [&](const uint8_t* first, DWORD n) {
-        return raster::DrawLVertices(m_colorTarget, m_depthTarget, viewport, m_raster, m_worldViewProjection, type, first, n, m_scratch);
+        raster::DrawLVertices(call.color, call.depth, call.viewport, states, call.worldViewProjection, type, first, n,
+                              band.scratch, band.scissor);
+        reach.top = std::min(reach.top, band.scratch.top);
+        reach.bottom = std::max(reach.bottom, band.scratch.bottom);
     };
     // Triangles per batch: small next to a scene's limit, large enough that a model's usual
     // strips go through in one call.
@@ -542,34 +820,35 @@ bool Device::DrawWithinLimit(const raster::Viewport& viewport, D3DPRIMITIVETYPE 
     const bool fan = type == D3DPT_TRIANGLEFAN;
     const DWORD step = type == D3DPT_TRIANGLELIST ? 3 * kBatch : (type == D3DPT_LINELIST ? 2 * kBatch : kBatch);
     const DWORD overlap = type == D3DPT_TRIANGLESTRIP ? 2 : (type == D3DPT_LINESTRIP ? 1 : 0);
-    if (m_sceneFragmentLimit == 0 || count <= step + overlap + (fan ? 1 : 0)) {
-        if (m_sceneFragmentLimit != 0 && m_scratch.fragments - m_sceneFragmentsAtStart >= m_sceneFragmentLimit) {
-            m_sceneCut = true;
-            return true;
+    if (band.budget == 0 || count <= step + overlap + (fan ? 1 : 0)) {
+        if (band.budget != 0 && band.scratch.fragments - band.sceneStart >= band.budget) {
+            band.cut = true;
+            return anyRow;
         }
-        return draw(vertices, count);
+        draw(vertices, count);
+        return reach;
     }
     // A fan's batches each repeat its first vertex: they are put together here.
     D3DLVERTEX fanBatch[kBatch + 2];
     const DWORD firstBatched = fan ? 1 : 0;
     // Strips stay on even starts so each batch keeps the strip's winding.
     for (DWORD start = firstBatched; start + overlap < count; start += step) {
-        if (m_scratch.fragments - m_sceneFragmentsAtStart >= m_sceneFragmentLimit) {
-            m_sceneCut = true;
-            return true;
+        if (band.scratch.fragments - band.sceneStart >= band.budget) {
+            band.cut = true;
+            return anyRow;
         }
         const DWORD n = std::min<DWORD>(step + overlap, count - start);
         if (!fan) {
-            if (!draw(vertices + size_t(start) * kVertexBytes, n)) return false;
+            draw(vertices + size_t(start) * kVertexBytes, n);
             continue;
         }
         const DWORD spokes = std::min<DWORD>(kBatch + 1, count - start);
         std::memcpy(&fanBatch[0], vertices, kVertexBytes);
         std::memcpy(&fanBatch[1], vertices + size_t(start) * kVertexBytes, size_t(spokes) * kVertexBytes);
-        if (!draw(reinterpret_cast<const uint8_t*>(fanBatch), spokes + 1)) return false;
+        draw(reinterpret_cast<const uint8_t*>(fanBatch), spokes + 1);
         if (start + spokes >= count) break;  // else the next batch starts at this one's last spoke
     }
-    return true;
+    return reach;
 }
 
 D3DTEXTUREHANDLE Device::HandleFor(Surface* texture) {
@@ -681,6 +960,7 @@ HRESULT Viewport::Clear(DWORD dwCount, LPD3DRECT lpRects, DWORD dwFlags) {
     }
     Surface* target = m_device->RenderTarget();
     Surface* z = target->AttachedZBuffer();
+    m_device->FinishPendingWork();  // draws made before the clear land first
     const bool clearTarget = (dwFlags & D3DCLEAR_TARGET) != 0;
     const bool clearZ = (dwFlags & D3DCLEAR_ZBUFFER) != 0;
     if (clearZ && z == nullptr) {

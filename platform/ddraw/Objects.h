@@ -99,6 +99,16 @@ protected:
     ~TextureHandleTable() = default;
 };
 
+// Drawing a device has taken on but not finished (another thread may still be writing it):
+// surfaces the drawing reads or writes have it finished before anything else touches them.
+class PendingWork {
+public:
+    virtual void FinishPendingWork() = 0;
+
+protected:
+    ~PendingWork() = default;
+};
+
 enum class SurfaceKind { Primary, Plain, ZBuffer, Texture };
 
 class Surface final : public PlatformObject, public IDirectDrawSurface, public IDirectDrawSurface3, public IDirect3DTexture2 {
@@ -144,6 +154,12 @@ public:
     uint8_t* Pixels() { return m_memory.empty() ? nullptr : m_memory.data(); }
     bool HasMemory() const { return !m_memory.empty(); }
     bool IsLocked() const { return m_locked; }
+    // The unfinished drawing that uses this surface, if any; finished before any access here.
+    PendingWork* Pending() const { return m_pending; }
+    void SetPending(PendingWork* work) { m_pending = work; }
+    void FinishPendingWork() {
+        if (m_pending != nullptr) m_pending->FinishPendingWork();
+    }
     Surface* AttachedZBuffer() const { return m_attachedZ; }
     DirectDrawObject* Owner() const { return m_owner; }
     uint64_t Bytes() const { return static_cast<uint64_t>(m_pitch) * static_cast<uint64_t>(m_height); }
@@ -169,6 +185,7 @@ private:
     uint8_t* m_lockedAddress = nullptr;
     Surface* m_attachedZ = nullptr;  // holds a reference
     Clipper* m_clipper = nullptr;    // holds a reference
+    PendingWork* m_pending = nullptr;
 };
 
 // Start of every QueryInterface: counts the call, applies the fault plan, checks and clears

@@ -296,6 +296,7 @@ Surface::Surface(DirectDrawObject* owner, SurfaceKind kind, DWORD caps, int32_t 
 }
 
 Surface::~Surface() {
+    FinishPendingWork();
     if (m_attachedZ != nullptr) {
         m_attachedZ->DropReference();
     }
@@ -403,6 +404,8 @@ HRESULT Surface::Detach(DWORD flags, IUnknown* other) {
     if (z == nullptr || z != m_attachedZ) {
         return DDERR_SURFACENOTATTACHED;
     }
+    FinishPendingWork();  // drawing into the Z-buffer being let go ends first
+    z->FinishPendingWork();
     m_attachedZ = nullptr;
     z->DropReference();
     CallTrace::Record(TraceEvent{TraceKind::DeleteAttachedSurface});
@@ -515,6 +518,7 @@ HRESULT Surface::Lock(LPRECT lpDestRect, LPDDSURFACEDESC lpDDSurfaceDesc, DWORD 
     if (FAILED(memory)) {
         return memory;
     }
+    FinishPendingWork();  // the caller sees every draw made before the lock
     uint8_t* address = m_memory.data() + static_cast<size_t>(area.top) * static_cast<size_t>(m_pitch) +
                        static_cast<size_t>(area.left) * (m_layout.bitsPerPixel / 8);
     FillDescription(*lpDDSurfaceDesc);
@@ -598,6 +602,11 @@ HRESULT Surface::BltFrom(LPRECT dstRect, IUnknown* source, LPRECT srcRect, DWORD
     }
     if (m_locked || (src != nullptr && src->m_locked)) {
         return DDERR_SURFACEBUSY;
+    }
+    // Draws made before the blit land first, on either side.
+    FinishPendingWork();
+    if (src != nullptr) {
+        src->FinishPendingWork();
     }
 
     if (m_kind == SurfaceKind::Primary) {
@@ -782,6 +791,8 @@ HRESULT Surface::Load(LPDIRECT3DTEXTURE2 lpD3DTexture2) {
     if (m_locked || src->m_locked) {
         return DDERR_SURFACEBUSY;
     }
+    FinishPendingWork();  // draws with the old image end before it changes
+    src->FinishPendingWork();
     HRESULT memory = src->EnsureMemory();
     if (SUCCEEDED(memory)) {
         memory = EnsureMemory();  // an allocate-on-load surface gets its memory now

@@ -1,4 +1,5 @@
 // What the view shows: golden pictures of the client area, and where the picture sits in it.
+#include "platform/d3d/Device.h"
 #include "tests/app/ViewHarness.h"
 #include "tests/support/Golden.h"
 
@@ -161,6 +162,33 @@ TEST(ViewerPicture, TheSameFrameGivesTheSamePixelsEveryTime) {
     Move(*other, 99, 1);
     Paint(*other);
     EXPECT_EQ(ClientPixels(*other), first);
+}
+
+// Two threads draw each picture in two bands of rows: over a dance and a drag through many
+// angles every picture is the one thread's, byte for byte.
+TEST(ViewerPicture, OneAndTwoThreadsShowTheSamePictures) {
+    auto pictures = [](int threads) {
+        const int before = platform::DefaultDrawThreads();
+        platform::SetDefaultDrawThreads(threads);
+        std::vector<std::vector<uint32_t>> shots;
+        auto view = MakeView();
+        platform::SetDefaultDrawThreads(before);
+        if (!view) return shots;
+        EXPECT_EQ(static_cast<platform::Device*>(view->m_context.m_device)->DrawThreads(), threads);
+        Press(*view, 320, 240);
+        for (int i = 1; i <= 48; ++i) {
+            Move(*view, 320 + 9 * i, 240 + (i % 12 < 6 ? 5 : -5) * i / 4, i > 8);
+            Paint(*view);
+            shots.push_back(ClientPixels(*view));
+        }
+        return shots;
+    };
+    const auto one = pictures(1);
+    const auto two = pictures(2);
+    ASSERT_EQ(one.size(), 48u);
+    ASSERT_EQ(two.size(), one.size());
+    for (size_t i = 0; i < one.size(); ++i) EXPECT_TRUE(one[i] == two[i]) << "picture " << i;
+    EXPECT_NE(one[3], one[40]) << "the pictures move";
 }
 
 }  // namespace

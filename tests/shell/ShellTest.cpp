@@ -366,6 +366,10 @@ TEST(ViewerCommandLine, FilesAreCheckedAsTheToolsCheckThem) {
     EXPECT_FALSE(ParseViewerOptions({"--frame", "3"}, &options, &error));
     EXPECT_TRUE(ParseViewerOptions({"--help"}, &options, &error));
     EXPECT_TRUE(options.help);
+    for (const char* bad : {"0", "3", "x"}) EXPECT_FALSE(ParseViewerOptions({"--threads", bad}, &options, &error)) << bad;
+    EXPECT_FALSE(ParseViewerOptions({"--threads"}, &options, &error));
+    ASSERT_TRUE(ParseViewerOptions({"--threads", "1"}, &options, &error)) << error;
+    EXPECT_EQ(options.threads, 1);
 }
 
 TEST(ViewerCommandLine, TheViewShowsTheFilesItWasStartedWith) {

@@ -88,10 +88,10 @@ TEST(RenderPictures, ALargerClientAreaCentresThePictureOnTheBackground) {
     for (int x = 0; x < 180; ++x) ASSERT_EQ(big.At(x, 300)[0], 255);
 }
 
-TEST(RenderPictures, TheSameInputsGiveTheSameBytes) {
+TEST(RenderPictures, TheSameInputsGiveTheSameBytesAtOneAndTwoThreads) {
     const fs::path dir = ScratchDir("bytes");
-    ASSERT_EQ(RunProgram(kRender, {"--frame", "7", "-o", (dir / "a.png").string()}, dir).status, 0);
-    ASSERT_EQ(RunProgram(kRender, {"--frame", "7", "-o", (dir / "b.png").string()}, dir).status, 0);
+    ASSERT_EQ(RunProgram(kRender, {"--frame", "7", "--angle-y", "0.8", "--threads", "1", "-o", (dir / "a.png").string()}, dir).status, 0);
+    ASSERT_EQ(RunProgram(kRender, {"--frame", "7", "--angle-y", "0.8", "--threads", "2", "-o", (dir / "b.png").string()}, dir).status, 0);
     EXPECT_EQ(ReadBytes(dir / "a.png"), ReadBytes(dir / "b.png"));
     EXPECT_EQ(FilesIn(dir), (std::vector<std::string>{"a.png", "b.png"})) << "no temporary file left";
 }
@@ -192,7 +192,7 @@ TEST(RenderUsage, HelpExplainsEveryOption) {
     const RunResult r = RunProgram(kRender, {"--help"}, dir);
     EXPECT_EQ(r.status, 0);
     for (const char* option : {"--model", "--motion", "--frame", "--angle-x", "--angle-y", "--size", "--replay", "-o",
-                               "--all-frames", "--animation", "--benchmark", "--help", "--version"})
+                               "--all-frames", "--animation", "--benchmark", "--threads", "--help", "--version"})
         EXPECT_NE(r.out.find(option), std::string::npos) << option;
 }
 

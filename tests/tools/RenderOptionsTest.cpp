@@ -85,6 +85,14 @@ TEST(RenderCommandLine, RenderSizeIsForBenchmarksAndSetsTheClientArea) {
         EXPECT_NE(Refuse(args).find("--render-size"), std::string::npos) << args[1] << " " << args[2];
 }
 
+TEST(RenderCommandLine, ThreadsAreOneOrTwo) {
+    EXPECT_FALSE(Accept({"--benchmark", "5"}).threads.has_value());
+    EXPECT_EQ(*Accept({"--threads", "1", "--benchmark", "5"}).threads, 1);
+    EXPECT_EQ(*Accept({"--threads", "2", "-o", "x.png"}).threads, 2);
+    for (const char* bad : {"0", "3", "two", ""}) Refuse({"--threads", bad, "-o", "x.png"});
+    Refuse({"--threads", "1", "--threads", "2", "-o", "x.png"});
+}
+
 TEST(RenderCommandLine, RefusesBadValues) {
     Refuse({"--frame", "-1", "-o", "x.png"});
     Refuse({"--frame", "1.5", "-o", "x.png"});

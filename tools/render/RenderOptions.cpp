@@ -10,6 +10,7 @@ const char kRenderUsage[] =
     "       quillmote-render [inputs] --all-frames -o 'DIR/frame-{frame}.png'\n"
     "       quillmote-render [inputs] --all-frames --animation OUT.png\n"
     "       quillmote-render [inputs] --benchmark N [--render-size WxH]\n"
+    "       (each form also takes --threads N)\n"
     "       quillmote-render --help | --version\n";
 
 const char kRenderHelp[] =
@@ -42,6 +43,8 @@ const char kRenderHelp[] =
     "  --render-size WxH with --benchmark only: draw the same scene into WxH surfaces (2 to 4096\n"
     "                    each way; the picture is one pixel less each way, the client area WxH);\n"
     "                    --size cannot be given with it, the fragment limit scales with the area\n"
+    "  --threads N       draw with 1 or 2 threads (default 2, or 1 on a one-core machine);\n"
+    "                    the pictures are the same byte for byte\n"
     "  -h, --help        show this help\n"
     "  --version         show the version\n"
     "\n"
@@ -194,6 +197,13 @@ bool ParseRenderOptions(const std::vector<std::string>& args, RenderOptions* opt
                 return false;
             }
             options->benchmarkFrames = n;
+        } else if (arg == "--threads") {
+            if (!once(options->threads.has_value()) || !value(&v)) return false;
+            if (v != "1" && v != "2") {
+                *error = "--threads needs 1 or 2, not '" + v + "'";
+                return false;
+            }
+            options->threads = v == "1" ? 1 : 2;
         } else if (arg == "--max-model-steps" || arg == "--max-fragments" || arg == "--max-frames") {
             std::optional<uint64_t>& target = arg == "--max-model-steps" ? options->maxModelSteps
                                               : arg == "--max-fragments" ? options->maxFragments

@@ -34,7 +34,7 @@ std::string FrameLimitReached(CViewerView& view, const WorkLimits& limits, uint3
     if (state != nullptr && state->workCut)
         return at + "the model asks for more than " + std::to_string(limits.modelSteps) +
                " steps (nodes, chunks and vertices) in one frame; raise the limit with --max-model-steps";
-    const platform::Device* device = DeviceOf(view);
+    platform::Device* device = DeviceOf(view);
     if (device != nullptr && device->SceneCutAtFragmentLimit())
         return at + "the picture asks for more than " + std::to_string(limits.fragments) +
                " fragments in one frame; raise the limit with --max-fragments";

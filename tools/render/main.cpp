@@ -2,6 +2,7 @@
 // headless window backend, poses it (options or a mouse log fed to its own handlers), paints
 // it and writes what its client area shows.
 #include "app/HeadlessViewer.h"
+#include "platform/d3d/Device.h"
 #include "platform/win/HeadlessBackend.h"
 #include "resources/QuillmoteResources.h"
 #include "tools/files/BoundedRead.h"
@@ -99,6 +100,7 @@ int main(int argc, char** argv) {
         return 0;
     }
 
+    if (options.threads) platform::SetDefaultDrawThreads(*options.threads);
     InstallQuillmoteResources();
     InputFile model;
     InputFile motion;

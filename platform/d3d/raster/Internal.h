@@ -304,7 +304,7 @@ inline bool InsideGuardBand(const ClipVertex& c, GuardBand g)
 
 // Pixel stage.
 bool BuildPixelContext(const ColorTarget& target, const DepthTarget& depth, const Viewport& vp,
-                       const States& states, PixelContext& ctx);
+                       const States& states, const Scissor& scissor, PixelContext& ctx);
 SpanFn SelectSpan(const PixelContext& ctx, SpanPath path);
 // Shades one fragment with the generic path (lines and points use it).
 void ShadePixel(const PixelContext& ctx, int32_t x, int32_t y, float z, float invW, float u,

@@ -219,7 +219,7 @@ void GenericSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x0
 }  // namespace
 
 bool BuildPixelContext(const ColorTarget& target, const DepthTarget& depth, const Viewport& vp,
-                       const States& st, PixelContext& ctx)
+                       const States& st, const Scissor& scissor, PixelContext& ctx)
 {
     if (target.pixels == nullptr || target.width <= 0 || target.height <= 0 ||
         !IsSupportedLayout(target.layout) ||
@@ -238,9 +238,9 @@ bool BuildPixelContext(const ColorTarget& target, const DepthTarget& depth, cons
     ctx.colorLayout = target.layout;
     ctx.colorBytes = target.layout.bitsPerPixel / 8;
 
-    int64_t x0 = std::max<int64_t>(vp.x, 0), y0 = std::max<int64_t>(vp.y, 0);
-    int64_t x1 = std::min<int64_t>(int64_t(vp.x) + vp.width, target.width);
-    int64_t y1 = std::min<int64_t>(int64_t(vp.y) + vp.height, target.height);
+    int64_t x0 = std::max<int64_t>({vp.x, 0, scissor.x0}), y0 = std::max<int64_t>({vp.y, 0, scissor.y0});
+    int64_t x1 = std::min<int64_t>({int64_t(vp.x) + vp.width, target.width, scissor.x1});
+    int64_t y1 = std::min<int64_t>({int64_t(vp.y) + vp.height, target.height, scissor.y1});
 
     const bool hasDepth = depth.values != nullptr && depth.width > 0 && depth.height > 0 &&
                           int64_t(depth.pitch) >= int64_t(depth.width) * 2;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <limits>
 
 namespace raster {
 
@@ -140,8 +141,11 @@ struct Assembler {
 
 bool DrawLVertices(const ColorTarget& target, const DepthTarget& depth, const Viewport& viewport,
                    const States& states, const float worldViewProjection[16],
-                   uint32_t primitiveType, const void* vertices, uint32_t count, Scratch& scratch)
+                   uint32_t primitiveType, const void* vertices, uint32_t count, Scratch& scratch,
+                   const Scissor& scissor)
 {
+    scratch.top = -std::numeric_limits<float>::infinity();
+    scratch.bottom = std::numeric_limits<float>::infinity();
     if (primitiveType < kPrimPointList || primitiveType > kPrimTriangleFan) {
         return false;
     }
@@ -149,7 +153,7 @@ bool DrawLVertices(const ColorTarget& target, const DepthTarget& depth, const Vi
         return true;
     }
     PixelContext ctx;
-    if (!BuildPixelContext(target, depth, viewport, states, ctx)) {
+    if (!BuildPixelContext(target, depth, viewport, states, scissor, ctx)) {
         return true;
     }
     ctx.fragments = &scratch.fragments;
@@ -172,6 +176,21 @@ bool DrawLVertices(const ColorTarget& target, const DepthTarget& depth, const Vi
     ScreenVertex* screen = scratch.screen.data();
     uint32_t* codes = scratch.codes.data();
     MapVertices(vertices, count, worldViewProjection, viewport, scratch.spanPath, clip, screen, codes);
+    // The screen rows the call's vertices reach, so a band drawing it later can skip it.
+    float top = std::numeric_limits<float>::infinity(), bottom = -top;
+    bool bounded = true;
+    for (uint32_t v = 0; v < count && bounded; ++v) {
+        if (codes[v] != 0 || !(screen[v].y > -1e9f && screen[v].y < 1e9f)) {
+            bounded = false;
+        } else {
+            top = std::min(top, screen[v].y);
+            bottom = std::max(bottom, screen[v].y);
+        }
+    }
+    if (bounded) {
+        scratch.top = top;
+        scratch.bottom = bottom;
+    }
 
     uint32_t cull = states.cullMode;
     if (cull < kCullNone || cull > kCullCCW) {

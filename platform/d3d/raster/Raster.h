@@ -44,6 +44,13 @@ struct TextureImage {
     PixelLayout layout;
 };
 
+// A rectangle [x0, x1) x [y0, y1) of target pixels that a call may write, on top of the
+// viewport's. Coverage is still decided on the whole primitive, so drawing the same calls once
+// per scissor of a partition writes exactly the pixels one unscissored drawing writes.
+struct Scissor {
+    int32_t x0 = INT32_MIN, y0 = INT32_MIN, x1 = INT32_MAX, y1 = INT32_MAX;
+};
+
 // D3DVIEWPORT2 values.
 struct Viewport {
     int32_t x = 0, y = 0, width = 0, height = 0;
@@ -146,6 +153,10 @@ public:
     uint64_t fragments = 0;            // pixels covered by primitives since the last reset
                                        // (before depth and alpha tests; fill-rate stats)
     SpanPath spanPath = SpanPath::Fastest;
+    // Screen rows the last call's vertices reach, [top, bottom] (pixel centres at whole
+    // numbers): its pixels lie within a row of them. -inf and +inf when a vertex was clipped or
+    // the call stopped early: it may reach any row.
+    float top = 0.0f, bottom = 0.0f;
     void resetStats() { fragments = 0; }
 };
 
@@ -157,9 +168,11 @@ public:
 // the targets or the viewport are unusable (null pixels, unsupported layout, empty or
 // non-finite clip volume) or the call is too large to buffer: then nothing is drawn.
 // A texture whose image is unusable (null texels, unsupported layout) draws untextured.
+// Only pixels inside `scissor` are written and counted.
 bool DrawLVertices(const ColorTarget& target, const DepthTarget& depth, const Viewport& viewport,
                    const States& states, const float worldViewProjection[16],
-                   uint32_t primitiveType, const void* vertices, uint32_t count, Scratch& scratch);
+                   uint32_t primitiveType, const void* vertices, uint32_t count, Scratch& scratch,
+                   const Scissor& scissor = Scissor{});
 
 // Packs/unpacks an 8-bit-per-channel colour (0xAARRGGBB) to/from a pixel of `layout`
 // (truncation for narrower channels, channel replication on unpack; a layout without alpha
