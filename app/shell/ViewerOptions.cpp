@@ -20,7 +20,7 @@ const char kViewerHelp[] =
     "Options:\n"
     "  --model FILE   chunk model file to show instead of the embedded model\n"
     "  --motion FILE  chunk motion file to play instead of the embedded motion\n"
-    "  --threads N    draw with 1 or 2 threads (default 2, or 1 on a one-core machine); the\n"
+    "  --threads N    draw with 1 or 2 threads (default 1; 2 splits each scene in two bands); the\n"
     "                 pictures are the same either way\n"
     "  -h, --help     show this help\n"
     "  --version      show the version\n"

@@ -15,7 +15,9 @@ namespace platform {
 
 namespace {
 
-std::atomic<int> g_defaultDrawThreads{std::thread::hardware_concurrency() >= 2 ? 2 : 1};
+// One thread unless asked for two: on this project's 2-core virtual machine the two bands took
+// about 1.75 times the CPU of one thread for no steady gain in frame time (docs/performance.md).
+std::atomic<int> g_defaultDrawThreads{1};
 
 // How long the helper spins for the next draw of an open scene before it sleeps: draws of a
 // scene come microseconds apart, a sleeping helper takes tens of microseconds to wake.

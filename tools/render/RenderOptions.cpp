@@ -43,7 +43,7 @@ const char kRenderHelp[] =
     "  --render-size WxH with --benchmark only: draw the same scene into WxH surfaces (2 to 4096\n"
     "                    each way; the picture is one pixel less each way, the client area WxH);\n"
     "                    --size cannot be given with it, the fragment limit scales with the area\n"
-    "  --threads N       draw with 1 or 2 threads (default 2, or 1 on a one-core machine);\n"
+    "  --threads N       draw with 1 or 2 threads (default 1; 2 splits each scene in two);\n"
     "                    the pictures are the same byte for byte\n"
     "  -h, --help        show this help\n"
     "  --version         show the version\n"

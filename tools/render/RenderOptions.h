@@ -28,7 +28,7 @@ struct RenderOptions {
     // --render-size (benchmarks only): surfaces of this size and a client area to match, so
     // the same scene is drawn into a larger picture. Absent: the viewer's own 640 x 480.
     std::optional<SurfaceSize> renderSize;
-    std::optional<int> threads;  // --threads: 1 or 2 (absent: 2, or 1 on a one-core machine)
+    std::optional<int> threads;  // --threads: 1 or 2 (absent: the device default, 1)
     // Raised work limits (absent: the defaults of tools/render/WorkLimits.h).
     std::optional<uint64_t> maxModelSteps;
     std::optional<uint64_t> maxFragments;
