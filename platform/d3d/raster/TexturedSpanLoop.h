@@ -138,9 +138,9 @@ void TexturedSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x
     };
     I color0, dColor, dColorLanes;
     spread(s.c, s.dc, true, color0, dColor, dColorLanes);
-    I spec0 = zero, dSpec = zero, dSpecLanes = zero;
+    I specular0 = zero, dSpecular = zero, dSpecularLanes = zero;
     if constexpr (Specular) {
-        spread(s.c + 4, s.dc + 4, false, spec0, dSpec, dSpecLanes);
+        spread(s.c + 4, s.dc + 4, false, specular0, dSpecular, dSpecularLanes);
     }
     // Depth x 65535 in 16.16, wrapping arithmetic as the generic path.
     I z = V::Add(V::Set1(int32_t(uint32_t(s.z))), V::MulLo(V::Lane(), V::Set1(int32_t(uint32_t(s.dz)))));
@@ -292,11 +292,11 @@ void TexturedSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x
                     cHi = Div255x16<V>(V::MulLo16(tHi, V::Or(vcHi, vertexAlphaOr)));
                 }
                 if (Specular && addSpecular) {
-                    const I spec1 = V::Add(spec0, dSpec);
-                    const I spec2 = V::Add(spec1, dSpec);
-                    const I spec3 = V::Add(spec2, dSpec);
+                    const I specular1 = V::Add(specular0, dSpecular);
+                    const I specular2 = V::Add(specular1, dSpecular);
+                    const I specular3 = V::Add(specular2, dSpecular);
                     I spLo, spHi;
-                    lanes16(spec0, spec1, spec2, spec3, spLo, spHi);
+                    lanes16(specular0, specular1, specular2, specular3, spLo, spHi);
                     cLo = V::Min16(V::Add16(cLo, spLo), max255);
                     cHi = V::Min16(V::Add16(cHi, spHi), max255);
                 }
@@ -321,7 +321,7 @@ void TexturedSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x
             }
             color0 = V::Add(color0, dColorLanes);
             if constexpr (Specular) {
-                spec0 = V::Add(spec0, dSpecLanes);
+                specular0 = V::Add(specular0, dSpecularLanes);
             }
             z = V::Add(z, dzLanes);
         }
