@@ -259,14 +259,8 @@ struct GouraudKernel {
                 V::FStore(v + k, f);
                 cv[r] = V::Truncate(V::FMul(f, V::FSet1(65536.0f)));
             }
-            const float zStart = v[kGZ];
-            // Depth x 65535 in 16.16 and its step, kept in range over the span (the generic rule).
-            const int64_t z = int64_t(double(zStart) * kGZScale);
-            int64_t dz = p.depthStep;
-            const int64_t zLast = z + dz * (n - 1);
-            if ((zLast < 0 || zLast > int64_t(kGZScale)) && n > 1) {
-                dz = (GDepthAt(p, float(x1 - 1), float(y)) - z) / (n - 1);
-            }
+            const int64_t z = int64_t(double(v[kGZ]) * kGZScale);  // depth x 65535 in 16.16
+            const int64_t dz = GDepthStep(p, y, x0, x1, z);
 
             // The triangle's steps keep every pixel in range unless the span's ends were
             // clamped. Short spans check that in 32-bit lanes (|step| <= 2^24, n - 1 < 64), all
