@@ -148,6 +148,13 @@ inline uint32_t Div255(uint32_t v)
     return (v + (v >> 8)) >> 8;
 }
 
+// 32 bpp with masks FF0000/FF00/FF(/FF000000): the layout the loops read and write as words.
+inline bool IsArgb8888(const PixelLayout& l)
+{
+    return l.bitsPerPixel == 32 && l.rMask == 0x00FF0000u && l.gMask == 0x0000FF00u &&
+           l.bMask == 0x000000FFu && (l.aMask == 0 || l.aMask == 0xFF000000u);
+}
+
 // Decoded pixel state for one draw call: what every span and pixel needs, resolved once.
 struct PixelContext {
     // Colour target.
@@ -180,7 +187,7 @@ struct PixelContext {
     PixelLayout texLayout;
     uint32_t texBytes = 4;
     bool texHasAlpha = false;
-    bool texIsArgb8888 = false;  // masks FF0000/FF00/FF(/FF000000), 32 bpp: read without unpacking
+    bool texIsArgb8888 = false;  // read without unpacking
     uint32_t texBlend = kTBlendModulate;
     bool magLinear = false, minLinear = false;
     uint32_t addressU = kAddressWrap, addressV = kAddressWrap;
