@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <utility>
 
 namespace raster::detail {
 
@@ -113,11 +114,8 @@ inline bool SnapTriangle(const ScreenVertex& v0, const ScreenVertex& v1, const S
     t.v[1] = swap ? &v2 : &v1;
     t.v[2] = swap ? &v1 : &v2;
     if (swap) {
-        const int64_t x = t.x[1], y = t.y[1];
-        t.x[1] = t.x[2];
-        t.y[1] = t.y[2];
-        t.x[2] = x;
-        t.y[2] = y;
+        std::swap(t.x[1], t.x[2]);
+        std::swap(t.y[1], t.y[2]);
     }
     return true;
 }
