@@ -33,6 +33,7 @@ struct GouraudKernel {
     template <bool Specular, bool AlphaTest, bool Blend>
     struct Walker {
         static constexpr int kChannels = Specular ? 7 : 4;  // r g b a (sr sg sb)
+        static constexpr int32_t kBatch = 32;               // rows found before they are shaded
 
         const GouraudPlanes& p;
         I lane;                // 0 .. kLanes - 1
@@ -95,7 +96,6 @@ struct GouraudKernel {
             // Rows are found a batch at a time and shaded after, so the edge registers need
             // not survive the span calls. Chunks of a box that ends kLanes columns inside the
             // scissor never reach its edge.
-            constexpr int32_t kBatch = 32;
             alignas(32) int32_t first[kBatch + kLanes], end[kBatch + kLanes];
             const bool inside = col0 + NarrowLanes - 1 + kLanes <= clipX1;
             uint64_t covered = 0;
@@ -129,8 +129,6 @@ struct GouraudKernel {
                         continue;  // every covered pixel holds a nearer depth: nothing would pass
                     }
                 }
-                V::Store(first + rows, V::Zero());  // whole vector steps: empty rows after the last
-                V::Store(end + rows, V::Zero());
                 if (inside) {
                     ShadeRows<true>(y0, rows, first, end);
                 } else {
@@ -144,12 +142,9 @@ struct GouraudKernel {
         // as the narrow walk shades them. Returns the pixels covered.
         uint64_t WalkBatched(const TriangleEdgeSet& s, const PixelContext& ctx)
         {
-            constexpr int32_t kBatch = 32;
             alignas(32) int32_t first[kBatch + kLanes], end[kBatch + kLanes];
             int32_t y0 = 0, rows = 0;
             const auto flush = [&] {
-                V::Store(first + rows, V::Zero());  // whole vector steps: empty rows after the last
-                V::Store(end + rows, V::Zero());
                 ShadeRows<false>(y0, rows, first, end);
                 rows = 0;
             };
@@ -176,13 +171,15 @@ struct GouraudKernel {
         // per span: the start values of kLanes rows at a time (one row
         // per lane), evaluated and clamped exactly as Span evaluates them, then each row's pixels
         // from its starts and the triangle's steps. A row whose steps would leave the range
-        // before its end, or longer than 64 pixels, takes Span's exact path; rows is padded to
-        // whole vector steps.
+        // before its end, or longer than 64 pixels, takes Span's exact path. first and end
+        // hold kBatch + kLanes entries: the rows after the last are made empty, so the set-up
+        // runs in whole vector steps.
         template <bool Inside>
-        void ShadeRows(int32_t y0, int32_t rows, const int32_t* first, const int32_t* end)
+        void ShadeRows(int32_t y0, int32_t rows, int32_t* first, int32_t* end)
         {
-            constexpr int32_t kMaxRows = 32;
-            alignas(32) int32_t start[kChannels + 1][kMaxRows];  // colours, then depth
+            V::Store(first + rows, V::Zero());
+            V::Store(end + rows, V::Zero());
+            alignas(32) int32_t start[kChannels + 1][kBatch];  // colours, then depth
             uint32_t outOfRange = 0;
             for (int32_t j = 0; j < rows; j += kLanes) {
                 const I x = V::Load(first + j);
@@ -259,14 +256,8 @@ struct GouraudKernel {
                 V::FStore(v + k, f);
                 cv[r] = V::Truncate(V::FMul(f, V::FSet1(65536.0f)));
             }
-            const float zStart = v[kGZ];
-            // Depth x 65535 in 16.16 and its step, kept in range over the span (the generic rule).
-            const int64_t z = int64_t(double(zStart) * kGZScale);
-            int64_t dz = p.depthStep;
-            const int64_t zLast = z + dz * (n - 1);
-            if ((zLast < 0 || zLast > int64_t(kGZScale)) && n > 1) {
-                dz = (GDepthAt(p, float(x1 - 1), float(y)) - z) / (n - 1);
-            }
+            const int64_t z = int64_t(double(v[kGZ]) * kGZScale);  // depth x 65535 in 16.16
+            const int64_t dz = GDepthStep(p, y, x0, x1, z);
 
             // The triangle's steps keep every pixel in range unless the span's ends were
             // clamped. Short spans check that in 32-bit lanes (|step| <= 2^24, n - 1 < 64), all

@@ -49,17 +49,17 @@ inline int32_t GColorAt(const GouraudPlanes& p, int k, float x, float y)
     return int32_t(ClampF(p.At(k, x, y), 0.0f, 255.0f) * 65536.0f);
 }
 
-// Depth at the span start and its step, kept in range over the span (the generic rule).
-inline void GSpanDepth(const GouraudPlanes& p, int32_t y, int32_t x0, int32_t x1, int64_t& z, int64_t& dz)
+// The depth step of a span starting at depth z: the triangle's, unless it would leave the
+// range before the span's end; then the step between the clamped ends (the generic rule).
+inline int64_t GDepthStep(const GouraudPlanes& p, int32_t y, int32_t x0, int32_t x1, int64_t z)
 {
-    z = GDepthAt(p, float(x0), float(y));
-    dz = p.depthStep;
     const int32_t n = x1 - x0;
     // A one-pixel span passes this test (z is in range), so it needs no branch of its own.
-    const int64_t last = z + dz * (n - 1);
+    const int64_t last = z + p.depthStep * (n - 1);
     if ((last < 0 || last > int64_t(kGZScale)) && n > 1) {
-        dz = (GDepthAt(p, float(x1 - 1), float(y)) - z) / (n - 1);
+        return (GDepthAt(p, float(x1 - 1), float(y)) - z) / (n - 1);
     }
+    return p.depthStep;
 }
 
 // Colour steps of a span whose ends may have been clamped (the generic rule): where the

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <utility>
 
 namespace raster::detail {
 
@@ -113,11 +114,8 @@ inline bool SnapTriangle(const ScreenVertex& v0, const ScreenVertex& v1, const S
     t.v[1] = swap ? &v2 : &v1;
     t.v[2] = swap ? &v1 : &v2;
     if (swap) {
-        const int64_t x = t.x[1], y = t.y[1];
-        t.x[1] = t.x[2];
-        t.y[1] = t.y[2];
-        t.x[2] = x;
-        t.y[2] = y;
+        std::swap(t.x[1], t.x[2]);
+        std::swap(t.y[1], t.y[2]);
     }
     return true;
 }
@@ -146,6 +144,13 @@ inline uint32_t Div255(uint32_t v)
 {
     v += 128;
     return (v + (v >> 8)) >> 8;
+}
+
+// 32 bpp with masks FF0000/FF00/FF(/FF000000): the layout the loops read and write as words.
+inline bool IsArgb8888(const PixelLayout& l)
+{
+    return l.bitsPerPixel == 32 && l.rMask == 0x00FF0000u && l.gMask == 0x0000FF00u &&
+           l.bMask == 0x000000FFu && (l.aMask == 0 || l.aMask == 0xFF000000u);
 }
 
 // Decoded pixel state for one draw call: what every span and pixel needs, resolved once.
@@ -180,7 +185,7 @@ struct PixelContext {
     PixelLayout texLayout;
     uint32_t texBytes = 4;
     bool texHasAlpha = false;
-    bool texIsArgb8888 = false;  // masks FF0000/FF00/FF(/FF000000), 32 bpp: read without unpacking
+    bool texIsArgb8888 = false;  // read without unpacking
     uint32_t texBlend = kTBlendModulate;
     bool magLinear = false, minLinear = false;
     uint32_t addressU = kAddressWrap, addressV = kAddressWrap;

@@ -26,12 +26,6 @@ bool IsLinear(uint32_t filter)
            filter == kFilterLinearMipLinear;
 }
 
-bool IsArgb8888(const PixelLayout& l)
-{
-    return l.bitsPerPixel == 32 && l.rMask == 0x00FF0000u && l.gMask == 0x0000FF00u &&
-           l.bMask == 0x000000FFu && (l.aMask == 0 || l.aMask == 0xFF000000u);
-}
-
 uint32_t ValidCompare(uint32_t f, uint32_t fallback)
 {
     return (f >= kCmpNever && f <= kCmpAlways) ? f : fallback;

@@ -7,12 +7,6 @@ namespace raster::detail {
 
 namespace {
 
-bool IsTarget8888(const PixelLayout& l)
-{
-    return l.bitsPerPixel == 32 && l.rMask == 0x00FF0000u && l.gMask == 0x0000FF00u &&
-           l.bMask == 0x000000FFu && (l.aMask == 0 || l.aMask == 0xFF000000u);
-}
-
 bool IsPowerOfTwo(int32_t v) { return v > 0 && (v & (v - 1)) == 0; }
 
 #if defined(QM_RASTER_WIDE_SPANS)
@@ -38,7 +32,7 @@ bool TargetFitsLoops(const PixelContext& ctx)
     const bool colorAligned = (reinterpret_cast<uintptr_t>(ctx.colorBase) % 4) == 0 && ctx.colorPitch % 4 == 0;
     const bool depthAligned = !ctx.zTest || ((reinterpret_cast<uintptr_t>(ctx.depthBase) % 2) == 0 &&
                                              ctx.depthPitch % 2 == 0);
-    return IsTarget8888(ctx.colorLayout) && colorAligned && depthAligned;
+    return IsArgb8888(ctx.colorLayout) && colorAligned && depthAligned;
 }
 
 }  // namespace
