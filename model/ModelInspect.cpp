@@ -259,12 +259,10 @@ private:
                 length = 4;
                 if (!room(length)) return;
                 c.textureId = U16(p + 2) & 0x1FFF;
-            } else if (c.type >= 0x11 && c.type <= 0x17) {
+            } else if (IsMaterialChunk(c.type)) {
                 c.kind = PolygonChunkKind::Material;
                 c.colorMask = static_cast<uint8_t>(c.type - 0x10);
-                length = 4;
-                for (int k = 0; k < 3; ++k)
-                    if (c.colorMask & (1u << k)) length += 4;
+                length = MaterialChunkBytes(c.type);
                 if (!room(length)) return;
                 const uint8_t* stored = p + 4;
                 for (int k = 0; k < 3; ++k) {

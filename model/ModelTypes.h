@@ -49,6 +49,14 @@ struct MaterialColor {
     int32_t alpha;
 };
 
+// Material chunks are types 0x11 to 0x17: the type's low three bits say which colours
+// (diffuse, ambient, specular; 4 bytes each) follow the chunk's 4-byte head.
+constexpr bool IsMaterialChunk(uint32_t type) { return type >= 0x11 && type <= 0x17; }
+constexpr uint32_t MaterialChunkBytes(uint32_t type) {
+    const uint32_t colors = (type & 1u) + ((type >> 1) & 1u) + ((type >> 2) & 1u);
+    return 4 + 4 * colors;
+}
+
 // Header of a motion body (12 bytes).
 struct MotionData {
     uint32_t nodeTable;    // -> MotionNodeEntry array, one per node in drawing order

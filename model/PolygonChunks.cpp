@@ -157,10 +157,9 @@ void WalkPolygons(uint32_t offset) {
             if (q == nullptr) return;
             s.textureId = LoadU16(q + 2) & 0x1FFF;
             offset += 4;
-        } else if (type >= 0x11 && type <= 0x17) {
+        } else if (IsMaterialChunk(type)) {
             const uint32_t bits = type - 0x10u;
-            const uint32_t colors = (bits & 1u) + ((bits >> 1) & 1u) + ((bits >> 2) & 1u);
-            const uint32_t length = 4 + 4 * colors;
+            const uint32_t length = MaterialChunkBytes(type);
             const uint8_t* q = ListBytes(offset, length);
             if (q == nullptr) return;
             const uint8_t* stored = q + 4;

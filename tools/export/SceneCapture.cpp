@@ -419,10 +419,9 @@ private:
                 if (ListBytes(offset, 4) == nullptr || !Spend(4)) return;
                 m_textureNamed = true;
                 offset += 4;
-            } else if (type >= 0x11 && type <= 0x17) {
+            } else if (IsMaterialChunk(type)) {
                 const uint32_t bits = type - 0x10u;
-                const uint32_t colors = (bits & 1u) + ((bits >> 1) & 1u) + ((bits >> 2) & 1u);
-                const uint32_t length = 4 + 4 * colors;
+                const uint32_t length = MaterialChunkBytes(type);
                 const uint8_t* q = ListBytes(offset, length);
                 if (q == nullptr || !Spend(length)) return;
                 if ((bits & 1u) != 0) {
