@@ -1,5 +1,6 @@
 #include "app/shell/ViewerOptions.h"
 
+#include "tools/files/CommandLine.h"
 #include "tools/inspect/InputFiles.h"
 
 #include <utility>
@@ -52,11 +53,9 @@ bool ParseViewerOptions(const std::vector<std::string>& args, ViewerOptions* opt
             }
             options->threads = args[++i] == "1" ? 1 : 2;
         } else if (arg == "--model" || arg == "--motion") {
-            if (i + 1 >= args.size()) {
-                *error = arg + " needs a value";
-                return false;
-            }
-            (arg == "--model" ? options->modelPath : options->motionPath) = args[++i];
+            std::string path;
+            if (!TakeOptionValue(args, i, &path, error)) return false;
+            (arg == "--model" ? options->modelPath : options->motionPath) = std::move(path);
         } else {
             *error = "unknown option '" + arg + "'";
             return false;

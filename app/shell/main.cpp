@@ -4,6 +4,7 @@
 #include "app/shell/ViewerOptions.h"
 #include "platform/d3d/Device.h"
 #include "platform/win/qt/QtBackend.h"
+#include "tools/files/CommandLine.h"
 
 #include <chrono>
 #include <cstdio>
@@ -78,14 +79,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "quillmote: %s\n%s", error.c_str(), kViewerUsage);
             return 2;
         }
-        if (viewerOptions.help) {
-            std::fputs(kViewerHelp, stdout);
-            return 0;
-        }
-        if (viewerOptions.version) {
-            std::printf("quillmote %s\n", QM_VERSION);
-            return 0;
-        }
+        if (AnswerHelpOrVersion(viewerOptions.help, viewerOptions.version, kViewerHelp, "quillmote")) return 0;
         if (viewerOptions.threads) platform::SetDefaultDrawThreads(*viewerOptions.threads);
     }
     // Before the start-up allocates anything, so that it all lands on huge pages.

@@ -1,5 +1,7 @@
 #include "tools/export/ExportOptions.h"
 
+#include "tools/files/CommandLine.h"
+
 #include <cmath>
 #include <cstdlib>
 
@@ -54,14 +56,7 @@ bool ParseExportOptions(const std::vector<std::string>& args, ExportOptions* opt
     bool haveOutput = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        auto value = [&](std::string* out) {
-            if (i + 1 >= args.size()) {
-                *error = arg + " needs a value";
-                return false;
-            }
-            *out = args[++i];
-            return true;
-        };
+        auto value = [&](std::string* out) { return TakeOptionValue(args, i, out, error); };
         std::string text;
         if (arg == "-h" || arg == "--help") {
             options->help = true;

@@ -6,6 +6,7 @@
 #include "tools/export/ExportOptions.h"
 #include "tools/export/GltfWriter.h"
 #include "tools/export/SceneCapture.h"
+#include "tools/files/CommandLine.h"
 #include "tools/files/OutputFile.h"
 #include "tools/files/TerminalText.h"
 #include "tools/inspect/InputFiles.h"
@@ -57,14 +58,7 @@ int main(int argc, char** argv) {
     ExportOptions options;
     std::string error;
     if (!ParseExportOptions(std::vector<std::string>(argv + 1, argv + argc), &options, &error)) return Usage(error);
-    if (options.help) {
-        std::fputs(kExportHelp, stdout);
-        return 0;
-    }
-    if (options.version) {
-        std::printf("quillmote-export %s\n", QM_VERSION);
-        return 0;
-    }
+    if (AnswerHelpOrVersion(options.help, options.version, kExportHelp, "quillmote-export")) return 0;
     // The outputs are checked before any work: only a regular file (or nothing) is replaced.
     const bool gltfText = IsGltfText(options.output);
     for (const std::string& target : {options.output, gltfText ? qmexport::BufferPath(options.output) : std::string()})

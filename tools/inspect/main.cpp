@@ -1,5 +1,6 @@
 // quillmote-inspect: prints what a chunk model and motion file hold.
 #include "resources/QuillmoteResources.h"
+#include "tools/files/CommandLine.h"
 #include "tools/files/TerminalText.h"
 #include "tools/inspect/InputFiles.h"
 #include "tools/inspect/InspectOptions.h"
@@ -25,14 +26,7 @@ int main(int argc, char** argv) {
     InspectOptions options;
     std::string error;
     if (!ParseInspectOptions(std::vector<std::string>(argv + 1, argv + argc), &options, &error)) return Usage(error);
-    if (options.help) {
-        std::fputs(kInspectHelp, stdout);
-        return 0;
-    }
-    if (options.version) {
-        std::printf("quillmote-inspect %s\n", QM_VERSION);
-        return 0;
-    }
+    if (AnswerHelpOrVersion(options.help, options.version, kInspectHelp, "quillmote-inspect")) return 0;
 
     InstallQuillmoteResources();
     InputFile model;

@@ -1,5 +1,7 @@
 #include "tools/render/RenderOptions.h"
 
+#include "tools/files/CommandLine.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -120,18 +122,8 @@ bool ParseRenderOptions(const std::vector<std::string>& args, RenderOptions* opt
     bool sizeGiven = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        auto value = [&](std::string* out) {
-            if (i + 1 >= args.size()) {
-                *error = arg + " needs a value";
-                return false;
-            }
-            *out = args[++i];
-            return true;
-        };
-        auto once = [&](bool already) {
-            if (already) *error = arg + " given twice";
-            return !already;
-        };
+        auto value = [&](std::string* out) { return TakeOptionValue(args, i, out, error); };
+        auto once = [&](bool already) { return FirstTime(arg, already, error); };
         std::string v;
         if (arg == "-h" || arg == "--help") {
             options->help = true;

@@ -6,6 +6,7 @@
 #include "platform/win/HeadlessBackend.h"
 #include "resources/QuillmoteResources.h"
 #include "tools/files/BoundedRead.h"
+#include "tools/files/CommandLine.h"
 #include "tools/files/Interrupt.h"
 #include "tools/files/OutputFile.h"
 #include "tools/files/TerminalText.h"
@@ -91,14 +92,7 @@ int main(int argc, char** argv) {
     RenderOptions options;
     std::string error;
     if (!ParseRenderOptions(std::vector<std::string>(argv + 1, argv + argc), &options, &error)) return Usage(error);
-    if (options.help) {
-        std::fputs(kRenderHelp, stdout);
-        return 0;
-    }
-    if (options.version) {
-        std::printf("quillmote-render %s\n", QM_VERSION);
-        return 0;
-    }
+    if (AnswerHelpOrVersion(options.help, options.version, kRenderHelp, "quillmote-render")) return 0;
 
     if (options.threads) platform::SetDefaultDrawThreads(*options.threads);
     InstallQuillmoteResources();

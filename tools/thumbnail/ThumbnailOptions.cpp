@@ -1,5 +1,6 @@
 #include "tools/thumbnail/ThumbnailOptions.h"
 
+#include "tools/files/CommandLine.h"
 #include "tools/thumbnail/ThumbnailScene.h"
 
 #include <charconv>
@@ -42,15 +43,8 @@ bool ParseThumbnailOptions(const std::vector<std::string>& args, ThumbnailOption
         } else if (arg == "--version") {
             options->version = true;
         } else if (arg == "-s" || arg == "--size") {
-            if (sizeGiven) {
-                *error = arg + " given twice";
-                return false;
-            }
-            if (i + 1 >= args.size()) {
-                *error = arg + " needs a value";
-                return false;
-            }
-            const std::string& v = args[++i];
+            std::string v;
+            if (!FirstTime(arg, sizeGiven, error) || !TakeOptionValue(args, i, &v, error)) return false;
             int64_t n = 0;
             const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), n);
             if (v.empty() || ec != std::errc() || end != v.data() + v.size() || n < kMinThumbnailSize ||

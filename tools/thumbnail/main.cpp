@@ -1,5 +1,6 @@
 // quillmote-thumbnail: a PNG preview of a chunk model file for file managers (the freedesktop
 // thumbnailer entry runs it as quillmote-thumbnail -s SIZE INPUT OUTPUT).
+#include "tools/files/CommandLine.h"
 #include "tools/inspect/InputFiles.h"
 #include "tools/render/FrameOutput.h"
 #include "tools/thumbnail/ThumbnailOptions.h"
@@ -32,14 +33,7 @@ int main(int argc, char** argv) {
     ThumbnailOptions options;
     std::string error;
     if (!ParseThumbnailOptions(std::vector<std::string>(argv + 1, argv + argc), &options, &error)) return Usage(error);
-    if (options.help) {
-        std::fputs(kThumbnailHelp, stdout);
-        return 0;
-    }
-    if (options.version) {
-        std::printf("quillmote-thumbnail %s\n", QM_VERSION);
-        return 0;
-    }
+    if (AnswerHelpOrVersion(options.help, options.version, kThumbnailHelp, "quillmote-thumbnail")) return 0;
 
     InputFile model;
     if (!ReadInputFile(options.input, &model, &error)) return Fail(options.input + ": cannot read: " + error);
