@@ -8,6 +8,7 @@
 // viewer's first shows.
 #include "tools/export/SceneCapture.h"
 
+#include "data/ChunkBody.h"
 #include "model/ModelInternal.h"
 #include "model/ModelLibrary.h"
 
@@ -32,22 +33,6 @@ constexpr int kMaxInfluences = 8;
 constexpr uint64_t kWalkBytes = kDefaultWorkLimit * 64u;
 constexpr uint64_t kMaxNodeVisits = kDefaultWorkLimit;
 constexpr uint32_t kEnd = 0xFFFFFFFFu;
-
-uint16_t LoadU16(const uint8_t* p) {
-    uint16_t v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-uint32_t LoadU32(const uint8_t* p) {
-    uint32_t v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-float LoadF32(const uint8_t* p) {
-    float v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
 
 // Column-vector matrices as the library keeps them (translation in elements 3, 7, 11),
 // multiplied with the library's own expressions so stored-pose positions match its bit for bit.
@@ -327,7 +312,7 @@ private:
             const uint8_t* header = BodyBytesAt(m_model, offset, 4);
             if (header == nullptr || header[0] == 0xFF) return;
             const uint8_t type = header[0];
-            const uint64_t extent = 4u + 4u * static_cast<uint64_t>(LoadU16(header + 2));
+            const uint64_t extent = 4u + 4u * static_cast<uint64_t>(LoadLE16(header + 2));
             const uint64_t end = offset + extent;
             const uint64_t inBody = std::min<uint64_t>(extent, m_model.size - offset);
             if (m_budget < inBody) return;
@@ -335,9 +320,9 @@ private:
             const uint32_t next = end < m_model.size ? static_cast<uint32_t>(end) : kEnd;
             const uint32_t stride = type == 0x29 ? 24 : type == 0x2C ? 28 : (type == 0x24 || type == 0x30) ? 16 : 0;
             if (stride != 0 && extent >= 8 && offset + 8u <= m_model.size) {
-                const uint32_t indexOffset = LoadU16(header + 4);
+                const uint32_t indexOffset = LoadLE16(header + 4);
                 const uint64_t room = std::min<uint64_t>(end, m_model.size) - (offset + 8u);
-                const uint32_t count = static_cast<uint32_t>(std::min<uint64_t>(LoadU16(header + 6), room / stride));
+                const uint32_t count = static_cast<uint32_t>(std::min<uint64_t>(LoadLE16(header + 6), room / stride));
                 VertexChunk(type, header[1] & 3u, indexOffset, count, header + 8, world, joint);
             }
             offset = next;
@@ -360,7 +345,7 @@ private:
                 continue;
             }
             if (mode == 3) return;
-            const uint32_t word = LoadU32(v + 24);
+            const uint32_t word = LoadLE32(v + 24);
             const uint32_t target = mode == 0 ? indexOffset + i : (word & 0xFFFFu);
             if (target >= kWorkEntries) {
                 if (mode == 0) return;
@@ -434,7 +419,7 @@ private:
             } else if (type >= 0x44 && type <= 0x48) {
                 const uint8_t* q = ListBytes(offset, 4);
                 if (q == nullptr) return;
-                const uint64_t length = 4u + 2u * static_cast<uint64_t>(LoadU16(q + 2));
+                const uint64_t length = 4u + 2u * static_cast<uint64_t>(LoadLE16(q + 2));
                 if (offset + length >= m_model.size || !Spend(length)) return;
                 offset = static_cast<uint32_t>(offset + length);
             } else {
@@ -458,7 +443,7 @@ private:
     uint32_t Strips(uint32_t chunkOffset, uint8_t type) {
         const uint8_t* header = ListBytes(chunkOffset, 4);
         if (header == nullptr) return kEnd;
-        const uint64_t chunkEnd = chunkOffset + 4u + 2u * static_cast<uint64_t>(LoadU16(header + 2));
+        const uint64_t chunkEnd = chunkOffset + 4u + 2u * static_cast<uint64_t>(LoadLE16(header + 2));
         const uint32_t next = chunkEnd < m_model.size ? static_cast<uint32_t>(chunkEnd) : kEnd;
         const uint64_t end = std::min<uint64_t>(chunkEnd, m_model.size);
         if (!Spend(end - chunkOffset)) return kEnd;
@@ -468,13 +453,13 @@ private:
 
         uint64_t at = chunkOffset + 4u;
         if (at + 2 > end) return next;
-        const uint16_t stripHeader = LoadU16(m_model.data + at);
+        const uint16_t stripHeader = LoadLE16(m_model.data + at);
         at += 2;
         const uint32_t strips = stripHeader & 0x3FFFu;
         const uint32_t userBytes = 2u * (stripHeader >> 14);
         for (uint32_t strip = 0; strip < strips; ++strip) {
             if (at + 2 > end) break;
-            const int32_t length = static_cast<int16_t>(LoadU16(m_model.data + at));
+            const int32_t length = static_cast<int16_t>(LoadLE16(m_model.data + at));
             at += 2;
             const uint32_t n = static_cast<uint32_t>(std::abs(length));
             // The device draws every three consecutive vertices of a strip as one triangle in
@@ -484,11 +469,11 @@ private:
             uint32_t filled = 0;
             for (uint32_t j = 0; j < n; ++j) {
                 if (at + recordBytes > end) return next;
-                const uint16_t index = LoadU16(m_model.data + at);
+                const uint16_t index = LoadLE16(m_model.data + at);
                 float uv[2] = {0.0f, 0.0f};
                 if (textured) {
-                    uv[0] = static_cast<float>(static_cast<int16_t>(LoadU16(m_model.data + at + 2))) * uvScale;
-                    uv[1] = static_cast<float>(static_cast<int16_t>(LoadU16(m_model.data + at + 4))) * uvScale;
+                    uv[0] = static_cast<float>(static_cast<int16_t>(LoadLE16(m_model.data + at + 2))) * uvScale;
+                    uv[1] = static_cast<float>(static_cast<int16_t>(LoadLE16(m_model.data + at + 4))) * uvScale;
                 }
                 at += recordBytes;
                 if (j >= 2) at += userBytes;
