@@ -87,6 +87,10 @@ TEST(Thumbnail, BadModelsAndMotionsAreRefusedWithFileOffsetAndReason) {
         EXPECT_NE(r.err.find(bad.reason), std::string::npos) << bad.name << ": " << r.err;
         EXPECT_FALSE(fs::exists(dir / "out.png")) << bad.name;
     }
+    // A name with control bytes is echoed escaped, as the other tools echo it.
+    const RunResult escaped = RunProgram(kThumbnail, {(dir / "no\x1b[2Jfile.model").string(), (dir / "out.png").string()}, dir);
+    EXPECT_EQ(escaped.status, 1);
+    EXPECT_NE(escaped.err.find("no\\x1B[2Jfile.model: cannot read"), std::string::npos) << escaped.err;
 
     // No triangles at all, and one strip of triangles without area.
     modeltest::ModelBuilder empty;

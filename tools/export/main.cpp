@@ -16,16 +16,8 @@
 
 namespace {
 
-int Usage(const std::string& error) {
-    PrintErrorLine("quillmote-export: " + error);
-    std::fputs(kExportUsage, stderr);
-    return 2;
-}
-
-int Fail(const std::string& line) {
-    PrintErrorLine("quillmote-export: " + line);
-    return 1;
-}
+int Usage(const std::string& error) { return UsageError("quillmote-export", error, kExportUsage); }
+int Fail(const std::string& line) { return FailLine("quillmote-export", line); }
 
 bool LoadInput(const std::optional<std::string>& path, bool model, InputFile* file) {
     std::string problem;

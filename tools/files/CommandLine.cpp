@@ -1,5 +1,7 @@
 #include "tools/files/CommandLine.h"
 
+#include "tools/files/TerminalText.h"
+
 #include <cstdio>
 
 bool TakeOptionValue(const std::vector<std::string>& args, size_t& i, std::string* value, std::string* error) {
@@ -26,4 +28,15 @@ bool AnswerHelpOrVersion(bool help, bool version, const char* helpText, const ch
         return true;
     }
     return false;
+}
+
+int UsageError(const char* program, const std::string& error, const char* usage) {
+    PrintErrorLine(std::string(program) + ": " + error);
+    std::fputs(usage, stderr);
+    return 2;
+}
+
+int FailLine(const char* program, const std::string& line) {
+    PrintErrorLine(std::string(program) + ": " + line);
+    return 1;
 }

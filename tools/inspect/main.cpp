@@ -14,11 +14,7 @@ namespace {
 
 void Say(const std::string& line) { PrintErrorLine("quillmote-inspect: " + line); }
 
-int Usage(const std::string& error) {
-    Say(error);
-    std::fputs(kInspectUsage, stderr);
-    return 2;
-}
+int Usage(const std::string& error) { return UsageError("quillmote-inspect", error, kInspectUsage); }
 
 }  // namespace
 

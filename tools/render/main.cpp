@@ -26,16 +26,8 @@
 namespace {
 
 // Messages echo paths, option values and log text: every line goes out terminal-safe.
-int Usage(const std::string& error) {
-    PrintErrorLine("quillmote-render: " + error);
-    std::fputs(kRenderUsage, stderr);
-    return 2;
-}
-
-int Fail(const std::string& line) {
-    PrintErrorLine("quillmote-render: " + line);
-    return 1;
-}
+int Usage(const std::string& error) { return UsageError("quillmote-render", error, kRenderUsage); }
+int Fail(const std::string& line) { return FailLine("quillmote-render", line); }
 
 bool ReadReplayLog(const std::string& path, std::vector<ReplayEvent>* events) {
     std::vector<uint8_t> bytes;

@@ -12,15 +12,9 @@
 
 namespace {
 
-int Usage(const std::string& error) {
-    std::fprintf(stderr, "quillmote-thumbnail: %s\n%s", error.c_str(), kThumbnailUsage);
-    return 2;
-}
-
-int Fail(const std::string& line) {
-    std::fprintf(stderr, "quillmote-thumbnail: %s\n", line.c_str());
-    return 1;
-}
+// Messages echo paths: every line goes out terminal-safe.
+int Usage(const std::string& error) { return UsageError("quillmote-thumbnail", error, kThumbnailUsage); }
+int Fail(const std::string& line) { return FailLine("quillmote-thumbnail", line); }
 
 bool Exists(const std::string& path) {
     struct stat info {};
