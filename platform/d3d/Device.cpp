@@ -226,15 +226,15 @@ bool Device::SetDrawThreads(int threads) {
     }
     if (threads < 2) {
         m_helper.reset();
-        return true;
-    }
-    if (m_helper == nullptr) {
+    } else if (m_helper == nullptr) {
         try {
             m_helper = std::make_unique<worker::HelperThread>();
         } catch (const std::exception&) {
             return false;  // no thread to be had: one thread draws everything
         }
     }
+    // Only the caller's band hands on the rows its calls reach, and only to a helper.
+    m_bands[0].scratch.measureRows = m_helper != nullptr;
     return true;
 }
 

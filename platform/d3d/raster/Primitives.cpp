@@ -178,7 +178,7 @@ bool DrawLVertices(const ColorTarget& target, const DepthTarget& depth, const Vi
     MapVertices(vertices, count, worldViewProjection, viewport, scratch.spanPath, clip, screen, codes);
     // The screen rows the call's vertices reach, so a band drawing it later can skip it.
     float top = std::numeric_limits<float>::infinity(), bottom = -top;
-    bool bounded = true;
+    bool bounded = scratch.measureRows;
     for (uint32_t v = 0; v < count && bounded; ++v) {
         if (codes[v] != 0 || !(screen[v].y > -1e9f && screen[v].y < 1e9f)) {
             bounded = false;

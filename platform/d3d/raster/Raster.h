@@ -153,9 +153,10 @@ public:
     uint64_t fragments = 0;            // pixels covered by primitives since the last reset
                                        // (before depth and alpha tests; fill-rate stats)
     SpanPath spanPath = SpanPath::Fastest;
-    // Screen rows the last call's vertices reach, [top, bottom] (pixel centres at whole
-    // numbers): its pixels lie within a row of them. -inf and +inf when a vertex was clipped or
-    // the call stopped early: it may reach any row.
+    // With `measureRows`: the screen rows the last call's vertices reach, [top, bottom] (pixel
+    // centres at whole numbers), so that its pixels lie within a row of them; -inf and +inf when
+    // a vertex was clipped or the call stopped early (it may reach any row). Without: -inf, +inf.
+    bool measureRows = false;
     float top = 0.0f, bottom = 0.0f;
     void resetStats() { fragments = 0; }
 };
