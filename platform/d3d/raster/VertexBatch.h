@@ -36,6 +36,21 @@ inline void Transpose4(__m128& a, __m128& b, __m128& c, __m128& d)
     d = _mm_movehl_ps(t3, t1);
 }
 
+// Floats [offset, offset + 16) of four consecutive vertices, one vector per float.
+struct Columns4 {
+    __m128 c[4];
+};
+
+inline Columns4 LoadColumns4(const uint8_t* vertex, size_t offset)
+{
+    Columns4 r;
+    for (int i = 0; i < 4; ++i) {
+        r.c[i] = _mm_loadu_ps(reinterpret_cast<const float*>(vertex + i * sizeof(LVertex) + offset));
+    }
+    Transpose4(r.c[0], r.c[1], r.c[2], r.c[3]);
+    return r;
+}
+
 // Writes four vertices' x, y, z, w (the first four floats of both records) from four lanes.
 template <class Record>
 inline void StorePositions4(Record* out, const float* x, const float* y, const float* z, const float* w)
@@ -110,21 +125,14 @@ void MapVertexBatches(const uint8_t* in, uint32_t batches, const VertexConstants
     for (uint32_t b = 0; b < batches; ++b, in += L * sizeof(LVertex), clip += L, screen += L, codes += L) {
         alignas(64) float lane[5][L];  // x, y, z, u, v; reused for the outputs below
         for (int g = 0; g < L; g += 4) {
-            __m128 r0 = _mm_loadu_ps(reinterpret_cast<const float*>(in + (g + 0) * sizeof(LVertex)));
-            __m128 r1 = _mm_loadu_ps(reinterpret_cast<const float*>(in + (g + 1) * sizeof(LVertex)));
-            __m128 r2 = _mm_loadu_ps(reinterpret_cast<const float*>(in + (g + 2) * sizeof(LVertex)));
-            __m128 r3 = _mm_loadu_ps(reinterpret_cast<const float*>(in + (g + 3) * sizeof(LVertex)));
-            Transpose4(r0, r1, r2, r3);
-            _mm_store_ps(lane[0] + g, r0);
-            _mm_store_ps(lane[1] + g, r1);
-            _mm_store_ps(lane[2] + g, r2);
-            __m128 t0 = _mm_loadu_ps(reinterpret_cast<const float*>(in + (g + 0) * sizeof(LVertex) + 16));
-            __m128 t1 = _mm_loadu_ps(reinterpret_cast<const float*>(in + (g + 1) * sizeof(LVertex) + 16));
-            __m128 t2 = _mm_loadu_ps(reinterpret_cast<const float*>(in + (g + 2) * sizeof(LVertex) + 16));
-            __m128 t3 = _mm_loadu_ps(reinterpret_cast<const float*>(in + (g + 3) * sizeof(LVertex) + 16));
-            Transpose4(t0, t1, t2, t3);  // colour, specular, u, v
-            _mm_store_ps(lane[3] + g, t2);
-            _mm_store_ps(lane[4] + g, t3);
+            const uint8_t* const group = in + g * sizeof(LVertex);
+            const Columns4 position = LoadColumns4(group, 0);   // x, y, z, reserved
+            const Columns4 attributes = LoadColumns4(group, 16);  // colour, specular, u, v
+            _mm_store_ps(lane[0] + g, position.c[0]);
+            _mm_store_ps(lane[1] + g, position.c[1]);
+            _mm_store_ps(lane[2] + g, position.c[2]);
+            _mm_store_ps(lane[3] + g, attributes.c[2]);
+            _mm_store_ps(lane[4] + g, attributes.c[3]);
         }
         F x, y, z, u, v;
         std::memcpy(&x, lane[0], sizeof x);
