@@ -26,9 +26,10 @@ bool IsLinear(uint32_t filter)
            filter == kFilterLinearMipLinear;
 }
 
-uint32_t ValidCompare(uint32_t f, uint32_t fallback)
+// A state's value when it is one of [first, last], else the state's fallback.
+uint32_t ValidOr(uint32_t value, uint32_t first, uint32_t last, uint32_t fallback)
 {
-    return (f >= kCmpNever && f <= kCmpAlways) ? f : fallback;
+    return (value >= first && value <= last) ? value : fallback;
 }
 
 // Blend factors per channel (0..255) for one factor name.
@@ -243,7 +244,7 @@ bool BuildPixelContext(const ColorTarget& target, const DepthTarget& depth, cons
         ctx.depthPitch = depth.pitch;
         ctx.zTest = true;
         ctx.zWrite = st.zWriteEnable;
-        ctx.zFunc = ValidCompare(st.zFunc, kCmpLessEqual);
+        ctx.zFunc = ValidOr(st.zFunc, kCmpNever, kCmpAlways, kCmpLessEqual);
         // Never touch depth outside the buffer, even if it is smaller than the target.
         x1 = std::min<int64_t>(x1, depth.width);
         y1 = std::min<int64_t>(y1, depth.height);
@@ -257,11 +258,11 @@ bool BuildPixelContext(const ColorTarget& target, const DepthTarget& depth, cons
     ctx.clipY1 = int32_t(y1);
 
     ctx.alphaTest = st.alphaTestEnable;
-    ctx.alphaFunc = ValidCompare(st.alphaFunc, kCmpAlways);
+    ctx.alphaFunc = ValidOr(st.alphaFunc, kCmpNever, kCmpAlways, kCmpAlways);
     ctx.alphaRef = std::min<uint32_t>(st.alphaRef, 255);
     ctx.blend = st.alphaBlendEnable;
-    ctx.srcBlend = (st.srcBlend >= kBlendZero && st.srcBlend <= kBlendBothInvSrcAlpha) ? st.srcBlend : kBlendOne;
-    ctx.destBlend = (st.destBlend >= kBlendZero && st.destBlend <= kBlendBothInvSrcAlpha) ? st.destBlend : kBlendZero;
+    ctx.srcBlend = ValidOr(st.srcBlend, kBlendZero, kBlendBothInvSrcAlpha, kBlendOne);
+    ctx.destBlend = ValidOr(st.destBlend, kBlendZero, kBlendBothInvSrcAlpha, kBlendZero);
     ctx.specular = st.specularEnable;
     ctx.flat = st.shadeMode == kShadeFlat;
     ctx.perspective = st.texturePerspective;
@@ -276,13 +277,11 @@ bool BuildPixelContext(const ColorTarget& target, const DepthTarget& depth, cons
         ctx.texBytes = t.layout.bitsPerPixel / 8;
         ctx.texHasAlpha = t.layout.aMask != 0;
         ctx.texIsArgb8888 = IsArgb8888(t.layout);
-        ctx.texBlend = (st.textureMapBlend >= kTBlendDecal && st.textureMapBlend <= kTBlendAdd)
-                           ? st.textureMapBlend
-                           : kTBlendModulate;
+        ctx.texBlend = ValidOr(st.textureMapBlend, kTBlendDecal, kTBlendAdd, kTBlendModulate);
         ctx.magLinear = IsLinear(st.textureMag);
         ctx.minLinear = IsLinear(st.textureMin);
-        ctx.addressU = (st.addressU >= kAddressWrap && st.addressU <= kAddressBorder) ? st.addressU : kAddressWrap;
-        ctx.addressV = (st.addressV >= kAddressWrap && st.addressV <= kAddressBorder) ? st.addressV : kAddressWrap;
+        ctx.addressU = ValidOr(st.addressU, kAddressWrap, kAddressBorder, kAddressWrap);
+        ctx.addressV = ValidOr(st.addressV, kAddressWrap, kAddressBorder, kAddressWrap);
         ctx.borderColor = st.borderColor;
         ctx.wrapU = st.wrapU;
         ctx.wrapV = st.wrapV;
