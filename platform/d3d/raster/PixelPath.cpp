@@ -192,22 +192,35 @@ void GenericSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x0
     InitSpan(p, y, x0, x1, s);
     const bool textured = ctx.texels != nullptr;
     TexWalker tw;
-    TexCursor tc{};
+    int64_t ts = 0, tt = 0;  // texel coordinates at the segment's first pixel
     bool linear = ctx.magLinear;
     if (textured) {
-        tc = tw.Begin(p, ctx, y, x0, x1);
+        tw.Setup(p, ctx, y, x0, x1);
+        tw.Exact(0, ts, tt);
         if (ctx.magLinear != ctx.minLinear) {
             linear = SpanMinified(ctx, p, y, x0) ? ctx.minLinear : ctx.magLinear;
         }
     }
-    for (int32_t x = x0; x < x1; ++x) {
-        uint32_t col[7];
-        for (int k = 0; k < 7; ++k) col[k] = uint32_t(s.c[k]) >> 16;
-        Fragment(ctx, x, y, DepthOf(s.z), col, tc.S(), tc.T(), linear);
-        StepColors(s);
-        if (textured) {
-            tw.Next(tc);
+    // Segments [k, end) stepped linearly from one exact end to the next; the span's last pixel
+    // is exact itself. The next segment starts from the exact end, so nothing drifts.
+    const int32_t n = x1 - x0;
+    for (int32_t k = 0; k < n;) {
+        const int32_t end = textured ? std::max(std::min(k + TexWalker::kSegment, n - 1), k + 1) : n;
+        int64_t endS = ts, endT = tt, ds = 0, dt = 0;
+        if (end < n) {
+            tw.Exact(end, endS, endT);
+            const int32_t len = end - k;
+            ds = len == TexWalker::kSegment ? (endS - ts) / TexWalker::kSegment : (endS - ts) / len;
+            dt = len == TexWalker::kSegment ? (endT - tt) / TexWalker::kSegment : (endT - tt) / len;
         }
+        for (; k < end; ++k, ts += ds, tt += dt) {
+            uint32_t col[7];
+            for (int c = 0; c < 7; ++c) col[c] = uint32_t(s.c[c]) >> 16;
+            Fragment(ctx, x0 + k, y, DepthOf(s.z), col, int32_t(ts >> 16), int32_t(tt >> 16), linear);
+            StepColors(s);
+        }
+        ts = endS;
+        tt = endT;
     }
 }
 
