@@ -28,17 +28,7 @@ void CopyRowGeneric(uint8_t* destination, const uint8_t* source, size_t bytes)
     std::memcpy(destination, source, bytes);
 }
 
-void CopyRowOpaqueGeneric(uint8_t* destination, const uint8_t* source, size_t bytes)
-{
-    for (size_t at = 0; at + 4 <= bytes; at += 4) {
-        uint32_t pixel;
-        std::memcpy(&pixel, source + at, 4);
-        pixel &= 0x00FFFFFFu;
-        std::memcpy(destination + at, &pixel, 4);
-    }
-}
-
-constexpr RowKernels kGenericKernels{&FillRowGeneric, &CopyRowGeneric, &CopyRowOpaqueGeneric};
+constexpr RowKernels kGenericKernels{&FillRowGeneric, &CopyRowGeneric, &CopyOpaquePixels};
 
 const RowKernels& KernelsFor(SpanPath path)
 {
