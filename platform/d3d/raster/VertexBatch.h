@@ -10,6 +10,7 @@
 #include "platform/d3d/raster/Internal.h"
 
 #include <cstring>
+#include <initializer_list>
 
 #include <emmintrin.h>
 
@@ -91,12 +92,11 @@ inline void StoreAttributes(const uint8_t* vertex, float* clipAttr, float* scree
     const __m128 specU = _mm_shuffle_ps(specularBgra, blueU, _MM_SHUFFLE(2, 0, 1, 2));  // sr sg sb u
     float v;
     std::memcpy(&v, vertex + 28, sizeof v);
-    _mm_storeu_ps(clipAttr, rgba);
-    _mm_storeu_ps(clipAttr + 4, specU);
-    clipAttr[8] = v;
-    _mm_storeu_ps(screenAttr, rgba);
-    _mm_storeu_ps(screenAttr + 4, specU);
-    screenAttr[8] = v;
+    for (float* out : {clipAttr, screenAttr}) {
+        _mm_storeu_ps(out, rgba);
+        _mm_storeu_ps(out + 4, specU);
+        out[8] = v;
+    }
 }
 
 // Lanes whose value is finite (x - x is 0 only then).
