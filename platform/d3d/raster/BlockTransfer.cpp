@@ -33,7 +33,11 @@ constexpr RowKernels kGenericKernels{&FillRowGeneric, &CopyRowGeneric, &CopyOpaq
 
 const RowKernels& KernelsFor(SpanPath path)
 {
-    static const RowKernels baseline = RowKernelsForBaseline();
+#if defined(__SSE2__)
+    static const RowKernels baseline = RowKernelsOf<Sse2>();
+#else
+    static const RowKernels baseline = kGenericKernels;
+#endif
 #if defined(QM_RASTER_WIDE_SPANS)
     static const RowKernels avx2 = SpanPathRuns(SpanPath::Avx2) ? RowKernelsForAvx2() : baseline;
     static const RowKernels avx512 = SpanPathRuns(SpanPath::Avx512) ? RowKernelsForAvx512() : avx2;
@@ -94,15 +98,6 @@ void FillClipped(uint8_t* base, int32_t pitch, int32_t width, int32_t height, ui
 }
 
 }  // namespace
-
-RowKernels RowKernelsForBaseline()
-{
-#if defined(__SSE2__)
-    return RowKernelsOf<Sse2>();
-#else
-    return kGenericKernels;
-#endif
-}
 
 }  // namespace detail
 

@@ -25,7 +25,6 @@ struct RowKernels {
     CopyRowFn copyOpaque;  // 32-bit pixels, top byte cleared; `bytes` a multiple of 4
 };
 
-RowKernels RowKernelsForBaseline();
 RowKernels RowKernelsForAvx2();
 RowKernels RowKernelsForAvx512();
 
