@@ -9,14 +9,11 @@ namespace raster::detail {
 
 namespace {
 
-bool UsableTexture(const TextureImage* t)
+// Pixels there, a layout the rasterizer reads and writes, and rows that hold `width` pixels.
+bool UsableImage(const uint8_t* pixels, int32_t pitch, int32_t width, int32_t height, const PixelLayout& layout)
 {
-    if (t == nullptr || t->texels == nullptr || t->width <= 0 || t->height <= 0 ||
-        !IsSupportedLayout(t->layout)) {
-        return false;
-    }
-    const int64_t rowBytes = int64_t(t->width) * (t->layout.bitsPerPixel / 8);
-    return t->pitch >= rowBytes;
+    return pixels != nullptr && width > 0 && height > 0 && IsSupportedLayout(layout) &&
+           int64_t(pitch) >= int64_t(width) * (layout.bitsPerPixel / 8);
 }
 
 bool IsLinear(uint32_t filter)
@@ -229,9 +226,7 @@ void GenericSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x0
 bool BuildPixelContext(const ColorTarget& target, const DepthTarget& depth, const Viewport& vp,
                        const States& st, const Scissor& scissor, PixelContext& ctx)
 {
-    if (target.pixels == nullptr || target.width <= 0 || target.height <= 0 ||
-        !IsSupportedLayout(target.layout) ||
-        int64_t(target.pitch) < int64_t(target.width) * (target.layout.bitsPerPixel / 8)) {
+    if (!UsableImage(target.pixels, target.pitch, target.width, target.height, target.layout)) {
         return false;
     }
     if (vp.width <= 0 || vp.height <= 0 || !std::isfinite(vp.clipX) || !std::isfinite(vp.clipY) ||
@@ -280,7 +275,9 @@ bool BuildPixelContext(const ColorTarget& target, const DepthTarget& depth, cons
     ctx.flat = st.shadeMode == kShadeFlat;
     ctx.perspective = st.texturePerspective;
 
-    if (UsableTexture(st.texture)) {
+    const TextureImage* texture = st.texture;
+    if (texture != nullptr &&
+        UsableImage(texture->texels, texture->pitch, texture->width, texture->height, texture->layout)) {
         const TextureImage& t = *st.texture;
         ctx.texels = t.texels;
         ctx.texPitch = t.pitch;
