@@ -1,4 +1,5 @@
-// Rectangle fills and copies: the row ranges, and the choice of row loops for the processor.
+// Rectangle fills and copies: the row ranges, the choice of row loops for the processor, and
+// the fills of targets clipped to them (clears and colour-fill blits).
 #include "platform/d3d/raster/BlockTransfer.h"
 
 #include <algorithm>
@@ -28,21 +29,15 @@ void CopyRowGeneric(uint8_t* destination, const uint8_t* source, size_t bytes)
     std::memcpy(destination, source, bytes);
 }
 
-void CopyRowOpaqueGeneric(uint8_t* destination, const uint8_t* source, size_t bytes)
-{
-    for (size_t at = 0; at + 4 <= bytes; at += 4) {
-        uint32_t pixel;
-        std::memcpy(&pixel, source + at, 4);
-        pixel &= 0x00FFFFFFu;
-        std::memcpy(destination + at, &pixel, 4);
-    }
-}
-
-constexpr RowKernels kGenericKernels{&FillRowGeneric, &CopyRowGeneric, &CopyRowOpaqueGeneric};
+constexpr RowKernels kGenericKernels{&FillRowGeneric, &CopyRowGeneric, &CopyOpaquePixels};
 
 const RowKernels& KernelsFor(SpanPath path)
 {
-    static const RowKernels baseline = RowKernelsForBaseline();
+#if defined(__SSE2__)
+    static const RowKernels baseline = RowKernelsOf<Sse2>();
+#else
+    static const RowKernels baseline = kGenericKernels;
+#endif
 #if defined(QM_RASTER_WIDE_SPANS)
     static const RowKernels avx2 = SpanPathRuns(SpanPath::Avx2) ? RowKernelsForAvx2() : baseline;
     static const RowKernels avx512 = SpanPathRuns(SpanPath::Avx512) ? RowKernelsForAvx512() : avx2;
@@ -83,16 +78,26 @@ bool FillByStringStore(uint8_t* run, size_t bytes, const uint8_t* pattern)
 #endif
 }
 
-}  // namespace
-
-RowKernels RowKernelsForBaseline()
+// Fills the rectangle [x0, x1) x [y0, y1), clipped to a buffer of `width` x `height` pixels.
+void FillClipped(uint8_t* base, int32_t pitch, int32_t width, int32_t height, uint32_t bytesPerPixel,
+                 int32_t x0, int32_t y0, int32_t x1, int32_t y1, uint32_t value)
 {
-#if defined(__SSE2__)
-    return RowKernelsOf<Sse2>();
-#else
-    return kGenericKernels;
-#endif
+    if (base == nullptr || int64_t(pitch) < int64_t(width) * bytesPerPixel) {
+        return;
+    }
+    x0 = std::max(x0, 0);
+    y0 = std::max(y0, 0);
+    x1 = std::min(x1, width);
+    y1 = std::min(y1, height);
+    if (x0 >= x1 || y0 >= y1) {
+        return;
+    }
+    const RectFill fill{base + ptrdiff_t(y0) * pitch + ptrdiff_t(x0) * bytesPerPixel, pitch, x1 - x0, y1 - y0,
+                        bytesPerPixel, value};
+    FillRows(fill, 0, fill.height);
 }
+
+}  // namespace
 
 }  // namespace detail
 
@@ -150,6 +155,18 @@ void CopyRows(const RectCopy& copy, int32_t rowBegin, int32_t rowEnd, SpanPath p
         copyRow(copy.destination + ptrdiff_t(y) * copy.destinationPitch, copy.source + ptrdiff_t(y) * copy.sourcePitch,
                 bytes);
     }
+}
+
+void FillColor(const ColorTarget& t, int32_t x0, int32_t y0, int32_t x1, int32_t y1, uint32_t raw)
+{
+    if (IsSupportedLayout(t.layout)) {
+        detail::FillClipped(t.pixels, t.pitch, t.width, t.height, t.layout.bitsPerPixel / 8, x0, y0, x1, y1, raw);
+    }
+}
+
+void FillDepth(const DepthTarget& d, int32_t x0, int32_t y0, int32_t x1, int32_t y1, uint16_t value)
+{
+    detail::FillClipped(reinterpret_cast<uint8_t*>(d.values), d.pitch, d.width, d.height, 2, x0, y0, x1, y1, value);
 }
 
 }  // namespace raster

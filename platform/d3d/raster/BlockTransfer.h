@@ -43,9 +43,4 @@ struct RectCopy {
 void FillRows(const RectFill& fill, int32_t rowBegin, int32_t rowEnd, SpanPath path = SpanPath::Fastest);
 void CopyRows(const RectCopy& copy, int32_t rowBegin, int32_t rowEnd, SpanPath path = SpanPath::Fastest);
 
-// The fills FillColor and FillDepth make: the rectangle clipped to the target, empty (no rows)
-// when nothing is left or the target is unusable.
-RectFill ColorFillFor(const ColorTarget& target, int32_t x0, int32_t y0, int32_t x1, int32_t y1, uint32_t rawValue);
-RectFill DepthFillFor(const DepthTarget& depth, int32_t x0, int32_t y0, int32_t x1, int32_t y1, uint16_t value);
-
 }  // namespace raster

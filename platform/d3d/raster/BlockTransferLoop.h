@@ -25,11 +25,22 @@ struct RowKernels {
     CopyRowFn copyOpaque;  // 32-bit pixels, top byte cleared; `bytes` a multiple of 4
 };
 
-RowKernels RowKernelsForBaseline();
 RowKernels RowKernelsForAvx2();
 RowKernels RowKernelsForAvx512();
 
 namespace {  // NOLINT: internal linkage, each file builds these for its own instruction set
+
+// One 32-bit pixel at a time, the top byte cleared: the generic opaque copy, and the vector
+// loops' rows shorter than one vector.
+inline void CopyOpaquePixels(uint8_t* destination, const uint8_t* source, size_t bytes)
+{
+    for (size_t at = 0; at + 4 <= bytes; at += 4) {
+        uint32_t pixel;
+        std::memcpy(&pixel, source + at, 4);
+        pixel &= 0x00FFFFFFu;
+        std::memcpy(destination + at, &pixel, 4);
+    }
+}
 
 template <class V>
 constexpr size_t kVectorBytes = size_t(V::kLanes) * 4;
@@ -92,12 +103,7 @@ void CopyRowWide(uint8_t* destination, const uint8_t* source, size_t bytes)
     auto pass = [keep](typename V::I v) { return Opaque ? V::And(v, keep) : v; };
     if (bytes < kW) {
         if constexpr (Opaque) {
-            for (size_t at = 0; at < bytes; at += 4) {
-                uint32_t pixel;
-                std::memcpy(&pixel, source + at, 4);
-                pixel &= 0x00FFFFFFu;
-                std::memcpy(destination + at, &pixel, 4);
-            }
+            CopyOpaquePixels(destination, source, bytes);
         } else {
             std::memcpy(destination, source, bytes);
         }

@@ -110,20 +110,10 @@ inline int64_t TexelFixed24(float coord, int32_t size)
     return int64_t(t * 16777216.0f);  // exact power-of-two scaling, |t| <= 2^22
 }
 
-// Position along a span's texture coordinates (kept in locals, so it lives in registers).
-struct TexCursor {
-    int64_t s, t;    // texel coordinates, 24 fraction bits
-    int64_t ds, dt;  // per pixel
-    int32_t k;       // pixel index in the span
-    int32_t end;     // index where the current segment ends
-
-    int32_t S() const { return int32_t(s >> 16); }  // 24.8
-    int32_t T() const { return int32_t(t >> 16); }
-};
-
 // Texel coordinates along a span: exact (perspective-divided when on) every kSegment pixels and
 // at the span's end, stepped linearly in between (the error inside a segment is far below a
-// texel for the program's surfaces, and nil along rows of constant depth).
+// texel for the program's surfaces, and nil along rows of constant depth). The span loops step
+// the segments themselves; this holds the span's planes and the exact coordinates.
 struct TexWalker {
     static constexpr int32_t kSegment = 8;
 
@@ -131,10 +121,8 @@ struct TexWalker {
     bool perspective = false;
     int32_t width = 1, height = 1;
     int32_t n = 0;  // pixels in the span
-    // The exact coordinates at the last segment's end, which is where the next one starts.
-    int32_t cachedK = -1;
-    int64_t cachedS = 0, cachedT = 0;
 
+    // The exact coordinates at pixel i of the span, 24 fraction bits.
     void Exact(int32_t i, int64_t& os, int64_t& ot) const
     {
         const float fi = float(i);
@@ -151,45 +139,6 @@ struct TexWalker {
         ot = TexelFixed24(v, height);
     }
 
-    // The segment starting at pixel k.
-    [[gnu::noinline]] TexCursor Segment(int32_t k)
-    {
-        TexCursor c{};
-        c.k = k;
-        if (k == cachedK) {
-            c.s = cachedS;
-            c.t = cachedT;
-        } else {
-            Exact(k, c.s, c.t);
-        }
-        c.end = std::min(k + kSegment, n - 1);
-        if (c.end <= k) {
-            c.end = n;
-            return c;
-        }
-        int64_t s1, t1;
-        Exact(c.end, s1, t1);
-        cachedK = c.end;
-        cachedS = s1;
-        cachedT = t1;
-        const int32_t len = c.end - k;
-        if (len == kSegment) {
-            c.ds = (s1 - c.s) / kSegment;  // constant divisor: a multiply
-            c.dt = (t1 - c.t) / kSegment;
-        } else {
-            c.ds = (s1 - c.s) / len;
-            c.dt = (t1 - c.t) / len;
-        }
-        return c;
-    }
-
-    TexCursor Begin(const Planes& p, const PixelContext& ctx, int32_t y, int32_t x0, int32_t x1)
-    {
-        Setup(p, ctx, y, x0, x1);
-        return Segment(0);
-    }
-
-    // The span's planes only, for loops that work out the segments themselves (via Exact).
     void Setup(const Planes& p, const PixelContext& ctx, int32_t y, int32_t x0, int32_t x1)
     {
         const float fy = float(y), fx = float(x0);
@@ -203,18 +152,6 @@ struct TexWalker {
         width = ctx.texWidth;
         height = ctx.texHeight;
         n = x1 - x0;
-        cachedK = -1;
-    }
-
-    void Next(TexCursor& c)
-    {
-        ++c.k;
-        if (c.k < c.end) {
-            c.s += c.ds;
-            c.t += c.dt;
-        } else if (c.k < n) {
-            c = Segment(c.k);  // re-anchored exactly: no drift across segments
-        }
     }
 };
 

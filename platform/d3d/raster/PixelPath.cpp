@@ -9,14 +9,11 @@ namespace raster::detail {
 
 namespace {
 
-bool UsableTexture(const TextureImage* t)
+// Pixels there, a layout the rasterizer reads and writes, and rows that hold `width` pixels.
+bool UsableImage(const uint8_t* pixels, int32_t pitch, int32_t width, int32_t height, const PixelLayout& layout)
 {
-    if (t == nullptr || t->texels == nullptr || t->width <= 0 || t->height <= 0 ||
-        !IsSupportedLayout(t->layout)) {
-        return false;
-    }
-    const int64_t rowBytes = int64_t(t->width) * (t->layout.bitsPerPixel / 8);
-    return t->pitch >= rowBytes;
+    return pixels != nullptr && width > 0 && height > 0 && IsSupportedLayout(layout) &&
+           int64_t(pitch) >= int64_t(width) * (layout.bitsPerPixel / 8);
 }
 
 bool IsLinear(uint32_t filter)
@@ -26,9 +23,10 @@ bool IsLinear(uint32_t filter)
            filter == kFilterLinearMipLinear;
 }
 
-uint32_t ValidCompare(uint32_t f, uint32_t fallback)
+// A state's value when it is one of [first, last], else the state's fallback.
+uint32_t ValidOr(uint32_t value, uint32_t first, uint32_t last, uint32_t fallback)
 {
-    return (f >= kCmpNever && f <= kCmpAlways) ? f : fallback;
+    return (value >= first && value <= last) ? value : fallback;
 }
 
 // Blend factors per channel (0..255) for one factor name.
@@ -191,22 +189,35 @@ void GenericSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x0
     InitSpan(p, y, x0, x1, s);
     const bool textured = ctx.texels != nullptr;
     TexWalker tw;
-    TexCursor tc{};
+    int64_t ts = 0, tt = 0;  // texel coordinates at the segment's first pixel
     bool linear = ctx.magLinear;
     if (textured) {
-        tc = tw.Begin(p, ctx, y, x0, x1);
+        tw.Setup(p, ctx, y, x0, x1);
+        tw.Exact(0, ts, tt);
         if (ctx.magLinear != ctx.minLinear) {
             linear = SpanMinified(ctx, p, y, x0) ? ctx.minLinear : ctx.magLinear;
         }
     }
-    for (int32_t x = x0; x < x1; ++x) {
-        uint32_t col[7];
-        for (int k = 0; k < 7; ++k) col[k] = uint32_t(s.c[k]) >> 16;
-        Fragment(ctx, x, y, DepthOf(s.z), col, tc.S(), tc.T(), linear);
-        StepColors(s);
-        if (textured) {
-            tw.Next(tc);
+    // Segments [k, end) stepped linearly from one exact end to the next; the span's last pixel
+    // is exact itself. The next segment starts from the exact end, so nothing drifts.
+    const int32_t n = x1 - x0;
+    for (int32_t k = 0; k < n;) {
+        const int32_t end = textured ? std::max(std::min(k + TexWalker::kSegment, n - 1), k + 1) : n;
+        int64_t endS = ts, endT = tt, ds = 0, dt = 0;
+        if (end < n) {
+            tw.Exact(end, endS, endT);
+            const int32_t len = end - k;
+            ds = len == TexWalker::kSegment ? (endS - ts) / TexWalker::kSegment : (endS - ts) / len;
+            dt = len == TexWalker::kSegment ? (endT - tt) / TexWalker::kSegment : (endT - tt) / len;
         }
+        for (; k < end; ++k, ts += ds, tt += dt) {
+            uint32_t col[7];
+            for (int c = 0; c < 7; ++c) col[c] = uint32_t(s.c[c]) >> 16;
+            Fragment(ctx, x0 + k, y, DepthOf(s.z), col, int32_t(ts >> 16), int32_t(tt >> 16), linear);
+            StepColors(s);
+        }
+        ts = endS;
+        tt = endT;
     }
 }
 
@@ -215,9 +226,7 @@ void GenericSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x0
 bool BuildPixelContext(const ColorTarget& target, const DepthTarget& depth, const Viewport& vp,
                        const States& st, const Scissor& scissor, PixelContext& ctx)
 {
-    if (target.pixels == nullptr || target.width <= 0 || target.height <= 0 ||
-        !IsSupportedLayout(target.layout) ||
-        int64_t(target.pitch) < int64_t(target.width) * (target.layout.bitsPerPixel / 8)) {
+    if (!UsableImage(target.pixels, target.pitch, target.width, target.height, target.layout)) {
         return false;
     }
     if (vp.width <= 0 || vp.height <= 0 || !std::isfinite(vp.clipX) || !std::isfinite(vp.clipY) ||
@@ -243,7 +252,7 @@ bool BuildPixelContext(const ColorTarget& target, const DepthTarget& depth, cons
         ctx.depthPitch = depth.pitch;
         ctx.zTest = true;
         ctx.zWrite = st.zWriteEnable;
-        ctx.zFunc = ValidCompare(st.zFunc, kCmpLessEqual);
+        ctx.zFunc = ValidOr(st.zFunc, kCmpNever, kCmpAlways, kCmpLessEqual);
         // Never touch depth outside the buffer, even if it is smaller than the target.
         x1 = std::min<int64_t>(x1, depth.width);
         y1 = std::min<int64_t>(y1, depth.height);
@@ -257,16 +266,18 @@ bool BuildPixelContext(const ColorTarget& target, const DepthTarget& depth, cons
     ctx.clipY1 = int32_t(y1);
 
     ctx.alphaTest = st.alphaTestEnable;
-    ctx.alphaFunc = ValidCompare(st.alphaFunc, kCmpAlways);
+    ctx.alphaFunc = ValidOr(st.alphaFunc, kCmpNever, kCmpAlways, kCmpAlways);
     ctx.alphaRef = std::min<uint32_t>(st.alphaRef, 255);
     ctx.blend = st.alphaBlendEnable;
-    ctx.srcBlend = (st.srcBlend >= kBlendZero && st.srcBlend <= kBlendBothInvSrcAlpha) ? st.srcBlend : kBlendOne;
-    ctx.destBlend = (st.destBlend >= kBlendZero && st.destBlend <= kBlendBothInvSrcAlpha) ? st.destBlend : kBlendZero;
+    ctx.srcBlend = ValidOr(st.srcBlend, kBlendZero, kBlendBothInvSrcAlpha, kBlendOne);
+    ctx.destBlend = ValidOr(st.destBlend, kBlendZero, kBlendBothInvSrcAlpha, kBlendZero);
     ctx.specular = st.specularEnable;
     ctx.flat = st.shadeMode == kShadeFlat;
     ctx.perspective = st.texturePerspective;
 
-    if (UsableTexture(st.texture)) {
+    const TextureImage* texture = st.texture;
+    if (texture != nullptr &&
+        UsableImage(texture->texels, texture->pitch, texture->width, texture->height, texture->layout)) {
         const TextureImage& t = *st.texture;
         ctx.texels = t.texels;
         ctx.texPitch = t.pitch;
@@ -276,13 +287,11 @@ bool BuildPixelContext(const ColorTarget& target, const DepthTarget& depth, cons
         ctx.texBytes = t.layout.bitsPerPixel / 8;
         ctx.texHasAlpha = t.layout.aMask != 0;
         ctx.texIsArgb8888 = IsArgb8888(t.layout);
-        ctx.texBlend = (st.textureMapBlend >= kTBlendDecal && st.textureMapBlend <= kTBlendAdd)
-                           ? st.textureMapBlend
-                           : kTBlendModulate;
+        ctx.texBlend = ValidOr(st.textureMapBlend, kTBlendDecal, kTBlendAdd, kTBlendModulate);
         ctx.magLinear = IsLinear(st.textureMag);
         ctx.minLinear = IsLinear(st.textureMin);
-        ctx.addressU = (st.addressU >= kAddressWrap && st.addressU <= kAddressBorder) ? st.addressU : kAddressWrap;
-        ctx.addressV = (st.addressV >= kAddressWrap && st.addressV <= kAddressBorder) ? st.addressV : kAddressWrap;
+        ctx.addressU = ValidOr(st.addressU, kAddressWrap, kAddressBorder, kAddressWrap);
+        ctx.addressV = ValidOr(st.addressV, kAddressWrap, kAddressBorder, kAddressWrap);
         ctx.borderColor = st.borderColor;
         ctx.wrapU = st.wrapU;
         ctx.wrapV = st.wrapV;

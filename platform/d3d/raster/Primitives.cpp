@@ -40,11 +40,7 @@ struct Assembler {
             DrawLine(ctx, screen[i0], screen[i1], screen[i0]);
             return;
         }
-        SegmentFrom(clip[i0], clip[i1]);
-    }
-
-    void SegmentFrom(ClipVertex a, ClipVertex b) const
-    {
+        ClipVertex a = clip[i0], b = clip[i1];
         if (ctx.wrapU) {
             WrapToward(a.u, b.u);
         }
@@ -192,14 +188,8 @@ bool DrawLVertices(const ColorTarget& target, const DepthTarget& depth, const Vi
         scratch.bottom = bottom;
     }
 
-    uint32_t cull = states.cullMode;
-    if (cull < kCullNone || cull > kCullCCW) {
-        cull = kCullCCW;
-    }
-    uint32_t fill = states.fillMode;
-    if (fill < kFillPoint || fill > kFillSolid) {
-        fill = kFillSolid;
-    }
+    const uint32_t cull = states.cullMode >= kCullNone && states.cullMode <= kCullCCW ? states.cullMode : kCullCCW;
+    const uint32_t fill = states.fillMode >= kFillPoint && states.fillMode <= kFillSolid ? states.fillMode : kFillSolid;
     const Assembler as{ctx, span, tri, viewport, guard, cull, fill, clip, screen, codes};
     switch (primitiveType) {
     case kPrimPointList:

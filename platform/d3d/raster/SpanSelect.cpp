@@ -9,22 +9,6 @@ namespace {
 
 bool IsPowerOfTwo(int32_t v) { return v > 0 && (v & (v - 1)) == 0; }
 
-#if defined(QM_RASTER_WIDE_SPANS)
-bool HasAvx2()
-{
-    static const bool has = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi2");
-    return has;
-}
-
-bool HasAvx512()
-{
-    static const bool has = HasAvx2() && __builtin_cpu_supports("avx512f") &&
-                            __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vl") &&
-                            __builtin_cpu_supports("avx512dq");
-    return has;
-}
-#endif
-
 // The loops address pixels, depths and texels as whole words: they need an 8888 target and
 // aligned rows.
 bool TargetFitsLoops(const PixelContext& ctx)
@@ -49,7 +33,7 @@ TriangleFn SelectFastTriangle(const PixelContext& ctx, SpanPath path)
         return nullptr;
     }
 #if defined(QM_RASTER_WIDE_SPANS)
-    if (path != SpanPath::Baseline && HasAvx2()) {  // there is no AVX-512 Gouraud loop
+    if (path != SpanPath::Baseline && SpanPathRuns(SpanPath::Avx2)) {  // there is no AVX-512 Gouraud loop
         return GouraudTriangleForAvx2(ctx.specular, alphaTest, blend);
     }
 #endif
@@ -83,10 +67,10 @@ SpanFn SelectFastSpan(const PixelContext& ctx, SpanPath path)
         return nullptr;
     }
 #if defined(QM_RASTER_WIDE_SPANS)
-    if ((path == SpanPath::Fastest || path == SpanPath::Avx512) && HasAvx512()) {
+    if ((path == SpanPath::Fastest || path == SpanPath::Avx512) && SpanPathRuns(SpanPath::Avx512)) {
         return TexturedSpanForAvx512(ctx.magLinear, ctx.blend, ctx.alphaTest, ctx.specular);
     }
-    if (path != SpanPath::Baseline && HasAvx2()) {
+    if (path != SpanPath::Baseline && SpanPathRuns(SpanPath::Avx2)) {
         return TexturedSpanForAvx2(ctx.magLinear, ctx.blend, ctx.alphaTest, ctx.specular);
     }
 #endif
@@ -103,14 +87,17 @@ namespace raster {
 
 bool SpanPathRuns(SpanPath path)
 {
-    switch (path) {
 #if defined(QM_RASTER_WIDE_SPANS)
-    case SpanPath::Avx512: return detail::HasAvx512();
-    case SpanPath::Avx2: return detail::HasAvx2();
+    // What the AVX2 and AVX-512 files are built for (TargetAvx2.h, TargetAvx512.h).
+    static const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi2");
+    static const bool avx512 = avx2 && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                               __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512dq");
 #else
-    case SpanPath::Avx512:
-    case SpanPath::Avx2: return false;
+    constexpr bool avx2 = false, avx512 = false;
 #endif
+    switch (path) {
+    case SpanPath::Avx512: return avx512;
+    case SpanPath::Avx2: return avx2;
     default: return true;
     }
 }

@@ -10,6 +10,7 @@
 #include "platform/d3d/raster/Internal.h"
 
 #include <cstring>
+#include <initializer_list>
 
 #include <emmintrin.h>
 
@@ -36,19 +37,8 @@ inline void Transpose4(__m128& a, __m128& b, __m128& c, __m128& d)
     d = _mm_movehl_ps(t3, t1);
 }
 
-// Writes four vertices' x, y, z, w (the first four floats of both records) from four lanes.
-template <class Record>
-inline void StorePositions4(Record* out, const float* x, const float* y, const float* z, const float* w)
-{
-    __m128 a = _mm_load_ps(x), b = _mm_load_ps(y), c = _mm_load_ps(z), d = _mm_load_ps(w);
-    Transpose4(a, b, c, d);
-    _mm_storeu_ps(reinterpret_cast<float*>(out + 0), a);
-    _mm_storeu_ps(reinterpret_cast<float*>(out + 1), b);
-    _mm_storeu_ps(reinterpret_cast<float*>(out + 2), c);
-    _mm_storeu_ps(reinterpret_cast<float*>(out + 3), d);
-}
-
-// Writes L vertices' x, y, z, w from four vectors of L lanes, through the aligned `lane` rows.
+// Writes L vertices' x, y, z, w (the first four floats of both records) from four vectors of L
+// lanes, through the aligned `lane` rows.
 template <int L, class Record, class F>
 inline void StorePositions(Record* out, float (&lane)[5][L], const F& x, const F& y, const F& z, const F& w)
 {
@@ -56,7 +46,12 @@ inline void StorePositions(Record* out, float (&lane)[5][L], const F& x, const F
     std::memcpy(lane[1], &y, sizeof y);
     std::memcpy(lane[2], &z, sizeof z);
     std::memcpy(lane[3], &w, sizeof w);
-    for (int g = 0; g < L; g += 4) StorePositions4(out + g, lane[0] + g, lane[1] + g, lane[2] + g, lane[3] + g);
+    for (int g = 0; g < L; g += 4) {
+        __m128 column[4];
+        for (int i = 0; i < 4; ++i) column[i] = _mm_load_ps(lane[i] + g);
+        Transpose4(column[0], column[1], column[2], column[3]);
+        for (int i = 0; i < 4; ++i) _mm_storeu_ps(reinterpret_cast<float*>(out + g + i), column[i]);
+    }
 }
 
 // The nine attribute floats r, g, b, a, sr, sg, sb, u, v that follow the position in both
@@ -76,12 +71,11 @@ inline void StoreAttributes(const uint8_t* vertex, float* clipAttr, float* scree
     const __m128 specU = _mm_shuffle_ps(specularBgra, blueU, _MM_SHUFFLE(2, 0, 1, 2));  // sr sg sb u
     float v;
     std::memcpy(&v, vertex + 28, sizeof v);
-    _mm_storeu_ps(clipAttr, rgba);
-    _mm_storeu_ps(clipAttr + 4, specU);
-    clipAttr[8] = v;
-    _mm_storeu_ps(screenAttr, rgba);
-    _mm_storeu_ps(screenAttr + 4, specU);
-    screenAttr[8] = v;
+    for (float* out : {clipAttr, screenAttr}) {
+        _mm_storeu_ps(out, rgba);
+        _mm_storeu_ps(out + 4, specU);
+        out[8] = v;
+    }
 }
 
 // Lanes whose value is finite (x - x is 0 only then).
@@ -110,21 +104,19 @@ void MapVertexBatches(const uint8_t* in, uint32_t batches, const VertexConstants
     for (uint32_t b = 0; b < batches; ++b, in += L * sizeof(LVertex), clip += L, screen += L, codes += L) {
         alignas(64) float lane[5][L];  // x, y, z, u, v; reused for the outputs below
         for (int g = 0; g < L; g += 4) {
-            __m128 r0 = _mm_loadu_ps(reinterpret_cast<const float*>(in + (g + 0) * sizeof(LVertex)));
-            __m128 r1 = _mm_loadu_ps(reinterpret_cast<const float*>(in + (g + 1) * sizeof(LVertex)));
-            __m128 r2 = _mm_loadu_ps(reinterpret_cast<const float*>(in + (g + 2) * sizeof(LVertex)));
-            __m128 r3 = _mm_loadu_ps(reinterpret_cast<const float*>(in + (g + 3) * sizeof(LVertex)));
-            Transpose4(r0, r1, r2, r3);
-            _mm_store_ps(lane[0] + g, r0);
-            _mm_store_ps(lane[1] + g, r1);
-            _mm_store_ps(lane[2] + g, r2);
-            __m128 t0 = _mm_loadu_ps(reinterpret_cast<const float*>(in + (g + 0) * sizeof(LVertex) + 16));
-            __m128 t1 = _mm_loadu_ps(reinterpret_cast<const float*>(in + (g + 1) * sizeof(LVertex) + 16));
-            __m128 t2 = _mm_loadu_ps(reinterpret_cast<const float*>(in + (g + 2) * sizeof(LVertex) + 16));
-            __m128 t3 = _mm_loadu_ps(reinterpret_cast<const float*>(in + (g + 3) * sizeof(LVertex) + 16));
-            Transpose4(t0, t1, t2, t3);  // colour, specular, u, v
-            _mm_store_ps(lane[3] + g, t2);
-            _mm_store_ps(lane[4] + g, t3);
+            __m128 position[4], attributes[4];  // x, y, z, reserved; colour, specular, u, v
+            for (int i = 0; i < 4; ++i) {
+                const float* vertex = reinterpret_cast<const float*>(in + (g + i) * sizeof(LVertex));
+                position[i] = _mm_loadu_ps(vertex);
+                attributes[i] = _mm_loadu_ps(vertex + 4);
+            }
+            Transpose4(position[0], position[1], position[2], position[3]);
+            Transpose4(attributes[0], attributes[1], attributes[2], attributes[3]);
+            _mm_store_ps(lane[0] + g, position[0]);
+            _mm_store_ps(lane[1] + g, position[1]);
+            _mm_store_ps(lane[2] + g, position[2]);
+            _mm_store_ps(lane[3] + g, attributes[2]);
+            _mm_store_ps(lane[4] + g, attributes[3]);
         }
         F x, y, z, u, v;
         std::memcpy(&x, lane[0], sizeof x);

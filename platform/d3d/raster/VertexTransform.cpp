@@ -4,6 +4,8 @@
 #include "platform/d3d/raster/VertexBatch.h"
 #endif
 
+#include <array>
+#include <bit>
 #include <cstring>
 
 namespace raster::detail {
@@ -42,20 +44,14 @@ inline ClipVertex Intersect(const ClipVertex& in, float dIn, const ClipVertex& o
 {
     double t = double(dIn) / (double(dIn) - double(dOut));
     t = t < 0.0 ? 0.0 : (t > 1.0 ? 1.0 : t);
-    ClipVertex r;
-    r.x = Mix(in.x, out.x, t);
-    r.y = Mix(in.y, out.y, t);
-    r.z = Mix(in.z, out.z, t);
-    r.w = Mix(in.w, out.w, t);
-    r.r = Mix(in.r, out.r, t);
-    r.g = Mix(in.g, out.g, t);
-    r.b = Mix(in.b, out.b, t);
-    r.a = Mix(in.a, out.a, t);
-    r.sr = Mix(in.sr, out.sr, t);
-    r.sg = Mix(in.sg, out.sg, t);
-    r.sb = Mix(in.sb, out.sb, t);
-    r.u = Mix(in.u, out.u, t);
-    r.v = Mix(in.v, out.v, t);
+    // Every field alike: position, colours and texture coordinates.
+    using Fields = std::array<float, sizeof(ClipVertex) / sizeof(float)>;
+    const Fields a = std::bit_cast<Fields>(in), b = std::bit_cast<Fields>(out);
+    Fields mixed;
+    for (size_t i = 0; i < mixed.size(); ++i) {
+        mixed[i] = Mix(a[i], b[i], t);
+    }
+    ClipVertex r = std::bit_cast<ClipVertex>(mixed);
     switch (plane) {
     case 0: r.x = -r.w; break;
     case 1: r.x = r.w; break;
@@ -87,9 +83,10 @@ VertexConstants ConstantsOf(const float m[16], const Viewport& vp)
     return k;
 }
 
-// One vertex at a time: the reference every batched loop must match bit for bit.
-void MapVerticesScalar(const uint8_t* in, uint32_t count, const VertexConstants& k, const Viewport& vp,
-                       ClipVertex* clip, ScreenVertex* screen, uint32_t* codes)
+// One vertex at a time: the reference every batched loop must match bit for bit. Kept out of
+// line: inlined into MapVertices, GCC 12 compiles it to a longer loop.
+[[gnu::noinline]] void MapVerticesScalar(const uint8_t* in, uint32_t count, const VertexConstants& k,
+                                         const Viewport& vp, ClipVertex* clip, ScreenVertex* screen, uint32_t* codes)
 {
     const float* m = k.m;
     for (uint32_t i = 0; i < count; ++i) {
@@ -125,30 +122,8 @@ void MapVerticesScalar(const uint8_t* in, uint32_t count, const VertexConstants&
     }
 }
 
-#if defined(QM_RASTER_WIDE_SPANS)
-bool RunsAvx2()
-{
-    static const bool has = __builtin_cpu_supports("avx2");
-    return has;
-}
-
-bool RunsAvx512()
-{
-    static const bool has = RunsAvx2() && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq");
-    return has;
-}
-#endif
-
 using BatchFn = void (*)(const uint8_t* in, uint32_t batches, const VertexConstants& k, ClipVertex* clip,
                         ScreenVertex* screen, uint32_t* codes);
-
-#if defined(__SSE2__)
-void MapVertexBatchesSse2(const uint8_t* in, uint32_t batches, const VertexConstants& k, ClipVertex* clip,
-                          ScreenVertex* screen, uint32_t* codes)
-{
-    MapVertexBatches<4>(in, batches, k, clip, screen, codes);
-}
-#endif
 
 }  // namespace
 
@@ -165,16 +140,18 @@ void MapVertices(const void* in, uint32_t count, const float wvp[16], const View
     Loop loops[3];
     int loopCount = 0;
 #if defined(QM_RASTER_WIDE_SPANS)
-    if ((path == SpanPath::Fastest || path == SpanPath::Avx512) && RunsAvx512()) {
+    static const bool runsAvx512 = SpanPathRuns(SpanPath::Avx512);
+    static const bool runsAvx2 = SpanPathRuns(SpanPath::Avx2);
+    if ((path == SpanPath::Fastest || path == SpanPath::Avx512) && runsAvx512) {
         loops[loopCount++] = {MapVertexBatchesAvx512, 16};
     }
-    if ((path == SpanPath::Fastest || path == SpanPath::Avx512 || path == SpanPath::Avx2) && RunsAvx2()) {
+    if ((path == SpanPath::Fastest || path == SpanPath::Avx512 || path == SpanPath::Avx2) && runsAvx2) {
         loops[loopCount++] = {MapVertexBatchesAvx2, 8};
     }
 #endif
 #if defined(__SSE2__)
     if (path != SpanPath::Generic) {
-        loops[loopCount++] = {MapVertexBatchesSse2, 4};
+        loops[loopCount++] = {MapVertexBatches<4>, 4};
     }
 #endif
     // The widest loop no wider than the call; the last few vertices as one more batch that
