@@ -3,6 +3,8 @@
 // instruction set to AVX-512; everything here has internal linkage.
 #pragma once
 
+#include "platform/d3d/raster/VectorLanes.h"
+
 #include <immintrin.h>
 
 #include <algorithm>
@@ -12,39 +14,14 @@ namespace raster::detail {
 
 namespace {  // NOLINT: internal linkage on purpose, see above
 
-struct Avx512 {
-    static constexpr int kLanes = 16;
-    static constexpr int kLaneShift = 4;
-    using I = __m512i;
-    using F = __m512;
+struct Avx512 : VectorLanes<16> {
     using M = __mmask16;
 
-    static I Zero() { return _mm512_setzero_si512(); }
-    static I Set1(int32_t v) { return _mm512_set1_epi32(v); }
-    static I Set1x16(int16_t v) { return _mm512_set1_epi16(v); }
-    static I Set1x64(int64_t v) { return _mm512_set1_epi64(v); }
-    static I Lane() { return _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15); }
     static I Blocks(__m128i v) { return _mm512_broadcast_i32x4(v); }
     static I BlockQuads() { return _mm512_setr_epi32(0, 0, 0, 0, 4, 4, 4, 4, 8, 8, 8, 8, 12, 12, 12, 12); }
-    static int32_t First(I v) { return _mm512_cvtsi512_si32(v); }
-    static I Load(const int32_t* p) { return _mm512_loadu_si512(p); }
-    static void Store(int32_t* p, I v) { _mm512_storeu_si512(p, v); }
-
-    static I Add(I a, I b) { return _mm512_add_epi32(a, b); }
-    static I Sub(I a, I b) { return _mm512_sub_epi32(a, b); }
-    static I MulLo(I a, I b) { return _mm512_mullo_epi32(a, b); }
-    static I Min(I a, I b) { return _mm512_min_epi32(a, b); }
-    static I And(I a, I b) { return _mm512_and_si512(a, b); }
-    static I Or(I a, I b) { return _mm512_or_si512(a, b); }
-    template <int N> static I Srl(I a) { return _mm512_srli_epi32(a, N); }
-    template <int N> static I Sll(I a) { return _mm512_slli_epi32(a, N); }
-    template <int N> static I Sra(I a) { return _mm512_srai_epi32(a, N); }
-    static I Add16(I a, I b) { return _mm512_add_epi16(a, b); }
-    static I Sub16(I a, I b) { return _mm512_sub_epi16(a, b); }
-    static I MulLo16(I a, I b) { return _mm512_mullo_epi16(a, b); }
+    static F FMin(F a, F b) { return _mm512_min_ps(a, b); }
+    static F FMax(F a, F b) { return _mm512_max_ps(a, b); }
     static I MulHiU16(I a, I b) { return _mm512_mulhi_epu16(a, b); }
-    static I Min16(I a, I b) { return _mm512_min_epi16(a, b); }
-    template <int N> static I Srl16(I a) { return _mm512_srli_epi16(a, N); }
     static I UnpackLo8(I a, I b) { return _mm512_unpacklo_epi8(a, b); }
     static I UnpackHi8(I a, I b) { return _mm512_unpackhi_epi8(a, b); }
     static I UnpackLo32(I a, I b) { return _mm512_unpacklo_epi32(a, b); }
@@ -53,14 +30,6 @@ struct Avx512 {
     static I Packus16(I a, I b) { return _mm512_packus_epi16(a, b); }
     static I SpreadAlpha16(I a) { return _mm512_shufflehi_epi16(_mm512_shufflelo_epi16(a, 0xFF), 0xFF); }
 
-    static F FSet1(float v) { return _mm512_set1_ps(v); }
-    static F ToFloat(I a) { return _mm512_cvtepi32_ps(a); }
-    static F FAdd(F a, F b) { return _mm512_add_ps(a, b); }
-    static F FSub(F a, F b) { return _mm512_sub_ps(a, b); }
-    static F FMul(F a, F b) { return _mm512_mul_ps(a, b); }
-    static F FDiv(F a, F b) { return _mm512_div_ps(a, b); }
-    static F FMin(F a, F b) { return _mm512_min_ps(a, b); }
-    static F FMax(F a, F b) { return _mm512_max_ps(a, b); }
     static void StoreTruncated64(F t, int64_t* out)
     {
         _mm512_storeu_si512(out, _mm512_cvttps_epi64(_mm512_castps512_ps256(t)));
