@@ -127,46 +127,26 @@ struct Avx2 : LaneMaskLanes<Avx2, 8> {
         return _mm256_testz_si256(outside, outside) != 0;
     }
 
-    // Nothing kept between steps: each step works out its coordinates from the ends.
+    // Nothing kept between steps: a whole segment with a small step takes its coordinates in
+    // 32 bits from `anchor`, the others from SteppedCoords.
     struct Segments {
         void Prepare(int64_t, const int64_t*, int32_t, int32_t) {}
         static I Coords(int64_t& anchor, const int64_t* ends, int32_t slot, int32_t first, int32_t n)
         {
-            return Avx2::Coords(anchor, ends + slot, first, n);
+            if (first + 8 <= n - 1) {
+                const int64_t start = anchor, step = (ends[slot] - start) / 8;
+                // start = high x 65536 + low, so (start + j step) >> 16 = high + ((low + j step) >> 16),
+                // in 32 bits while 7 x step + 65535 fits.
+                constexpr int64_t kLimit = int64_t(1) << 28;
+                if (step < kLimit && step > -kLimit) {
+                    anchor = ends[slot];
+                    const I high = Set1(int32_t(uint32_t(uint64_t(start >> 16))));
+                    return Add(high, Sra<16>(Add(Set1(int32_t(start & 0xFFFF)), MulLo(Lane(), Set1(int32_t(step))))));
+                }
+            }
+            return SteppedCoords(anchor, ends, slot, first, n);
         }
     };
-
-    // Texel coordinates (24.8) of the group at pixel `first` of a span of n pixels, stepped from
-    // `anchor` to the exact ends[0] at min(first + 8, n - 1) as TexWalker steps them; the span's
-    // last pixel takes the end itself. Moves `anchor` on to the end.
-    static I Coords(int64_t& anchor, const int64_t* ends, int32_t first, int32_t n)
-    {
-        const int64_t end = ends[0];
-        alignas(32) int32_t lanes[kLanes];
-        if (first + 8 <= n - 1) {
-            const int64_t step = (end - anchor) / 8;
-            const int64_t start = anchor;
-            anchor = end;
-            // anchor = high x 65536 + low, so (anchor + j step) >> 16 = high + ((low + j step) >> 16),
-            // in 32 bits while 7 x step + 65535 fits.
-            constexpr int64_t kLimit = int64_t(1) << 28;
-            if (step < kLimit && step > -kLimit) {
-                const I high = Set1(int32_t(uint32_t(uint64_t(start >> 16))));
-                const I low = Set1(int32_t(start & 0xFFFF));
-                return Add(high, Sra<16>(Add(low, MulLo(Lane(), Set1(int32_t(step))))));
-            }
-            for (int j = 0; j < kLanes; ++j) {
-                lanes[j] = int32_t((start + j * step) >> 16);
-            }
-        } else {
-            const int32_t len = n - 1 - first;
-            const int64_t step = len > 0 ? (end - anchor) / len : 0;
-            for (int j = 0; j < kLanes; ++j) {
-                lanes[j] = int32_t((j < len ? anchor + j * step : end) >> 16);
-            }
-        }
-        return _mm256_load_si256(reinterpret_cast<const __m256i*>(lanes));
-    }
 };
 
 }  // namespace

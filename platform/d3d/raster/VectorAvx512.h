@@ -71,9 +71,9 @@ struct Avx512 : VectorLanes<16> {
     }
 
     // The sixteen segments that start at a step whose slot is 0, worked out at once in 64-bit
-    // lanes: where a segment is whole and its step small, each step takes its coordinates in
-    // the 32-bit form of Avx2::Coords from the kept high and low parts and steps (`fast`, a
-    // bit per segment); else from Coords.
+    // lanes: where both segments of a step are whole and their steps small, the step takes its
+    // coordinates in the 32-bit form of Avx2's from the kept high and low parts and steps
+    // (`fast`, a bit per segment); else as SteppedCoords, in 64-bit lanes.
     struct Segments {
         alignas(64) int32_t high[kLanes], low[kLanes], step[kLanes];
         uint32_t fast = 0;
@@ -92,7 +92,10 @@ struct Avx512 : VectorLanes<16> {
         I Coords(int64_t& anchor, const int64_t* ends, int32_t slot, int32_t first, int32_t n)
         {
             if (((fast >> slot) & 3u) != 3u) {
-                return Avx512::Coords(anchor, ends + slot, first, n);
+                const __m256i lo = Segment(anchor, ends[slot], first, n);
+                const __m256i hi = Segment(ends[slot], ends[slot + 1], first + 8, n);
+                anchor = ends[slot + 1];
+                return _mm512_inserti64x4(_mm512_castsi256_si512(lo), hi, 1);
             }
             anchor = ends[slot + 1];
             const I j = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 0, 1, 2, 3, 4, 5, 6, 7);
@@ -116,29 +119,6 @@ struct Avx512 : VectorLanes<16> {
             return uint32_t(small) << at;
         }
     };
-
-    // As Avx2::Coords, for two groups of eight: ends[0] and ends[1] are the exact coordinates
-    // at min(first + 8, n - 1) and min(first + 16, n - 1).
-    static I Coords(int64_t& anchor, const int64_t* ends, int32_t first, int32_t n)
-    {
-        if (first + 16 <= n - 1) {
-            // Two whole segments: as Avx2::Coords, each half from its own anchor in 32 bits.
-            const int64_t mid = ends[0], end = ends[1];
-            const int64_t stepLo = (mid - anchor) / 8, stepHi = (end - mid) / 8;
-            constexpr int64_t kLimit = int64_t(1) << 28;
-            if (stepLo < kLimit && stepLo > -kLimit && stepHi < kLimit && stepHi > -kLimit) {
-                const I high = Halves(int32_t(uint32_t(uint64_t(anchor >> 16))), int32_t(uint32_t(uint64_t(mid >> 16))));
-                const I low = Halves(int32_t(anchor & 0xFFFF), int32_t(mid & 0xFFFF));
-                const I j = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 0, 1, 2, 3, 4, 5, 6, 7);
-                anchor = end;
-                return Add(high, Sra<16>(Add(low, MulLo(j, Halves(int32_t(stepLo), int32_t(stepHi))))));
-            }
-        }
-        const __m256i lo = Segment(anchor, ends[0], first, n);
-        const __m256i hi = Segment(ends[0], ends[1], first + 8, n);
-        anchor = ends[1];
-        return _mm512_inserti64x4(_mm512_castsi256_si512(lo), hi, 1);
-    }
 
 private:
     // `lo` in lanes 0 - 7, `hi` in lanes 8 - 15.

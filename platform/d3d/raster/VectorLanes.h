@@ -91,6 +91,35 @@ struct VectorLanes {
         std::memcpy(p, copy, size_t(count) * sizeof(T));
     }
 
+    // Texel coordinates (24.8) of the kLanes pixels at `first` of a span of n pixels, stepped
+    // as TexWalker steps in 64 bits, for any steps: the segment of eight pixels at first & ~7
+    // from `anchor` at its start to ends[slot] at min(its start + 8, n - 1), where the span's
+    // last pixel takes the end itself. Moves `anchor` on to the end once the step finishes a
+    // whole segment. Out of line: taken at a span's end, and inlined it costs the loops
+    // registers.
+    [[gnu::noinline]] static I SteppedCoords(int64_t& anchor, const int64_t* ends, int32_t slot, int32_t first, int32_t n)
+    {
+        static_assert(N <= 8, "a step lies within one segment");
+        const int32_t offset = first & 7, len = n - 1 - (first - offset);
+        const int64_t end = ends[slot];
+        alignas(4 * N) int32_t lanes[N];
+        if (len >= 8) {
+            const int64_t step = (end - anchor) / 8;
+            for (int32_t j = 0; j < N; ++j) {
+                lanes[j] = int32_t((anchor + (offset + j) * step) >> 16);
+            }
+            if (offset + N == 8) {
+                anchor = end;
+            }
+        } else {
+            const int64_t step = len > 0 ? (end - anchor) / len : 0;
+            for (int32_t j = 0; j < N; ++j) {
+                lanes[j] = int32_t((offset + j < len ? anchor + (offset + j) * step : end) >> 16);
+            }
+        }
+        return Load(lanes);
+    }
+
 private:
     template <class R, class T, size_t... K> static R Splat(T v, std::index_sequence<K...>) { return R{(void(K), v)...}; }
     template <int32_t... K> static I Iota(std::integer_sequence<int32_t, K...>) { return I(I32{K...}); }

@@ -112,35 +112,14 @@ struct Sse2 : LaneMaskLanes<Sse2, 4> {
 
         I Coords(int64_t& anchor, const int64_t* ends, int32_t slot, int32_t first, int32_t n)
         {
-            const int32_t offset = first & 7;
             if ((fast >> slot) & 1u) {
-                const int half = 2 * slot + (offset >> 2);
+                const int half = 2 * slot + ((first & 7) >> 2);
                 anchor = ends[slot];  // for the next segment if it is not fast
                 // start = high x 65536 + low, so (start + j step) >> 16 = high + ((low + j step) >> 16),
                 // in 32 bits while 3 x step + 65535 fits.
                 return Add(Set1(high[half]), Sra<16>(Add(Set1(low[half]), laneSteps[slot])));
             }
-            const int64_t end = ends[slot];
-            const int32_t segment = first & ~7;
-            alignas(16) int32_t lanes[kLanes];
-            if (segment + 8 <= n - 1) {
-                const int64_t step = (end - anchor) / 8;
-                const int64_t start = anchor + offset * step;
-                if (offset != 0) {
-                    anchor = end;
-                }
-                for (int j = 0; j < kLanes; ++j) {
-                    lanes[j] = int32_t((start + j * step) >> 16);
-                }
-            } else {
-                const int32_t len = n - 1 - segment;
-                const int64_t step = len > 0 ? (end - anchor) / len : 0;
-                for (int j = 0; j < kLanes; ++j) {
-                    const int32_t k = offset + j;
-                    lanes[j] = int32_t((k < len ? anchor + k * step : end) >> 16);
-                }
-            }
-            return _mm_load_si128(reinterpret_cast<const __m128i*>(lanes));
+            return SteppedCoords(anchor, ends, slot, first, n);
         }
     };
 };
