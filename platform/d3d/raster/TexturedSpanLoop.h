@@ -182,8 +182,8 @@ void TexturedSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x
             if (const int32_t column = RowWindow(i0, j0, kLanes - 2, offsets); column >= 0) {
                 // Magnified: every footprint lies in one window of two rows.
                 if constexpr (V::kRowWindows) {
-                    const I topRow = V::LoadWindow(tex + RowStart(j0) + column);
-                    const I bottomRow = V::LoadWindow(tex + RowStart(V::Add(j0, one)) + column);
+                    const I topRow = V::Load(tex + RowStart(j0) + column);
+                    const I bottomRow = V::Load(tex + RowStart(V::Add(j0, one)) + column);
                     const I next = V::Add(offsets, one);
                     lt = V::Permute(topRow, offsets);
                     rt = V::Permute(topRow, next);
@@ -218,7 +218,7 @@ void TexturedSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x
             I t, offsets;
             if (const int32_t column = RowWindow(i0, j0, kLanes - 1, offsets); column >= 0) {
                 if constexpr (V::kRowWindows) {
-                    t = V::Permute(V::LoadWindow(tex + RowStart(j0) + column), offsets);
+                    t = V::Permute(V::Load(tex + RowStart(j0) + column), offsets);
                 }
             } else {
                 t = V::Gather(tex, V::Add(V::MulLo(V::And(j0, vMask), stride), V::And(i0, uMask)));

@@ -14,9 +14,8 @@ namespace raster::detail {
 namespace {  // NOLINT: internal linkage on purpose, see above
 
 struct Avx2 : LaneMaskLanes<Avx2, 8> {
-    // Four 32-bit values in every 128-bit block, and 4 x the block's index in each of its lanes.
+    // Four 32-bit values in every 128-bit block.
     static I Blocks(__m128i v) { return _mm256_broadcastsi128_si256(v); }
-    static I BlockQuads() { return _mm256_setr_epi32(0, 0, 0, 0, 4, 4, 4, 4); }
     // Lane K of `a` in every lane.
     template <int K> static I SplatLane(I a)
     {
@@ -107,15 +106,7 @@ struct Avx2 : LaneMaskLanes<Avx2, 8> {
     static constexpr bool kRowWindows = true;
     static constexpr int32_t kTexelPass = 0;
     static I Gather(const int32_t* base, I index) { return _mm256_i32gather_epi32(base, index, 4); }
-    static I LoadWindow(const int32_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
     static I Permute(I table, I index) { return _mm256_permutevar8x32_epi32(table, index); }
-    // The smallest column of a run that steps one way (first or last lane); AllWithin rejects
-    // the window when that guess is wrong.
-    static int32_t WindowStart(I i)
-    {
-        const int32_t a = _mm256_cvtsi256_si32(i), b = _mm256_extract_epi32(i, 7);
-        return a < b ? a : b;
-    }
     // Every offset in [0, reach] and every row equal to the first lane's.
     static bool AllWithin(I offsets, I rows, int32_t reach)
     {

@@ -18,7 +18,6 @@ struct Avx512 : VectorLanes<16> {
     using M = __mmask16;
 
     static I Blocks(__m128i v) { return _mm512_broadcast_i32x4(v); }
-    static I BlockQuads() { return _mm512_setr_epi32(0, 0, 0, 0, 4, 4, 4, 4, 8, 8, 8, 8, 12, 12, 12, 12); }
     static F FMin(F a, F b) { return _mm512_min_ps(a, b); }
     static F FMax(F a, F b) { return _mm512_max_ps(a, b); }
     static I MulHiU16(I a, I b) { return _mm512_mulhi_epu16(a, b); }
@@ -29,12 +28,6 @@ struct Avx512 : VectorLanes<16> {
     static I Packs32(I a, I b) { return _mm512_packs_epi32(a, b); }
     static I Packus16(I a, I b) { return _mm512_packus_epi16(a, b); }
     static I SpreadAlpha16(I a) { return _mm512_shufflehi_epi16(_mm512_shufflelo_epi16(a, 0xFF), 0xFF); }
-
-    static void StoreTruncated64(F t, int64_t* out)
-    {
-        _mm512_storeu_si512(out, _mm512_cvttps_epi64(_mm512_castps512_ps256(t)));
-        _mm512_storeu_si512(out + 8, _mm512_cvttps_epi64(_mm256_castpd_ps(_mm512_extractf64x4_pd(_mm512_castps_pd(t), 1))));
-    }
 
     static M FirstLanes(int32_t count) { return count >= kLanes ? M(0xFFFF) : M((1u << count) - 1u); }
     static M AndLessEqual(M ok, I a, I b) { return _mm512_mask_cmple_epu32_mask(ok, a, b); }
@@ -55,15 +48,7 @@ struct Avx512 : VectorLanes<16> {
     static constexpr bool kRowWindows = true;
     static constexpr int32_t kTexelPass = 0;
     static I Gather(const int32_t* base, I index) { return _mm512_i32gather_epi32(index, base, 4); }
-    static I LoadWindow(const int32_t* p) { return _mm512_loadu_si512(p); }
     static I Permute(I table, I index) { return _mm512_permutexvar_epi32(index, table); }
-    // The smallest column of a run that steps one way (first or last lane); AllWithin rejects
-    // the window when that guess is wrong.
-    static int32_t WindowStart(I i)
-    {
-        const int32_t a = _mm512_cvtsi512_si32(i), b = _mm_extract_epi32(_mm512_extracti32x4_epi32(i, 3), 3);
-        return a < b ? a : b;
-    }
     static bool AllWithin(I offsets, I rows, int32_t reach)
     {
         return (_mm512_cmple_epu32_mask(offsets, _mm512_set1_epi32(reach)) &
@@ -98,7 +83,7 @@ struct Avx512 : VectorLanes<16> {
                 return _mm512_inserti64x4(_mm512_castsi256_si512(lo), hi, 1);
             }
             anchor = ends[slot + 1];
-            const I j = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 0, 1, 2, 3, 4, 5, 6, 7);
+            const I j = LaneAnd<7>(kLaneIndices);
             auto halves = [slot](const int32_t* v) { return Halves(v[slot], v[slot + 1]); };
             return Add(halves(high), Sra<16>(Add(halves(low), MulLo(j, halves(step)))));
         }

@@ -7,6 +7,7 @@
 
 #include <immintrin.h>
 
+#include <algorithm>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -32,11 +33,15 @@ struct VectorLanes {
     using I16 = Lanes<int16_t, 2 * N>;
     using U16 = Lanes<uint16_t, 2 * N>;
 
+    static constexpr std::make_integer_sequence<int32_t, N> kLaneIndices{};
+
     static I Zero() { return I{}; }
     static I Set1(int32_t v) { return I(Splat<I32>(v, std::make_index_sequence<N>())); }
     static I Set1x16(int16_t v) { return I(Splat<I16>(v, std::make_index_sequence<2 * N>())); }
     static I Set1x64(int64_t v) { return Splat<I>(v, std::make_index_sequence<N / 2>()); }
-    static I Lane() { return Iota(std::make_integer_sequence<int32_t, N>()); }
+    static I Lane() { return LaneAnd<-1>(kLaneIndices); }
+    // 4 x the index of each lane's 128-bit block.
+    static I BlockQuads() { return LaneAnd<~3>(kLaneIndices); }
     static int32_t First(I v) { return I32(v)[0]; }
     static I Load(const int32_t* p) { I v; std::memcpy(&v, p, sizeof v); return v; }
     static void Store(int32_t* p, I v) { std::memcpy(p, &v, sizeof v); }
@@ -48,6 +53,12 @@ struct VectorLanes {
     static F FSub(F a, F b) { return a - b; }
     static F FMul(F a, F b) { return a * b; }
     static F FDiv(F a, F b) { return a / b; }
+    // Truncates integral-range floats to int64, as the scalar conversion does.
+    static void StoreTruncated64(F t, int64_t* out)
+    {
+        const Lanes<int64_t, N> wide = __builtin_convertvector(t, Lanes<int64_t, N>);
+        std::memcpy(out, &wide, sizeof wide);
+    }
     static I Truncate(F a) { return I(__builtin_convertvector(a, I32)); }
     static F ToFloat(I a) { return __builtin_convertvector(I32(a), F); }
 
@@ -91,6 +102,11 @@ struct VectorLanes {
         std::memcpy(p, copy, size_t(count) * sizeof(T));
     }
 
+    // The smallest column of a run that steps one way (first or last lane); the loop checks
+    // the guess.
+    static int32_t WindowStart(I i) { return std::min(I32(i)[0], I32(i)[N - 1]); }
+
+
     // Texel coordinates (24.8) of the kLanes pixels at `first` of a span of n pixels, stepped
     // as TexWalker steps in 64 bits, for any steps: the segment of eight pixels at first & ~7
     // from `anchor` at its start to ends[slot] at min(its start + 8, n - 1), where the span's
@@ -120,9 +136,12 @@ struct VectorLanes {
         return Load(lanes);
     }
 
+protected:
+    // Each lane's index & Mask.
+    template <int32_t Mask, int32_t... K> static I LaneAnd(std::integer_sequence<int32_t, K...>) { return I(I32{(K & Mask)...}); }
+
 private:
     template <class R, class T, size_t... K> static R Splat(T v, std::index_sequence<K...>) { return R{(void(K), v)...}; }
-    template <int32_t... K> static I Iota(std::integer_sequence<int32_t, K...>) { return I(I32{K...}); }
 };
 
 // Masks as all-ones lanes and tails through copies, for layers without mask registers.

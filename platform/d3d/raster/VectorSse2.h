@@ -16,15 +16,7 @@ namespace raster::detail {
 namespace {  // NOLINT: internal linkage on purpose, see above
 
 struct Sse2 : LaneMaskLanes<Sse2, 4> {
-    static I Blocks(__m128i v) { return v; }  // one block: the four values themselves,
-    static I BlockQuads() { return Zero(); }   // and 4 x the block's index (0)
-    // Truncates four integral-range floats to int64, as the scalar conversion does.
-    static void StoreTruncated64(F t, int64_t* out)
-    {
-        for (int j = 0; j < kLanes; ++j) {
-            out[j] = int64_t(t[j]);
-        }
-    }
+    static I Blocks(__m128i v) { return v; }  // one block: the four values themselves
 
     // Lane K of `a` in every lane.
     template <int K> static I SplatLane(I a) { return _mm_shuffle_epi32(a, K * 0x55); }
