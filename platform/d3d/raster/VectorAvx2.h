@@ -16,11 +16,6 @@ namespace {  // NOLINT: internal linkage on purpose, see above
 struct Avx2 : LaneMaskLanes<Avx2, 8> {
     // Four 32-bit values in every 128-bit block.
     static I Blocks(__m128i v) { return _mm256_broadcastsi128_si256(v); }
-    // Lane K of `a` in every lane.
-    template <int K> static I SplatLane(I a)
-    {
-        return _mm256_shuffle_epi32(_mm256_permute2x128_si256(a, a, K < 4 ? 0x00 : 0x11), (K % 4) * 0x55);
-    }
 
     static F FMin(F a, F b) { return _mm256_min_ps(a, b); }
     static F FMax(F a, F b) { return _mm256_max_ps(a, b); }

@@ -18,9 +18,6 @@ namespace {  // NOLINT: internal linkage on purpose, see above
 struct Sse2 : LaneMaskLanes<Sse2, 4> {
     static I Blocks(__m128i v) { return v; }  // one block: the four values themselves
 
-    // Lane K of `a` in every lane.
-    template <int K> static I SplatLane(I a) { return _mm_shuffle_epi32(a, K * 0x55); }
-
     static F FMin(F a, F b) { return _mm_min_ps(a, b); }
     static F FMax(F a, F b) { return _mm_max_ps(a, b); }
     static I MulHiU16(I a, I b) { return _mm_mulhi_epu16(a, b); }
