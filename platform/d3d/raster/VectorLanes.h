@@ -1,8 +1,10 @@
 // What the vector layers (VectorSse2.h, VectorAvx2.h, VectorAvx512.h) have in common: the
 // plain lane operations in GCC's vector extensions, from which the compiler picks the
-// instructions of the set the including file switched to, and for the layers whose masks are
-// all-ones lanes, the masks and the tails copied through a small buffer. Include only from a
-// layer; internal linkage, as the layers.
+// instructions of the set the including file switched to; the texel-coordinate stepping for
+// large steps and span ends; and for the layers whose masks are all-ones lanes, the masks and
+// the tails copied through a small buffer. Float minimum and maximum stay with the layers: GCC
+// turns a < b ? a : b against a constant into masks instead of the min and max instructions.
+// Include only from a layer; internal linkage, as the layers.
 #pragma once
 
 #include <immintrin.h>
@@ -107,7 +109,6 @@ struct VectorLanes {
     // The smallest column of a run that steps one way (first or last lane); the loop checks
     // the guess.
     static int32_t WindowStart(I i) { return std::min(I32(i)[0], I32(i)[N - 1]); }
-
 
     // Texel coordinates (24.8) of the kLanes pixels at `first` of a span of n pixels, stepped
     // as TexWalker steps in 64 bits, for any steps: the segment of eight pixels at first & ~7
