@@ -147,8 +147,10 @@ void TexturedSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x
     const I dzLanes = V::Set1(int32_t(uint32_t(s.dz) * uint32_t(kLanes)));
     const I half = V::Set1(32768);
 
-    // The 16-bit lanes of the two layouts from four 16.16 registers (pixels k, k + 4, ...).
-    auto lanes16 = [](I a0, I a1, I a2, I a3, I& lo, I& hi) {
+    // The 16-bit lanes of the two layouts from the 16.16 values at pixels k, k + 4, ... (`a0`)
+    // stepped by `step` a pixel.
+    auto lanes16 = [](I a0, I step, I& lo, I& hi) {
+        const I a1 = V::Add(a0, step), a2 = V::Add(a1, step), a3 = V::Add(a2, step);
         lo = V::Packs32(V::template Srl<16>(a0), V::template Srl<16>(a1));
         hi = V::Packs32(V::template Srl<16>(a2), V::template Srl<16>(a3));
     };
@@ -182,8 +184,8 @@ void TexturedSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x
             if (const int32_t column = RowWindow(i0, j0, kLanes - 2, offsets); column >= 0) {
                 // Magnified: every footprint lies in one window of two rows.
                 if constexpr (V::kRowWindows) {
-                    const I topRow = V::LoadWindow(tex + RowStart(j0) + column);
-                    const I bottomRow = V::LoadWindow(tex + RowStart(V::Add(j0, one)) + column);
+                    const I topRow = V::Load(tex + RowStart(j0) + column);
+                    const I bottomRow = V::Load(tex + RowStart(V::Add(j0, one)) + column);
                     const I next = V::Add(offsets, one);
                     lt = V::Permute(topRow, offsets);
                     rt = V::Permute(topRow, next);
@@ -218,7 +220,7 @@ void TexturedSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x
             I t, offsets;
             if (const int32_t column = RowWindow(i0, j0, kLanes - 1, offsets); column >= 0) {
                 if constexpr (V::kRowWindows) {
-                    t = V::Permute(V::LoadWindow(tex + RowStart(j0) + column), offsets);
+                    t = V::Permute(V::Load(tex + RowStart(j0) + column), offsets);
                 }
             } else {
                 t = V::Gather(tex, V::Add(V::MulLo(V::And(j0, vMask), stride), V::And(i0, uMask)));
@@ -283,20 +285,14 @@ void TexturedSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x
                 // MODULATE by the vertex colour, then the specular added and clamped.
                 I cLo = tLo, cHi = tHi;
                 if (modulate) {
-                    const I color1 = V::Add(color0, dColor);
-                    const I color2 = V::Add(color1, dColor);
-                    const I color3 = V::Add(color2, dColor);
                     I vcLo, vcHi;
-                    lanes16(color0, color1, color2, color3, vcLo, vcHi);
+                    lanes16(color0, dColor, vcLo, vcHi);
                     cLo = Div255x16<V>(V::MulLo16(tLo, V::Or(vcLo, vertexAlphaOr)));
                     cHi = Div255x16<V>(V::MulLo16(tHi, V::Or(vcHi, vertexAlphaOr)));
                 }
                 if (Specular && addSpecular) {
-                    const I specular1 = V::Add(specular0, dSpecular);
-                    const I specular2 = V::Add(specular1, dSpecular);
-                    const I specular3 = V::Add(specular2, dSpecular);
                     I spLo, spHi;
-                    lanes16(specular0, specular1, specular2, specular3, spLo, spHi);
+                    lanes16(specular0, dSpecular, spLo, spHi);
                     cLo = V::Min16(V::Add16(cLo, spLo), max255);
                     cHi = V::Min16(V::Add16(cHi, spHi), max255);
                 }

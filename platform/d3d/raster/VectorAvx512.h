@@ -3,6 +3,8 @@
 // instruction set to AVX-512; everything here has internal linkage.
 #pragma once
 
+#include "platform/d3d/raster/VectorLanes.h"
+
 #include <immintrin.h>
 
 #include <algorithm>
@@ -12,39 +14,13 @@ namespace raster::detail {
 
 namespace {  // NOLINT: internal linkage on purpose, see above
 
-struct Avx512 {
-    static constexpr int kLanes = 16;
-    static constexpr int kLaneShift = 4;
-    using I = __m512i;
-    using F = __m512;
+struct Avx512 : VectorLanes<16> {
     using M = __mmask16;
 
-    static I Zero() { return _mm512_setzero_si512(); }
-    static I Set1(int32_t v) { return _mm512_set1_epi32(v); }
-    static I Set1x16(int16_t v) { return _mm512_set1_epi16(v); }
-    static I Set1x64(int64_t v) { return _mm512_set1_epi64(v); }
-    static I Lane() { return _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15); }
     static I Blocks(__m128i v) { return _mm512_broadcast_i32x4(v); }
-    static I BlockQuads() { return _mm512_setr_epi32(0, 0, 0, 0, 4, 4, 4, 4, 8, 8, 8, 8, 12, 12, 12, 12); }
-    static int32_t First(I v) { return _mm512_cvtsi512_si32(v); }
-    static I Load(const int32_t* p) { return _mm512_loadu_si512(p); }
-    static void Store(int32_t* p, I v) { _mm512_storeu_si512(p, v); }
-
-    static I Add(I a, I b) { return _mm512_add_epi32(a, b); }
-    static I Sub(I a, I b) { return _mm512_sub_epi32(a, b); }
-    static I MulLo(I a, I b) { return _mm512_mullo_epi32(a, b); }
-    static I Min(I a, I b) { return _mm512_min_epi32(a, b); }
-    static I And(I a, I b) { return _mm512_and_si512(a, b); }
-    static I Or(I a, I b) { return _mm512_or_si512(a, b); }
-    template <int N> static I Srl(I a) { return _mm512_srli_epi32(a, N); }
-    template <int N> static I Sll(I a) { return _mm512_slli_epi32(a, N); }
-    template <int N> static I Sra(I a) { return _mm512_srai_epi32(a, N); }
-    static I Add16(I a, I b) { return _mm512_add_epi16(a, b); }
-    static I Sub16(I a, I b) { return _mm512_sub_epi16(a, b); }
-    static I MulLo16(I a, I b) { return _mm512_mullo_epi16(a, b); }
+    static F FMin(F a, F b) { return _mm512_min_ps(a, b); }
+    static F FMax(F a, F b) { return _mm512_max_ps(a, b); }
     static I MulHiU16(I a, I b) { return _mm512_mulhi_epu16(a, b); }
-    static I Min16(I a, I b) { return _mm512_min_epi16(a, b); }
-    template <int N> static I Srl16(I a) { return _mm512_srli_epi16(a, N); }
     static I UnpackLo8(I a, I b) { return _mm512_unpacklo_epi8(a, b); }
     static I UnpackHi8(I a, I b) { return _mm512_unpackhi_epi8(a, b); }
     static I UnpackLo32(I a, I b) { return _mm512_unpacklo_epi32(a, b); }
@@ -52,20 +28,6 @@ struct Avx512 {
     static I Packs32(I a, I b) { return _mm512_packs_epi32(a, b); }
     static I Packus16(I a, I b) { return _mm512_packus_epi16(a, b); }
     static I SpreadAlpha16(I a) { return _mm512_shufflehi_epi16(_mm512_shufflelo_epi16(a, 0xFF), 0xFF); }
-
-    static F FSet1(float v) { return _mm512_set1_ps(v); }
-    static F ToFloat(I a) { return _mm512_cvtepi32_ps(a); }
-    static F FAdd(F a, F b) { return _mm512_add_ps(a, b); }
-    static F FSub(F a, F b) { return _mm512_sub_ps(a, b); }
-    static F FMul(F a, F b) { return _mm512_mul_ps(a, b); }
-    static F FDiv(F a, F b) { return _mm512_div_ps(a, b); }
-    static F FMin(F a, F b) { return _mm512_min_ps(a, b); }
-    static F FMax(F a, F b) { return _mm512_max_ps(a, b); }
-    static void StoreTruncated64(F t, int64_t* out)
-    {
-        _mm512_storeu_si512(out, _mm512_cvttps_epi64(_mm512_castps512_ps256(t)));
-        _mm512_storeu_si512(out + 8, _mm512_cvttps_epi64(_mm256_castpd_ps(_mm512_extractf64x4_pd(_mm512_castps_pd(t), 1))));
-    }
 
     static M FirstLanes(int32_t count) { return count >= kLanes ? M(0xFFFF) : M((1u << count) - 1u); }
     static M AndLessEqual(M ok, I a, I b) { return _mm512_mask_cmple_epu32_mask(ok, a, b); }
@@ -86,15 +48,7 @@ struct Avx512 {
     static constexpr bool kRowWindows = true;
     static constexpr int32_t kTexelPass = 0;
     static I Gather(const int32_t* base, I index) { return _mm512_i32gather_epi32(index, base, 4); }
-    static I LoadWindow(const int32_t* p) { return _mm512_loadu_si512(p); }
     static I Permute(I table, I index) { return _mm512_permutexvar_epi32(index, table); }
-    // The smallest column of a run that steps one way (first or last lane); AllWithin rejects
-    // the window when that guess is wrong.
-    static int32_t WindowStart(I i)
-    {
-        const int32_t a = _mm512_cvtsi512_si32(i), b = _mm_extract_epi32(_mm512_extracti32x4_epi32(i, 3), 3);
-        return a < b ? a : b;
-    }
     static bool AllWithin(I offsets, I rows, int32_t reach)
     {
         return (_mm512_cmple_epu32_mask(offsets, _mm512_set1_epi32(reach)) &
@@ -102,9 +56,9 @@ struct Avx512 {
     }
 
     // The sixteen segments that start at a step whose slot is 0, worked out at once in 64-bit
-    // lanes: where a segment is whole and its step small, each step takes its coordinates in
-    // the 32-bit form of Avx2::Coords from the kept high and low parts and steps (`fast`, a
-    // bit per segment); else from Coords.
+    // lanes: where both segments of a step are whole and their steps small, the step takes its
+    // coordinates in the 32-bit form of Avx2's from the kept high and low parts and steps
+    // (`fast`, a bit per segment); else as SteppedCoords, in 64-bit lanes.
     struct Segments {
         alignas(64) int32_t high[kLanes], low[kLanes], step[kLanes];
         uint32_t fast = 0;
@@ -123,10 +77,13 @@ struct Avx512 {
         I Coords(int64_t& anchor, const int64_t* ends, int32_t slot, int32_t first, int32_t n)
         {
             if (((fast >> slot) & 3u) != 3u) {
-                return Avx512::Coords(anchor, ends + slot, first, n);
+                const __m256i lo = Segment(anchor, ends[slot], first, n);
+                const __m256i hi = Segment(ends[slot], ends[slot + 1], first + 8, n);
+                anchor = ends[slot + 1];
+                return _mm512_inserti64x4(_mm512_castsi256_si512(lo), hi, 1);
             }
             anchor = ends[slot + 1];
-            const I j = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 0, 1, 2, 3, 4, 5, 6, 7);
+            const I j = LaneAnd<7>(kLaneIndices);
             auto halves = [slot](const int32_t* v) { return Halves(v[slot], v[slot + 1]); };
             return Add(halves(high), Sra<16>(Add(halves(low), MulLo(j, halves(step)))));
         }
@@ -147,29 +104,6 @@ struct Avx512 {
             return uint32_t(small) << at;
         }
     };
-
-    // As Avx2::Coords, for two groups of eight: ends[0] and ends[1] are the exact coordinates
-    // at min(first + 8, n - 1) and min(first + 16, n - 1).
-    static I Coords(int64_t& anchor, const int64_t* ends, int32_t first, int32_t n)
-    {
-        if (first + 16 <= n - 1) {
-            // Two whole segments: as Avx2::Coords, each half from its own anchor in 32 bits.
-            const int64_t mid = ends[0], end = ends[1];
-            const int64_t stepLo = (mid - anchor) / 8, stepHi = (end - mid) / 8;
-            constexpr int64_t kLimit = int64_t(1) << 28;
-            if (stepLo < kLimit && stepLo > -kLimit && stepHi < kLimit && stepHi > -kLimit) {
-                const I high = Halves(int32_t(uint32_t(uint64_t(anchor >> 16))), int32_t(uint32_t(uint64_t(mid >> 16))));
-                const I low = Halves(int32_t(anchor & 0xFFFF), int32_t(mid & 0xFFFF));
-                const I j = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 0, 1, 2, 3, 4, 5, 6, 7);
-                anchor = end;
-                return Add(high, Sra<16>(Add(low, MulLo(j, Halves(int32_t(stepLo), int32_t(stepHi))))));
-            }
-        }
-        const __m256i lo = Segment(anchor, ends[0], first, n);
-        const __m256i hi = Segment(ends[0], ends[1], first + 8, n);
-        anchor = ends[1];
-        return _mm512_inserti64x4(_mm512_castsi256_si512(lo), hi, 1);
-    }
 
 private:
     // `lo` in lanes 0 - 7, `hi` in lanes 8 - 15.
