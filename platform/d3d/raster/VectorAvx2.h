@@ -15,6 +15,7 @@ namespace {  // NOLINT: internal linkage on purpose, see above
 struct Avx2 {
     static constexpr int kLanes = 8;
     static constexpr int kLaneShift = 3;
+    static constexpr bool kPopcount = true;
     using I = __m256i;
     using F = __m256;
     using M = __m256i;  // all ones in the lanes that pass

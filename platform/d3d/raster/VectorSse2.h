@@ -17,6 +17,7 @@ namespace {  // NOLINT: internal linkage on purpose, see above
 struct Sse2 {
     static constexpr int kLanes = 4;
     static constexpr int kLaneShift = 2;
+    static constexpr bool kPopcount = false;  // a bit count is a library call here
     using I = __m128i;
     using F = __m128;
     using M = __m128i;  // all ones in the lanes that pass
@@ -53,6 +54,25 @@ struct Sse2 {
         for (int j = 0; j < kLanes; ++j) {
             out[j] = int64_t(f[j]);
         }
+    }
+
+    // Depth x 65535 in 16.16 (`scale`) of four depths in 0 .. 1, truncated through double as the
+    // scalar conversion does, as the low 32 bits per lane; `outside` gets the lanes where `steps`
+    // steps of `step` leave 0 .. scale. One lane at a time: SSE2 converts no doubles to 64 bits.
+    static I FixedDepth(F z, I steps, int64_t step, double scale, uint32_t& outside)
+    {
+        alignas(16) float depth[kLanes];
+        alignas(16) int32_t count[kLanes], low[kLanes];
+        _mm_store_ps(depth, z);
+        _mm_store_si128(reinterpret_cast<__m128i*>(count), steps);
+        outside = 0;
+        for (int j = 0; j < kLanes; ++j) {
+            const int64_t fixed = int64_t(double(depth[j]) * scale);
+            const int64_t last = fixed + step * count[j];
+            outside |= uint32_t(last < 0 || last > int64_t(scale)) << j;
+            low[j] = int32_t(uint32_t(uint64_t(fixed)));
+        }
+        return _mm_load_si128(reinterpret_cast<const __m128i*>(low));
     }
 
     // Lane K of `a` in every lane.
