@@ -9,33 +9,33 @@
 
 #include "platform/d3d/raster/GouraudTriangle.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <utility>
 
 namespace raster::detail {
 
 namespace {  // NOLINT: internal linkage on purpose, see above
 
-// Triangles narrower than NarrowLanes pixels walk the edge functions a row of 16 columns at a
-// time (WalkNarrow); 0 leaves every row to the edge steppers.
-template <class V, int NarrowLanes>
+// Triangles narrower than kNarrowLanes pixels walk the edge functions a row of 16 columns at a
+// time (WalkNarrow); the others take their rows from the edge steppers (WalkBatched).
+template <class V>
 struct GouraudKernel {
     using I = typename V::I;
     using M = typename V::M;
     using F = typename V::F;
     static constexpr int kLanes = V::kLanes;
-    static constexpr int kNarrowLanes = NarrowLanes;
-    static constexpr int kNarrowRegs = 16 / kLanes;
-    static_assert((NarrowLanes == 0 || NarrowLanes == 16) && 16 % V::kLanes == 0 && 8 % V::kLanes == 0, "the narrow walk's columns fill whole registers");
+    static constexpr int kNarrowLanes = 16;
+    static constexpr int kNarrowRegs = kNarrowLanes / kLanes;
+    static_assert(kNarrowLanes % V::kLanes == 0, "the narrow walk's columns fill whole registers");
 
     template <bool Specular, bool AlphaTest, bool Blend>
     struct Walker {
         static constexpr int kChannels = Specular ? 7 : 4;  // r g b a (sr sg sb)
         static constexpr int32_t kBatch = 32;               // rows found before they are shaded
 
-        const GouraudPlanes& p;
+        const Planes& p;
         I lane;                // 0 .. kLanes - 1
         I stepTimesLane[7];    // the triangle's colour steps x lane
         I depthTimesLane;      // the triangle's depth step x lane (low 32 bits)
@@ -47,7 +47,7 @@ struct GouraudKernel {
         int32_t colorPitch, depthPitch, clipX1;
         bool zWrite;
 
-        Walker(const PixelContext& ctx, const GouraudPlanes& planes) : p(planes)
+        Walker(const PixelContext& ctx, const Planes& planes) : p(planes)
         {
             lane = V::Lane();
             for (int k = 0; k < kChannels; ++k) {
@@ -97,7 +97,7 @@ struct GouraudKernel {
             // not survive the span calls. Chunks of a box that ends kLanes columns inside the
             // scissor never reach its edge.
             alignas(32) int32_t first[kBatch + kLanes], end[kBatch + kLanes];
-            const bool inside = col0 + NarrowLanes - 1 + kLanes <= clipX1;
+            const bool inside = col0 + kNarrowLanes - 1 + kLanes <= clipX1;
             uint64_t covered = 0;
             for (int32_t y0 = row0; y0 <= row1; y0 += kBatch) {
                 const int32_t rows = row1 - y0 + 1 < kBatch ? row1 - y0 + 1 : kBatch;
@@ -117,7 +117,11 @@ struct GouraudKernel {
                     // A row's coverage is one run of pixels; an empty row ends before it starts.
                     first[j] = col0 + int32_t(__builtin_ctz(m | 0x10000u));
                     end[j] = col0 + 32 - int32_t(__builtin_clz(m | 1u));
-                    covered += uint64_t(__builtin_popcount(m));
+                    if constexpr (V::kPopcount) {
+                        covered += uint64_t(__builtin_popcount(m));
+                    } else {
+                        covered += uint64_t(std::max(end[j] - first[j], 0));
+                    }
                     if constexpr (kLanes == 8) {
                         if (nearDepth != 0) {
                             far = V::FoldFarDepth(far, reinterpret_cast<const uint16_t*>(depthRow), m);
@@ -168,18 +172,18 @@ struct GouraudKernel {
         }
 
         // Rows y0 .. y0 + rows - 1, row j covering [first[j], end[j]), shaded without a set-up
-        // per span: the start values of kLanes rows at a time (one row
-        // per lane), evaluated and clamped exactly as Span evaluates them, then each row's pixels
-        // from its starts and the triangle's steps. A row whose steps would leave the range
-        // before its end, or longer than 64 pixels, takes Span's exact path. first and end
-        // hold kBatch + kLanes entries: the rows after the last are made empty, so the set-up
-        // runs in whole vector steps.
+        // per span: the start values of kLanes rows at a time (one row per lane), evaluated and
+        // clamped as InitSpan evaluates them, then each row's pixels from its starts and the
+        // triangle's steps. A row whose steps would leave the range before its end takes
+        // InitSpan's steps between its clamped ends. first and end hold kBatch + kLanes entries:
+        // the rows after the last are made empty, so the set-up runs in whole vector steps.
         template <bool Inside>
         void ShadeRows(int32_t y0, int32_t rows, int32_t* first, int32_t* end)
         {
             V::Store(first + rows, V::Zero());
             V::Store(end + rows, V::Zero());
             alignas(32) int32_t start[kChannels + 1][kBatch];  // colours, then depth
+            // Rows set aside: their steps leave the range, or they are too long for the check.
             uint32_t outOfRange = 0;
             for (int32_t j = 0; j < rows; j += kLanes) {
                 const I x = V::Load(first + j);
@@ -198,129 +202,104 @@ struct GouraudKernel {
                     last = V::Or(last, V::Add(c, V::MulLo(V::Set1(p.colorStep[k]), stepsToEnd)));
                 }
                 uint32_t depthOutside;
-                V::Store(start[kChannels] + j, V::FixedDepth(at(kGZ, 1.0f), stepsToEnd, p.depthStep, kGZScale, depthOutside));
-                const uint32_t inRange = V::SignBits(V::Equal(V::And(last, V::Set1(int32_t(0xFF000000u))), V::Zero()));
-                // Rows longer than 64 pixels: the colour check above holds up to there.
+                V::Store(start[kChannels] + j, V::FixedDepth(at(kZ, 1.0f), stepsToEnd, p.depthStep, kDepthScale, depthOutside));
+                const uint32_t colorOutside = ~V::SignBits(V::Equal(V::And(last, V::Set1(int32_t(0xFF000000u))), V::Zero()));
+                // Rows longer than 64 pixels: |step| <= 2^24, so the check above holds up to there.
                 const uint32_t longRow = V::SignBits(V::AndGreater(V::Set1(-1), stepsToEnd, V::Set1(63)));
-                outOfRange |= ((~inRange & ((1u << kLanes) - 1)) | depthOutside | longRow) << j;
+                // Empty rows (no steps to their end) are never set aside: the lanes past the last
+                // row are emptied rows too.
+                outOfRange |= ((colorOutside | depthOutside | longRow) & ~V::SignBits(stepsToEnd) & ((1u << kLanes) - 1)) << j;
+            }
+            if (outOfRange != 0) [[unlikely]] {
+                ShadeRowsSetAside<Inside>(start, outOfRange, y0, rows, first, end);
+                return;
             }
             const ptrdiff_t colorStride = colorPitch, depthStride = depthPitch;
             uint8_t* colorRow = colorBase + ptrdiff_t(y0) * colorStride;
             uint8_t* depthRow = depthBase + ptrdiff_t(y0) * depthStride;
             for (int32_t j = 0; j < rows; ++j, colorRow += colorStride, depthRow += depthStride) {
-                const int32_t x0 = first[j], n = end[j] - first[j];
-                if (n <= 0) {
-                    continue;
-                }
-                if ((outOfRange >> j & 1) != 0) {
-                    Span(y0 + j, x0, end[j]);  // its own steps between the clamped ends
-                    continue;
-                }
-                uint32_t* row = reinterpret_cast<uint32_t*>(colorRow);
-                uint16_t* zrow = reinterpret_cast<uint16_t*>(depthRow);
-                I ch[7];
-                for (int k = 0; k < kChannels; ++k) {
-                    ch[k] = V::Add(V::Set1(start[k][j]), stepTimesLane[k]);
-                }
-                I zl = V::Add(V::Set1(start[kChannels][j]), depthTimesLane);
-                Chunk<Inside>(row, zrow, x0, n, ch, zl);
-                for (int32_t xs = x0 + kLanes; xs < x0 + n; xs += kLanes) {
-                    for (int k = 0; k < kChannels; ++k) {
-                        ch[k] = V::Add(ch[k], V::Set1(int32_t(uint32_t(p.colorStep[k]) << V::kLaneShift)));
-                    }
-                    zl = V::Add(zl, V::Set1(int32_t(uint32_t(uint64_t(p.depthStep)) << V::kLaneShift)));
-                    Chunk<Inside>(row, zrow, xs, x0 + n - xs, ch, zl);
+                if (end[j] > first[j]) {
+                    ShadeRow<Inside>(start, j, reinterpret_cast<uint32_t*>(colorRow), reinterpret_cast<uint16_t*>(depthRow),
+                                     first[j], end[j] - first[j]);
                 }
             }
         }
 
-        void Span(int32_t y, int32_t x0, int32_t x1)
+        // ShadeRows for a batch with rows set aside: rows too long for the check, or whose steps
+        // leave the range (those take the generic path's steps between their clamped ends).
+        // Apart, so the common loop keeps its registers.
+        template <bool Inside>
+        [[gnu::noinline]] void ShadeRowsSetAside(const int32_t (&start)[kChannels + 1][kBatch], uint32_t setAside, int32_t y0,
+                                                 int32_t rows, const int32_t* first, const int32_t* end) const
         {
-            uint32_t* row = reinterpret_cast<uint32_t*>(colorBase + ptrdiff_t(y) * colorPitch);
-            uint16_t* zrow = reinterpret_cast<uint16_t*>(depthBase + ptrdiff_t(y) * depthPitch);
-            const int32_t n = x1 - x0;
-            // The colours and depth at the span start, as the generic evaluation: clamped to
-            // 0..255 (depth 0..1), colours truncated to 16.16: r g b a sr sg sb z in 8 / kLanes
-            // registers.
-            constexpr int kRegs = 8 / kLanes;
-            alignas(32) static constexpr float kHigh[8] = {255.0f, 255.0f, 255.0f, 255.0f, 255.0f, 255.0f, 255.0f, 1.0f};
-            alignas(32) float v[8];
-            I cv[kRegs];
-            const F ox = V::FSet1(float(x0) - p.refX);
-            const F oy = V::FSet1(float(y) - p.refY);
-            for (int r = 0; r < kRegs; ++r) {
-                const int k = r * kLanes;
-                F f = V::FAdd(V::FAdd(V::FLoad(p.base + k), V::FMul(V::FLoad(p.dx + k), ox)),
-                              V::FMul(V::FLoad(p.dy + k), oy));
-                f = V::FMin(V::FMax(f, V::FSet1(0.0f)), V::FLoad(kHigh + k));
-                V::FStore(v + k, f);
-                cv[r] = V::Truncate(V::FMul(f, V::FSet1(65536.0f)));
+            for (int32_t j = 0; j < rows; ++j) {
+                const int32_t x0 = first[j], n = end[j] - first[j];
+                uint32_t* row = reinterpret_cast<uint32_t*>(colorBase + ptrdiff_t(y0 + j) * colorPitch);
+                uint16_t* zrow = reinterpret_cast<uint16_t*>(depthBase + ptrdiff_t(y0 + j) * depthPitch);
+                if (n <= 0) {
+                    continue;
+                }
+                if ((setAside >> j & 1) == 0 || StepsStayInRange(start, j, n)) {
+                    ShadeRow<Inside>(start, j, row, zrow, x0, n);
+                    continue;
+                }
+                SpanInterp s;
+                InitSpan(p, y0 + j, x0, x0 + n, s);
+                I ch[7];
+                for (int k = 0; k < kChannels; ++k) {
+                    ch[k] = V::Add(V::Set1(s.c[k]), V::MulLo(V::Set1(s.dc[k]), lane));
+                }
+                const I zl = V::Add(V::Set1(int32_t(uint32_t(uint64_t(s.z)))), V::MulLo(V::Set1(int32_t(uint32_t(uint64_t(s.dz)))), lane));
+                ShadeSteps<Inside>(row, zrow, x0, n, ch, zl, s.dc, s.dz);
             }
-            const int64_t z = int64_t(double(v[kGZ]) * kGZScale);  // depth x 65535 in 16.16
-            const int64_t dz = GDepthStep(p, y, x0, x1, z);
+        }
 
-            // The triangle's steps keep every pixel in range unless the span's ends were
-            // clamped. Short spans check that in 32-bit lanes (|step| <= 2^24, n - 1 < 64), all
-            // seven colours at once (a colour the variant does not draw only costs the exact
-            // steps below); depth in the last lane has no step and stays in range. A one-pixel
-            // span passes trivially.
-            const I* byLane = stepTimesLane;
-            const int32_t* stepOf = p.colorStep;
-            I localByLane[7];
-            int32_t localStep[7];
-            bool inRange = false;
-            if (n - 1 <= 63) {
-                const I count = V::Set1(n - 1);
-                I last = V::Zero();
-                for (int r = 0; r < kRegs; ++r) {
-                    last = V::Or(last, V::Add(cv[r], V::MulLo(V::Load(p.colorStep + r * kLanes), count)));
-                }
-                inRange = V::AllZero(V::And(last, V::Set1(int32_t(0xFF000000u))));
-            }
-            if (!inRange) {
-                alignas(32) int32_t c[8];
-                alignas(32) int32_t dc[8];
-                for (int r = 0; r < kRegs; ++r) {
-                    V::Store(c + r * kLanes, cv[r]);
-                }
-                GFixColorSteps(p, y, x0, x1, c, dc);
-                for (int k = 0; k < kChannels; ++k) {
-                    localByLane[k] = V::MulLo(V::Set1(dc[k]), lane);
-                    localStep[k] = dc[k];
-                }
-                byLane = localByLane;
-                stepOf = localStep;
-            }
-            // Each channel's start across a register, plus its steps to the lanes.
-            I ch[7];
-            [&]<int... K>(std::integer_sequence<int, K...>) {
-                ((ch[K] = V::Add(V::template SplatLane<K % kLanes>(cv[K / kLanes]), byLane[K])), ...);
-            }(std::make_integer_sequence<int, kChannels>());
-            const uint32_t dz32 = uint32_t(uint64_t(dz));
-            I zl = V::Add(V::Set1(int32_t(uint32_t(uint64_t(z)))),
-                          dz == p.depthStep ? depthTimesLane : V::MulLo(V::Set1(int32_t(dz32)), lane));
-            Chunk(row, zrow, x0, n, ch, zl);
-            if (n <= kLanes) {
-                return;  // most spans
-            }
-            I stepAcross[7];
+        // Whether the triangle's steps keep row j of a batch, n pixels, in range (in 64 bits;
+        // depth x 65535 in 16.16 is below 2^32, so the start's 32 bits are all of it).
+        bool StepsStayInRange(const int32_t (&start)[kChannels + 1][kBatch], int32_t j, int32_t n) const
+        {
+            const int64_t lastZ = int64_t(uint32_t(start[kChannels][j])) + p.depthStep * (n - 1);
+            bool inRange = lastZ >= 0 && lastZ <= int64_t(kDepthScale);
             for (int k = 0; k < kChannels; ++k) {
-                stepAcross[k] = V::Set1(int32_t(uint32_t(stepOf[k]) << V::kLaneShift));
+                const int64_t last = int64_t(start[k][j]) + int64_t(p.colorStep[k]) * (n - 1);
+                inRange = inRange && last >= 0 && last <= kColorMax;
             }
-            const I zAcross = V::Set1(int32_t(dz32 << V::kLaneShift));
-            for (int32_t xs = x0 + kLanes; xs < x1; xs += kLanes) {
+            return inRange;
+        }
+
+        // Row j of a batch from its starts and the triangle's steps.
+        template <bool Inside>
+        [[gnu::always_inline]] inline void ShadeRow(const int32_t (&start)[kChannels + 1][kBatch], int32_t j, uint32_t* row,
+                                                    uint16_t* zrow, int32_t x0, int32_t n) const
+        {
+            I ch[7];
+            for (int k = 0; k < kChannels; ++k) {
+                ch[k] = V::Add(V::Set1(start[k][j]), stepTimesLane[k]);
+            }
+            ShadeSteps<Inside>(row, zrow, x0, n, ch, V::Add(V::Set1(start[kChannels][j]), depthTimesLane), p.colorStep,
+                               p.depthStep);
+        }
+
+        // Pixels x0 .. x0 + n - 1 of a row: colours `ch` and depth `zl` at the first kLanes,
+        // then `colorStep` and `depthStep` per pixel.
+        template <bool Inside>
+        [[gnu::always_inline]] inline void ShadeSteps(uint32_t* row, uint16_t* zrow, int32_t x0, int32_t n, I (&ch)[7], I zl,
+                                                      const int32_t* colorStep, int64_t depthStep) const
+        {
+            Chunk<Inside>(row, zrow, x0, n, ch, zl);
+            for (int32_t xs = x0 + kLanes; xs < x0 + n; xs += kLanes) {
                 for (int k = 0; k < kChannels; ++k) {
-                    ch[k] = V::Add(ch[k], stepAcross[k]);
+                    ch[k] = V::Add(ch[k], V::Set1(int32_t(uint32_t(colorStep[k]) << V::kLaneShift)));
                 }
-                zl = V::Add(zl, zAcross);
-                Chunk(row, zrow, xs, x1 - xs, ch, zl);
+                zl = V::Add(zl, V::Set1(int32_t(uint32_t(uint64_t(depthStep)) << V::kLaneShift)));
+                Chunk<Inside>(row, zrow, xs, x0 + n - xs, ch, zl);
             }
         }
 
         // Pixels xs .. xs + kLanes - 1 of the row (those before xs + left), colours `ch` and
         // depth `zl` in 16.16 per lane.
         // Inside: the caller knows the step lies inside the scissor.
-        template <bool Inside = false>
+        template <bool Inside>
         [[gnu::always_inline]] inline void Chunk(uint32_t* row, uint16_t* zrow, int32_t xs, int32_t left,
                                                  const I (&ch)[7], I zl) const
         {

@@ -1,5 +1,6 @@
 // The untextured triangle loop (GouraudSpanLoop.h) built for SSE2.
 #include "platform/d3d/raster/FastSpans.h"
+#include "platform/d3d/raster/PixelMath.h"
 #include "platform/d3d/raster/VariantTable.h"
 
 // SSE2 exists on every x86-64 processor; elsewhere SpanSelect picks the generic path.
@@ -14,7 +15,7 @@ namespace {
 
 template <bool... Keys>
 struct GouraudLoop {
-    static constexpr TriangleFn fn = &GouraudTriangle<GouraudKernel<Sse2, 0>, Keys...>;
+    static constexpr TriangleFn fn = &GouraudTriangle<GouraudKernel<Sse2>, Keys...>;
 };
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The untextured triangle loop (GouraudSpanLoop.h) built for AVX2.
 #include "platform/d3d/raster/FastSpans.h"
+#include "platform/d3d/raster/PixelMath.h"
 #include "platform/d3d/raster/VariantTable.h"
 
 #if defined(QM_RASTER_WIDE_SPANS)
@@ -15,7 +16,7 @@ namespace {
 
 template <bool... Keys>
 struct GouraudLoopAvx2 {
-    static constexpr TriangleFn fn = &GouraudTriangle<GouraudKernel<Avx2, 16>, Keys...>;
+    static constexpr TriangleFn fn = &GouraudTriangle<GouraudKernel<Avx2>, Keys...>;
 };
 
 }  // namespace

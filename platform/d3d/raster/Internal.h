@@ -195,20 +195,24 @@ struct PixelContext {
     uint64_t* fragments = nullptr;
 };
 
-// Attribute slots of the interpolated planes.
-enum Attr : int { kZ = 0, kInvW, kU, kV, kR, kG, kB, kA, kSR, kSG, kSB, kAttrCount };
+// Attribute slots of the interpolated planes, in groups of four as the set-up works them out:
+// colour, then specular and depth (all an untextured triangle needs), then the texture's.
+enum Attr : int { kR = 0, kG, kB, kA, kSR, kSG, kSB, kZ, kInvW, kU, kV, kAttrCount };
+constexpr int kUntexturedAttrs = kInvW;
 
 // One triangle ready for scan conversion: attribute planes value(x, y) = base + dx (x - refX) +
 // dy (y - refY), in pixel-centre coordinates. U, V hold u/w, v/w when perspective is on.
+// Set up by SetUpTriangle, which leaves the texture's slots of an untextured triangle unset.
 struct Planes {
-    float refX = 0.0f, refY = 0.0f;
-    // One spare slot so the colours (slots 4..7) and speculars (8..10) load as groups of four.
-    float base[kAttrCount + 1] = {};
-    float dx[kAttrCount + 1] = {};
-    float dy[kAttrCount + 1] = {};
-    // Per-pixel x steps of the colours (16.16) and depth (x 65535, 16.16), fixed per triangle.
-    int32_t colorStep[7] = {};
-    int64_t depthStep = 0;
+    float refX, refY;
+    // One spare slot so the texture's attributes are a group of four too.
+    float base[kAttrCount + 1];
+    float dx[kAttrCount + 1];
+    float dy[kAttrCount + 1];
+    // Per-pixel x steps of the colours (16.16; the eighth stays zero) and depth (x 65535, 16.16),
+    // fixed per triangle.
+    int32_t colorStep[8];
+    int64_t depthStep;
 
     float At(int attr, float x, float y) const
     {

@@ -18,6 +18,10 @@ inline int32_t FloorToInt(float v)  // v must be finite and within int32 range
     return t - (float(t) > v ? 1 : 0);
 }
 
+// Depth x 65535 in 16.16 at depth 1, and the largest colour in 16.16.
+constexpr double kDepthScale = 65535.0 * 65536.0;
+constexpr int64_t kColorMax = 255 * 65536 + 0xFFFF;
+
 // The interpolants of one span: colours in 16.16 fixed point, depth in 32.16 (x 65535), never
 // leaving their range; texture coordinates come from TexWalker.
 struct SpanInterp {
@@ -30,17 +34,16 @@ struct SpanInterp {
 // Depth x 65535 in 16.16 at (x0, y) and its step, kept in range over the span like the colours.
 inline void InitSpanDepth(const Planes& p, int32_t y, int32_t x0, int32_t x1, int64_t& z, int64_t& dz)
 {
-    constexpr double kZScale = 65535.0 * 65536.0;
     const float fy = float(y);
-    z = int64_t(double(ClampF(p.At(kZ, float(x0), fy), 0.0f, 1.0f)) * kZScale);
+    z = int64_t(double(ClampF(p.At(kZ, float(x0), fy), 0.0f, 1.0f)) * kDepthScale);
     dz = p.depthStep;
     const int32_t n = x1 - x0;
     if (n <= 1) {
         return;
     }
     const int64_t last = z + dz * (n - 1);
-    if (last < 0 || last > int64_t(kZScale)) {
-        const int64_t end = int64_t(double(ClampF(p.At(kZ, float(x1 - 1), fy), 0.0f, 1.0f)) * kZScale);
+    if (last < 0 || last > int64_t(kDepthScale)) {
+        const int64_t end = int64_t(double(ClampF(p.At(kZ, float(x1 - 1), fy), 0.0f, 1.0f)) * kDepthScale);
         dz = (end - z) / (n - 1);
     }
 }
@@ -50,7 +53,6 @@ inline void InitSpan(const Planes& p, int32_t y, int32_t x0, int32_t x1, SpanInt
     const float fy = float(y);
     const float fx0 = float(x0);
     const int32_t n = x1 - x0;
-    constexpr int64_t kColorMax = 255 * 65536 + 0xFFFF;
     // The seven colour planes at (x0, y), clamped to 0..255 (NaN to 0) and truncated to 16.16.
     for (int k = 0; k < 7; ++k) {
         s.c[k] = int32_t(ClampF(p.At(kR + k, fx0, fy), 0.0f, 255.0f) * 65536.0f);

@@ -8,9 +8,10 @@
 // for a wider one can be picked for baseline code).
 #pragma once
 
-#include "platform/d3d/raster/Internal.h"
+#include "platform/d3d/raster/PixelMath.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -145,17 +146,69 @@ template <int Count, class Load>
     return (halves[0] | halves[1]) == 0;
 }
 
-// The same from the attributes' values in an array, one row per vertex.
+// A triangle ready to walk: snapped and culled, its edges and rows, and the planes of its first
+// Count attributes (kUntexturedAttrs, or all of them) measured from the snapped positions, so
+// interpolation agrees with coverage, with the colours' and depth's fixed-point steps. False
+// when it is dropped: culled, no area or row, or a plane not finite (e.g. u / w overflowing
+// for an enormous texture coordinate).
 template <int Count>
-inline bool SetUpPlanes(const float (&values)[3][Count], const PlaneFrame& f, float* base, float* dx, float* dy)
+[[gnu::always_inline]] inline bool SetUpTriangle(const PixelContext& ctx, const ScreenVertex& v0, const ScreenVertex& v1,
+                                                 const ScreenVertex& v2, uint32_t cullMode, TriangleEdgeSet& edges,
+                                                 Planes& planes)
 {
-    return SetUpPlanesFrom<Count>(
-        [&](int i, int k) {
-            PlaneFloat4 v;
-            std::memcpy(&v, values[i] + k, sizeof v);
-            return v;
-        },
-        f, base, dx, dy);
+    SnappedTriangle t;
+    if (!SnapTriangle(v0, v1, v2, cullMode, t) || !SetUpEdges(t, ctx, edges)) {
+        return false;
+    }
+    const PlaneFrame frame = PlaneFrameOf(t);
+    planes.refX = float(frame.x0);
+    planes.refY = float(frame.y0);
+    const ScreenVertex* pos[3] = {&v0, t.v[1], t.v[2]};
+    // Flat shading takes every colour from the first vertex.
+    const ScreenVertex* col[3] = {&v0, ctx.flat ? &v0 : t.v[1], ctx.flat ? &v0 : t.v[2]};
+    static_assert(kSR == kR + 4 && kZ == kSR + 3 && kInvW == kZ + 1 && kV == kInvW + 2 &&
+                      offsetof(ScreenVertex, sr) == offsetof(ScreenVertex, r) + 4 * sizeof(float) &&
+                      offsetof(ScreenVertex, sr) + 4 * sizeof(float) <= sizeof(ScreenVertex),
+                  "the colours and the speculars load as four floats each, depth in the speculars' fourth");
+    const auto load = [&](int i, int k) {
+        const ScreenVertex& s = *pos[i];
+        PlaneFloat4 a;
+        if (k == kR) {
+            std::memcpy(&a, &col[i]->r, sizeof a);
+        } else if (k == kSR) {
+            std::memcpy(&a, &col[i]->sr, sizeof a);
+            a[3] = s.z;
+        } else {
+            // Untextured pixels never read the coordinates: enormous ones must not drop the triangle.
+            float tu = ctx.texels != nullptr ? s.u : 0.0f, tv = ctx.texels != nullptr ? s.v : 0.0f;
+            if (ctx.wrapU) {
+                WrapToward(v0.u, tu);
+            }
+            if (ctx.wrapV) {
+                WrapToward(v0.v, tv);
+            }
+            a = ctx.perspective ? PlaneFloat4{s.invW, tu * s.invW, tv * s.invW, 0.0f} : PlaneFloat4{1.0f, tu, tv, 0.0f};
+        }
+        return a;
+    };
+    if (!SetUpPlanesFrom<Count>(load, frame, planes.base, planes.dx, planes.dy)) {
+        return false;
+    }
+    // Colour steps in 16.16, clamped and truncated (the gradients are finite here, so the clamp
+    // needs no NaN case), four at a time.
+    using Int4 = int32_t __attribute__((vector_size(16)));
+    for (int k = kR; k <= kSR; k += 4) {
+        PlaneFloat4 step;
+        std::memcpy(&step, planes.dx + k, sizeof step);
+        step *= 65536.0f;
+        step = step < -16777216.0f ? -16777216.0f : step;
+        step = step > 16777216.0f ? 16777216.0f : step;
+        const Int4 fixed = __builtin_convertvector(step, Int4);
+        std::memcpy(planes.colorStep + k, &fixed, sizeof fixed);
+    }
+    planes.colorStep[7] = 0;  // depth is not a colour
+    planes.depthStep = int64_t(double(ClampF(planes.dx[kZ], -1.0f, 1.0f)) * kDepthScale);
+    return true;
 }
 
 // The narrow-triangle strategy's start: the three edge functions at the pixel centre of

@@ -14,6 +14,7 @@ namespace raster::detail {
 namespace {  // NOLINT: internal linkage on purpose, see above
 
 struct Avx2 : LaneMaskLanes<Avx2, 8> {
+    static constexpr bool kPopcount = true;
     // Four 32-bit values in every 128-bit block.
     static I Blocks(__m128i v) { return _mm256_broadcastsi128_si256(v); }
 
@@ -83,7 +84,6 @@ struct Avx2 : LaneMaskLanes<Avx2, 8> {
 
     // Masks.
     static bool Any(M m) { return !_mm256_testz_si256(m, m); }
-    static bool AllZero(I a) { return _mm256_testz_si256(a, a) != 0; }
     // The sign bit of every lane, lane 0 lowest.
     static uint32_t SignBits(I a) { return uint32_t(_mm256_movemask_ps(_mm256_castsi256_ps(a))); }
     static bool AnyOutside(M ok, M set) { return !_mm256_testc_si256(set, ok); }

@@ -44,15 +44,11 @@ struct VectorLanes {
     static I Lane() { return LaneAnd<-1>(kLaneIndices); }
     // 4 x the index of each lane's 128-bit block.
     static I BlockQuads() { return LaneAnd<~3>(kLaneIndices); }
-    // Lane K of `a` in every lane.
-    template <int K> static I SplatLane(I a) { return I(__builtin_shuffle(I32(a), I32(Set1(K)))); }
     static int32_t First(I v) { return I32(v)[0]; }
     static I Load(const int32_t* p) { I v; std::memcpy(&v, p, sizeof v); return v; }
     static void Store(int32_t* p, I v) { std::memcpy(p, &v, sizeof v); }
 
     static F FSet1(float v) { return Splat<F>(v, std::make_index_sequence<N>()); }
-    static F FLoad(const float* p) { F v; std::memcpy(&v, p, sizeof v); return v; }
-    static void FStore(float* p, F v) { std::memcpy(p, &v, sizeof v); }
     static F FAdd(F a, F b) { return a + b; }
     static F FSub(F a, F b) { return a - b; }
     static F FMul(F a, F b) { return a * b; }

@@ -16,10 +16,31 @@ namespace raster::detail {
 namespace {  // NOLINT: internal linkage on purpose, see above
 
 struct Sse2 : LaneMaskLanes<Sse2, 4> {
+    static constexpr bool kPopcount = false;  // a bit count is a library call here
     static I Blocks(__m128i v) { return v; }  // one block: the four values themselves
 
     static F FMin(F a, F b) { return _mm_min_ps(a, b); }
     static F FMax(F a, F b) { return _mm_max_ps(a, b); }
+
+    // Depth x 65535 in 16.16 (`scale`) of four depths in 0 .. 1, truncated through double as the
+    // scalar conversion does, as the low 32 bits per lane; `outside` gets the lanes where `steps`
+    // steps of `step` leave 0 .. scale. One lane at a time: SSE2 converts no doubles to 64 bits.
+    static I FixedDepth(F z, I steps, int64_t step, double scale, uint32_t& outside)
+    {
+        alignas(16) float depth[kLanes];
+        alignas(16) int32_t count[kLanes], low[kLanes];
+        _mm_store_ps(depth, z);
+        _mm_store_si128(reinterpret_cast<__m128i*>(count), steps);
+        outside = 0;
+        for (int j = 0; j < kLanes; ++j) {
+            const int64_t fixed = int64_t(double(depth[j]) * scale);
+            const int64_t last = fixed + step * count[j];
+            outside |= uint32_t(last < 0 || last > int64_t(scale)) << j;
+            low[j] = int32_t(uint32_t(uint64_t(fixed)));
+        }
+        return _mm_load_si128(reinterpret_cast<const __m128i*>(low));
+    }
+
     static I MulHiU16(I a, I b) { return _mm_mulhi_epu16(a, b); }
     static I UnpackLo8(I a, I b) { return _mm_unpacklo_epi8(a, b); }
     static I UnpackHi8(I a, I b) { return _mm_unpackhi_epi8(a, b); }
@@ -33,7 +54,6 @@ struct Sse2 : LaneMaskLanes<Sse2, 4> {
     // Masks.
     static bool AnyOutside(M ok, M set) { return _mm_movemask_epi8(_mm_andnot_si128(set, ok)) != 0; }
     static bool Any(M m) { return _mm_movemask_epi8(m) != 0; }
-    static bool AllZero(I a) { return _mm_movemask_epi8(_mm_cmpeq_epi32(a, _mm_setzero_si128())) == 0xFFFF; }
     // The sign bit of every lane, lane 0 lowest.
     static uint32_t SignBits(I a) { return uint32_t(_mm_movemask_ps(_mm_castsi128_ps(a))); }
 
