@@ -17,7 +17,7 @@ SpanFn TexturedSpanForAvx512(bool linear, bool blend, bool alphaTest, bool specu
 // The fastest loop `path` allows for the states, or null for the generic path.
 SpanFn SelectFastSpan(const PixelContext& ctx, SpanPath path);
 
-// Untextured triangles with set-up, rows and spans fused (GouraudTriangle.h), per instruction set.
+// Untextured triangles with set-up, rows and spans fused (GouraudSpanLoop.h), per instruction set.
 TriangleFn GouraudTriangleFor(bool specular, bool alphaTest, bool blend);
 TriangleFn GouraudTriangleForAvx2(bool specular, bool alphaTest, bool blend);
 // The fused triangle loop `path` allows for the states, or null for DrawTriangle.

@@ -1,18 +1,26 @@
-// The untextured span loop, written once over a vector layer V (VectorSse2.h, VectorAvx2.h):
-// the states of GouraudTriangle.h, V::kLanes pixels per step, with exactly the integer
-// arithmetic of the generic path (so the same pixels). Each channel has its own register of
+// Untextured triangles, written once over a vector layer V (VectorSse2.h, VectorAvx2.h): set-up,
+// row walk and shading fused for the states these loops cover (8888 target, depth test
+// LESSEQUAL, optional alpha test GREATER and SRCALPHA / INVSRCALPHA blend), with exactly the
+// integer arithmetic of the generic path (so the same pixels as DrawTriangle + GenericSpan).
+// Only the planes an untextured pixel needs are set up (TriangleWalker.h), and the rows are
+// shaded a batch at a time, V::kLanes pixels per step: each channel has its own register of
 // 16.16 values; depth is stepped in 32-bit lanes, which hold it exactly (depth x 65535 in 16.16
 // never exceeds 2^32 inside a span).
 //
-// Include only after switching the instruction set, after the layer; internal linkage.
+// Include only after switching the instruction set, after the layer. Everything here has
+// internal linkage, so no code compiled for one instruction set can be picked for another; the
+// helpers it takes from Internal.h and PixelMath.h are defined before any file switches its
+// instruction set (GCC compiles a function for the instruction set in force where it is
+// defined), so they stay baseline code.
 #pragma once
 
-#include "platform/d3d/raster/GouraudTriangle.h"
+#include "platform/d3d/raster/PixelMath.h"
+#include "platform/d3d/raster/TriangleWalker.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 
 namespace raster::detail {
 
@@ -304,23 +312,11 @@ struct GouraudKernel {
                                                  const I (&ch)[7], I zl) const
         {
             // Whole steps are read and written back where they lie inside the scissor (lanes
-            // past the span keep their pixels); near its right edge the lanes go through a
-            // local copy instead.
-            const bool direct = Inside || xs + kLanes <= clipX1;
-            const int32_t count = left < kLanes ? left : kLanes;
-            alignas(64) uint32_t colorCopy[kLanes];
-            alignas(32) uint16_t depthCopy[kLanes];
+            // past the span keep their pixels); near its right edge only the span's lanes.
+            const int32_t lanes = Inside || xs + kLanes <= clipX1 ? kLanes : std::min(left, kLanes);
             uint32_t* cp = row + xs;
             uint16_t* zp = zrow + xs;
-            if (!direct) {
-                std::memset(colorCopy, 0, sizeof colorCopy);
-                std::memset(depthCopy, 0, sizeof depthCopy);
-                std::memcpy(colorCopy, cp, size_t(count) * 4);
-                std::memcpy(depthCopy, zp, size_t(count) * 2);
-                cp = colorCopy;
-                zp = depthCopy;
-            }
-            const I zOld = V::LoadDepth(zp, kLanes);
+            const I zOld = V::LoadDepth(zp, lanes);
             const I z16 = V::template Srl<16>(V::Add(zl, V::Set1(32768)));
             M pass = V::AndLessEqual(V::LanesBelow(left), z16, zOld);
             const I a = V::template Srl<16>(ch[3]);
@@ -340,7 +336,7 @@ struct GouraudKernel {
                 g = V::Min16(V::Add(g, V::template Srl<16>(ch[5])), max255);
                 b = V::Min16(V::Add(b, V::template Srl<16>(ch[6])), max255);
             }
-            const I old = V::LoadColor(cp, kLanes);
+            const I old = V::LoadColor(cp, lanes);
             I outA = a;
             if constexpr (Blend) {
                 const I m255 = V::Set1(255);
@@ -353,17 +349,48 @@ struct GouraudKernel {
             I out = V::Or(V::Or(V::template Sll<24>(outA), V::template Sll<16>(r)),
                           V::Or(V::template Sll<8>(g), b));
             out = V::And(out, writeMask);
-            V::StoreColor(cp, out, old, pass, kLanes);
+            V::StoreColor(cp, out, old, pass, lanes);
             if (zWrite) {
-                V::StoreDepth(zp, z16, zOld, pass, kLanes);
-            }
-            if (!direct) {
-                std::memcpy(row + xs, colorCopy, size_t(count) * 4);
-                std::memcpy(zrow + xs, depthCopy, size_t(count) * 2);
+                V::StoreDepth(zp, z16, zOld, pass, lanes);
             }
         }
     };
 };
+
+// Sets up and walks one triangle; `Kernel` shades the rows. Same drops as DrawTriangle.
+template <class Kernel, bool Specular, bool AlphaTest, bool Blend>
+bool GouraudTriangle(const PixelContext& ctx, SpanFn, const ScreenVertex& v0, const ScreenVertex& v1,
+                     const ScreenVertex& v2, uint32_t cullMode)
+{
+    TriangleEdgeSet edges;
+    Planes planes;
+    if (!SetUpTriangle<kUntexturedAttrs>(ctx, v0, v1, v2, cullMode, edges, planes)) {
+        return false;
+    }
+    typename Kernel::template Walker<Specular, AlphaTest, Blend> walker(ctx, planes);
+    uint64_t covered = 0;
+    if (IsNarrow(edges, Kernel::kNarrowLanes)) {
+        // Narrow triangles: the edge functions themselves, one lane per column of the box.
+        const NarrowEdges ne = NarrowEdgesOf(edges, ctx);
+        // The nearest 16-bit depth a pixel can get: a level below the nearest corner's covers
+        // the rounding of planes that are not steep (whose evaluation strays by far less than a
+        // level); steep ones are not tested.
+        uint32_t nearDepth = 0;
+        if (std::fabs(planes.dx[kZ]) + std::fabs(planes.dy[kZ]) < 1.0f / 64.0f && ne.col0 >= ctx.clipX0 &&
+            ne.col0 + Kernel::kNarrowLanes <= ctx.clipX1) {
+            const float zNear = std::min(v0.z, std::min(v1.z, v2.z));
+            nearDepth = uint32_t(std::max(int32_t(zNear * 65535.0f) - 1, 0));
+        }
+        covered = walker.WalkNarrow(ne.e0, ne.stepX, ne.stepY, ne.col0, int32_t(edges.row0), int32_t(edges.row1),
+                                    ne.clipLanes, nearDepth);
+    } else {
+        covered = walker.WalkBatched(edges, ctx);
+    }
+    if (ctx.fragments != nullptr) {
+        *ctx.fragments += covered;
+    }
+    return true;
+}
 
 }  // namespace
 

@@ -31,49 +31,28 @@ struct SpanInterp {
     int64_t dz;
 };
 
-// Depth x 65535 in 16.16 at (x0, y) and its step, kept in range over the span like the colours.
-inline void InitSpanDepth(const Planes& p, int32_t y, int32_t x0, int32_t x1, int64_t& z, int64_t& dz)
-{
-    const float fy = float(y);
-    z = int64_t(double(ClampF(p.At(kZ, float(x0), fy), 0.0f, 1.0f)) * kDepthScale);
-    dz = p.depthStep;
-    const int32_t n = x1 - x0;
-    if (n <= 1) {
-        return;
-    }
-    const int64_t last = z + dz * (n - 1);
-    if (last < 0 || last > int64_t(kDepthScale)) {
-        const int64_t end = int64_t(double(ClampF(p.At(kZ, float(x1 - 1), fy), 0.0f, 1.0f)) * kDepthScale);
-        dz = (end - z) / (n - 1);
-    }
-}
-
+// The span's colours and depth at (x0, y), clamped to their range (NaN to its low end) and in
+// fixed point, with the triangle's steps; the steps keep every pixel in range unless the span's
+// ends were clamped, and then it steps between the clamped ends instead.
 inline void InitSpan(const Planes& p, int32_t y, int32_t x0, int32_t x1, SpanInterp& s)
 {
-    const float fy = float(y);
-    const float fx0 = float(x0);
     const int32_t n = x1 - x0;
-    // The seven colour planes at (x0, y), clamped to 0..255 (NaN to 0) and truncated to 16.16.
+    const auto colorAt = [&](int k, int32_t x) {
+        return int32_t(ClampF(p.At(kR + k, float(x), float(y)), 0.0f, 255.0f) * 65536.0f);
+    };
+    const auto depthAt = [&](int32_t x) {
+        return int64_t(double(ClampF(p.At(kZ, float(x), float(y)), 0.0f, 1.0f)) * kDepthScale);
+    };
+    const auto stepFrom = [&](int64_t start, int64_t step, int64_t max, auto end) {
+        const int64_t last = start + step * (n - 1);
+        return n > 1 && (last < 0 || last > max) ? (end() - start) / (n - 1) : step;
+    };
     for (int k = 0; k < 7; ++k) {
-        s.c[k] = int32_t(ClampF(p.At(kR + k, fx0, fy), 0.0f, 255.0f) * 65536.0f);
+        s.c[k] = colorAt(k, x0);
+        s.dc[k] = int32_t(stepFrom(s.c[k], p.colorStep[k], kColorMax, [&] { return colorAt(k, x1 - 1); }));
     }
-    for (int k = 0; k < 7; ++k) {
-        s.dc[k] = p.colorStep[k];
-    }
-    InitSpanDepth(p, y, x0, x1, s.z, s.dz);
-    if (n <= 1) {
-        return;
-    }
-    // The triangle's steps keep every pixel in range unless the span's ends were clamped; then
-    // step between the clamped ends instead.
-    const float fx1 = float(x1 - 1);
-    for (int k = 0; k < 7; ++k) {
-        const int64_t last = int64_t(s.c[k]) + int64_t(s.dc[k]) * (n - 1);
-        if (last < 0 || last > kColorMax) {
-            const int32_t end = int32_t(ClampF(p.At(kR + k, fx1, fy), 0.0f, 255.0f) * 65536.0f);
-            s.dc[k] = (end - s.c[k]) / (n - 1);
-        }
-    }
+    s.z = depthAt(x0);
+    s.dz = stepFrom(s.z, p.depthStep, int64_t(kDepthScale), [&] { return depthAt(x1 - 1); });
 }
 
 // Work a textured MODULATE span may leave out: multiplying by a constant white vertex colour

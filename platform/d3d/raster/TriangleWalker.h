@@ -1,6 +1,6 @@
 // The triangle walker: edge set-up with the top-left rule, the rows a triangle covers, and the
 // row walk that hands each covered span to a shader. Every triangle path uses it: the generic
-// and textured set-up (TriangleSetup.cpp) and the fused untextured loops (GouraudTriangle.h),
+// and textured set-up (TriangleSetup.cpp) and the fused untextured loops (GouraudSpanLoop.h),
 // whose narrow-triangle walk is a strategy over the same edge functions.
 //
 // Everything here has internal linkage: files that switch their instruction set include it
