@@ -1,11 +1,13 @@
 // The span loops (SSE2, and AVX2 and AVX-512 where the processor has them) against the generic path on
 // long rows, where they take their other branches: texel windows versus gathers, stepped versus
 // one-by-one texel coordinates, span tails of every length, textures narrower than a window.
+#include "platform/d3d/raster/Loops.h"
 #include "tests/raster/RasterFixture.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 using namespace rastertest;
 using namespace raster;
@@ -152,4 +154,29 @@ TEST(WideSpans, NeverWriteOutsideTheRowsTheyShade)
         EXPECT_TRUE(c.GuardsIntact()) << "width " << w;
         EXPECT_EQ(c.CountNonZero(), w * 3) << "width " << w;
     }
+}
+
+TEST(WideSpans, EachPathRunsItsOwnInstructionSet)
+{
+    // The paths the tests name are the loops that run: each its own set (vertex batches of 4, 8
+    // or 16 lanes), falling back one set narrower at a time down to SSE2; AVX-512 alone has no
+    // untextured loops (AVX2's serve).
+    const std::pair<SpanPath, uint32_t> cases[] = {
+        {SpanPath::Generic, 0}, {SpanPath::Baseline, 4}, {SpanPath::Avx2, 8}, {SpanPath::Avx512, 16}};
+    uint32_t widest = 0;
+    for (const auto& [path, lanes] : cases) {
+        if (!SpanPathRuns(path)) continue;
+        widest = lanes;
+        const detail::LoopSet* loops = detail::LoopsFor(path);
+        EXPECT_EQ(loops == nullptr, lanes == 0) << SpanPathName(path);
+        uint32_t expected = lanes;
+        for (; loops != nullptr; loops = loops->narrower, expected /= 2) {
+            EXPECT_EQ(loops->vertexLanes, expected) << SpanPathName(path);
+            EXPECT_EQ(loops->untexturedTriangles == nullptr, expected == 16) << SpanPathName(path);
+        }
+        EXPECT_EQ(expected, lanes == 0 ? 0u : 2u) << SpanPathName(path) << ": the fallbacks end at SSE2";
+    }
+    const detail::LoopSet* fastest = detail::LoopsFor(SpanPath::Fastest);
+    ASSERT_NE(fastest, nullptr);
+    EXPECT_EQ(fastest->vertexLanes, widest);
 }

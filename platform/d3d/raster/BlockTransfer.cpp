@@ -5,9 +5,6 @@
 #include <algorithm>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include "platform/d3d/raster/VectorSse2.h"
-#endif
 #include "platform/d3d/raster/BlockTransferLoop.h"
 
 namespace raster {
@@ -33,25 +30,8 @@ constexpr RowKernels kGenericKernels{&FillRowGeneric, &CopyRowGeneric, &CopyOpaq
 
 const RowKernels& KernelsFor(SpanPath path)
 {
-#if defined(__SSE2__)
-    static const RowKernels baseline = RowKernelsOf<Sse2>();
-#else
-    static const RowKernels baseline = kGenericKernels;
-#endif
-#if defined(QM_RASTER_WIDE_SPANS)
-    static const RowKernels avx2 = SpanPathRuns(SpanPath::Avx2) ? RowKernelsForAvx2() : baseline;
-    static const RowKernels avx512 = SpanPathRuns(SpanPath::Avx512) ? RowKernelsForAvx512() : avx2;
-    switch (path) {
-    case SpanPath::Fastest:
-    case SpanPath::Avx512: return avx512;
-    case SpanPath::Avx2: return avx2;
-    case SpanPath::Baseline: return baseline;
-    case SpanPath::Generic: return kGenericKernels;
-    }
-    return baseline;
-#else
-    return path == SpanPath::Generic ? kGenericKernels : baseline;
-#endif
+    const LoopSet* loops = LoopsFor(path);
+    return loops != nullptr ? loops->rows : kGenericKernels;
 }
 
 // A long run of a pattern that repeats every 8 bytes (pixels of 1, 2 or 4 bytes): the string

@@ -1,32 +1,17 @@
 // The row loops of the rectangle fills and copies, written once over a vector layer (Sse2,
-// Avx2, Avx512) and built for each by its own file. Stores go to aligned addresses after one
-// unaligned head; a row's last vector is stored ending exactly at the row's end (it may
+// Avx2, Avx512) and built for each in its Loops*.cpp file. Stores go to aligned addresses after
+// one unaligned head; a row's last vector is stored ending exactly at the row's end (it may
 // rewrite bytes already written with the same values), so no row needs a scalar tail unless
 // it is shorter than one vector.
 #pragma once
+
+#include "platform/d3d/raster/Loops.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 
 namespace raster::detail {
-
-// A fill pattern repeats every 192 bytes whatever the pixel size (1, 2, 3 or 4 bytes), and is
-// stored with 64 bytes more so that a vector read at any phase stays inside it.
-constexpr size_t kFillPeriod = 192;
-constexpr size_t kFillPatternBytes = kFillPeriod + 64;
-
-using FillRowFn = void (*)(uint8_t* row, size_t bytes, const uint8_t* pattern);
-using CopyRowFn = void (*)(uint8_t* destination, const uint8_t* source, size_t bytes);
-
-struct RowKernels {
-    FillRowFn fill;
-    CopyRowFn copy;        // bytes as they are
-    CopyRowFn copyOpaque;  // 32-bit pixels, top byte cleared; `bytes` a multiple of 4
-};
-
-RowKernels RowKernelsForAvx2();
-RowKernels RowKernelsForAvx512();
 
 namespace {  // NOLINT: internal linkage, each file builds these for its own instruction set
 
@@ -134,7 +119,7 @@ void CopyRowWide(uint8_t* destination, const uint8_t* source, size_t bytes)
 }
 
 template <class V>
-RowKernels RowKernelsOf()
+constexpr RowKernels RowKernelsOf()
 {
     return RowKernels{&FillRowWide<V>, &CopyRowWide<V, false>, &CopyRowWide<V, true>};
 }

@@ -247,12 +247,6 @@ struct VertexConstants {
     float sx, sy, sz, ox, oy, oz;
     float originX, originY, width, height;
 };
-// The batched loops for AVX2 (8 vertices a batch) and AVX-512 (16 a batch), built when the
-// compiler can (QM_RASTER_WIDE_SPANS); the SSE2 one (4 a batch, one register) lives beside MapVertices.
-void MapVertexBatchesAvx2(const uint8_t* in, uint32_t batches, const VertexConstants& k, ClipVertex* clip,
-                          ScreenVertex* screen, uint32_t* codes);
-void MapVertexBatchesAvx512(const uint8_t* in, uint32_t batches, const VertexConstants& k, ClipVertex* clip,
-                            ScreenVertex* screen, uint32_t* codes);
 // Triangles are clipped only against the near and far planes, w > 0 and a guard band this many
 // pixels wide around the viewport; the scissor takes off the rest. So a triangle reaching
 // a little past the viewport covers exactly the pixels it would cover unclipped.

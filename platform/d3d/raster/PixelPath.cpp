@@ -1,6 +1,6 @@
 // Per-pixel stage, generic form: texture, texture blend, specular, alpha test, depth test,
 // alpha blend and write-out for any state and any pixel format.
-#include "platform/d3d/raster/FastSpans.h"
+#include "platform/d3d/raster/Loops.h"
 #include "platform/d3d/raster/PixelMath.h"
 
 #include <cstring>

@@ -1,6 +1,8 @@
-// Picks the specialised span loop for a draw call's states, and the instruction set it runs on.
-#include "platform/d3d/raster/FastSpans.h"
+// Picks the instruction set a path runs on, and the specialised loop for a draw call's states.
+#include "platform/d3d/raster/Loops.h"
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace raster::detail {
@@ -32,16 +34,12 @@ TriangleFn SelectFastTriangle(const PixelContext& ctx, SpanPath path)
         (blend && !(ctx.srcBlend == kBlendSrcAlpha && ctx.destBlend == kBlendInvSrcAlpha))) {
         return nullptr;
     }
-#if defined(QM_RASTER_WIDE_SPANS)
-    if (path != SpanPath::Baseline && SpanPathRuns(SpanPath::Avx2)) {  // there is no AVX-512 Gouraud loop
-        return GouraudTriangleForAvx2(ctx.specular, alphaTest, blend);
+    for (const LoopSet* loops = LoopsFor(path); loops != nullptr; loops = loops->narrower) {
+        if (loops->untexturedTriangles != nullptr) {
+            return loops->untexturedTriangles[VariantIndex(ctx.specular, alphaTest, blend)];
+        }
     }
-#endif
-#if defined(__SSE2__)
-    return GouraudTriangleFor(ctx.specular, alphaTest, blend);
-#else
     return nullptr;
-#endif
 }
 
 SpanFn SelectFastSpan(const PixelContext& ctx, SpanPath path)
@@ -66,19 +64,28 @@ SpanFn SelectFastSpan(const PixelContext& ctx, SpanPath path)
     if (int64_t(ctx.texPitch / 4) * ctx.texHeight > int64_t(INT32_MAX)) {
         return nullptr;
     }
-#if defined(QM_RASTER_WIDE_SPANS)
-    if ((path == SpanPath::Fastest || path == SpanPath::Avx512) && SpanPathRuns(SpanPath::Avx512)) {
-        return TexturedSpanForAvx512(ctx.magLinear, ctx.blend, ctx.alphaTest, ctx.specular);
-    }
-    if (path != SpanPath::Baseline && SpanPathRuns(SpanPath::Avx2)) {
-        return TexturedSpanForAvx2(ctx.magLinear, ctx.blend, ctx.alphaTest, ctx.specular);
-    }
-#endif
+    const LoopSet* loops = LoopsFor(path);
+    return loops == nullptr ? nullptr
+                            : loops->texturedSpans[VariantIndex(ctx.magLinear, ctx.blend, ctx.alphaTest, ctx.specular)];
+}
+
+const LoopSet* LoopsFor(SpanPath path)
+{
+    static const std::array<const LoopSet*, 5> kByPath = [] {
+        const LoopSet* baseline = nullptr;
 #if defined(__SSE2__)
-    return TexturedSpanFor(ctx.magLinear, ctx.blend, ctx.alphaTest, ctx.specular);
-#else
-    return nullptr;
+        baseline = &kLoopsSse2;
 #endif
+        const LoopSet* avx2 = baseline;
+        const LoopSet* avx512 = baseline;
+#if defined(QM_RASTER_WIDE_SPANS)
+        avx2 = SpanPathRuns(SpanPath::Avx2) ? &kLoopsAvx2 : baseline;
+        avx512 = SpanPathRuns(SpanPath::Avx512) ? &kLoopsAvx512 : avx2;
+#endif
+        // In SpanPath's order: Fastest, Avx512, Avx2, Baseline, Generic.
+        return std::array<const LoopSet*, 5>{avx512, avx512, avx2, baseline, nullptr};
+    }();
+    return size_t(path) < kByPath.size() ? kByPath[size_t(path)] : nullptr;
 }
 
 }  // namespace raster::detail
@@ -88,7 +95,7 @@ namespace raster {
 bool SpanPathRuns(SpanPath path)
 {
 #if defined(QM_RASTER_WIDE_SPANS)
-    // What the AVX2 and AVX-512 files are built for (TargetAvx2.h, TargetAvx512.h).
+    // What LoopsAvx2.cpp and LoopsAvx512.cpp are built for (TargetAvx2.h, TargetAvx512.h).
     static const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi2");
     static const bool avx512 = avx2 && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
                                __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512dq");

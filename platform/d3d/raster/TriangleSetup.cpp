@@ -1,6 +1,6 @@
 // Triangle stage: snap to the sub-pixel grid, cull, set up the edges and attribute planes, and
 // walk the rows into the span loop.
-#include "platform/d3d/raster/FastSpans.h"
+#include "platform/d3d/raster/Loops.h"
 #include "platform/d3d/raster/PixelMath.h"
 #include "platform/d3d/raster/TriangleWalker.h"
 

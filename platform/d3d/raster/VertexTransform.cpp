@@ -1,8 +1,5 @@
 // Vertex stage: transform into clip space, clip against the viewport's clip volume, map to pixels.
-#include "platform/d3d/raster/Internal.h"
-#if defined(__SSE2__)
-#include "platform/d3d/raster/VertexBatch.h"
-#endif
+#include "platform/d3d/raster/Loops.h"
 
 #include <array>
 #include <bit>
@@ -122,9 +119,6 @@ VertexConstants ConstantsOf(const float m[16], const Viewport& vp)
     }
 }
 
-using BatchFn = void (*)(const uint8_t* in, uint32_t batches, const VertexConstants& k, ClipVertex* clip,
-                        ScreenVertex* screen, uint32_t* codes);
-
 }  // namespace
 
 void MapVertices(const void* in, uint32_t count, const float wvp[16], const Viewport& vp, SpanPath path,
@@ -132,41 +126,20 @@ void MapVertices(const void* in, uint32_t count, const float wvp[16], const View
 {
     const VertexConstants k = ConstantsOf(wvp, vp);
     const auto* bytes = static_cast<const uint8_t*>(in);
-    // The batched loops this path may use, widest first.
-    struct Loop {
-        BatchFn fn;
-        uint32_t lanes;
-    };
-    Loop loops[3];
-    int loopCount = 0;
-#if defined(QM_RASTER_WIDE_SPANS)
-    static const bool runsAvx512 = SpanPathRuns(SpanPath::Avx512);
-    static const bool runsAvx2 = SpanPathRuns(SpanPath::Avx2);
-    if ((path == SpanPath::Fastest || path == SpanPath::Avx512) && runsAvx512) {
-        loops[loopCount++] = {MapVertexBatchesAvx512, 16};
-    }
-    if ((path == SpanPath::Fastest || path == SpanPath::Avx512 || path == SpanPath::Avx2) && runsAvx2) {
-        loops[loopCount++] = {MapVertexBatchesAvx2, 8};
-    }
-#endif
-#if defined(__SSE2__)
-    if (path != SpanPath::Generic) {
-        loops[loopCount++] = {MapVertexBatches<4>, 4};
-    }
-#endif
-    // The widest loop no wider than the call; the last few vertices as one more batch that
-    // ends at the last vertex and overlaps the one before (those vertices are written twice,
-    // with the same bits), so nothing is read or written past `count`. Strips are short:
-    // a call of 15 runs an 8-lane batch twice rather than a 16-lane one padded.
-    for (int l = 0; l < loopCount; ++l) {
-        const Loop& loop = loops[l];
-        if (count < loop.lanes) {
+    // The widest batched loop the path allows no wider than the call; the last few vertices as
+    // one more batch that ends at the last vertex and overlaps the one before (those vertices
+    // are written twice, with the same bits), so nothing is read or written past `count`.
+    // Strips are short: a call of 15 runs an 8-lane batch twice rather than a 16-lane one padded.
+    for (const LoopSet* loops = LoopsFor(path); loops != nullptr; loops = loops->narrower) {
+        const uint32_t lanes = loops->vertexLanes;
+        if (count < lanes) {
             continue;
         }
-        loop.fn(bytes, count / loop.lanes, k, clip, screen, codes);
-        const uint32_t last = count - loop.lanes;
-        if (count % loop.lanes != 0) {
-            loop.fn(bytes + size_t(last) * sizeof(LVertex), 1, k, clip + last, screen + last, codes + last);
+        loops->mapVertexBatches(bytes, count / lanes, k, clip, screen, codes);
+        const uint32_t last = count - lanes;
+        if (count % lanes != 0) {
+            loops->mapVertexBatches(bytes + size_t(last) * sizeof(LVertex), 1, k, clip + last, screen + last,
+                                    codes + last);
         }
         return;
     }
