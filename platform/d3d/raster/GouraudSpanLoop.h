@@ -73,24 +73,24 @@ struct GouraudKernel {
             return V::And(sum, V::Set1(255));
         }
 
-        // Rows of a triangle narrower than 16 pixels: the three edge functions at the pixel
-        // centres of columns col0 .. col0 + 15, stepped down the rows; a pixel is covered
-        // where none is negative. Returns the pixels covered. With nearDepth > 0 (no pixel of
-        // the triangle gets a nearer 16-bit depth, columns col0 .. col0 + 15 inside the
-        // scissor), a batch of rows whose covered pixels all hold nearer depths is not shaded:
-        // the depth test would fail everywhere.
-        uint64_t WalkNarrow(const int32_t e0[3], const int32_t stepX[3], const int32_t stepY[3], int32_t col0,
-                            int32_t row0, int32_t row1, uint32_t clipLanes, uint32_t nearDepth)
+        // Rows row0 .. row1 of a triangle narrower than 16 pixels: the three edge functions at
+        // the pixel centres of columns ne.col0 .. ne.col0 + 15, stepped down the rows; a pixel
+        // is covered where none is negative. Returns the pixels covered. With nearDepth > 0 (no
+        // pixel of the triangle gets a nearer 16-bit depth, the columns inside the scissor), a
+        // batch of rows whose covered pixels all hold nearer depths is not shaded: the depth
+        // test would fail everywhere.
+        uint64_t WalkNarrow(const NarrowEdges& ne, int32_t row0, int32_t row1, uint32_t nearDepth)
         {
+            const int32_t col0 = ne.col0;
             I e[3][kNarrowRegs], down[3];
             for (int i = 0; i < 3; ++i) {
-                const I sx = V::Set1(stepX[i]);
-                e[i][0] = V::Add(V::Set1(e0[i]), V::MulLo(lane, sx));
+                const I sx = V::Set1(ne.stepX[i]);
+                e[i][0] = V::Add(V::Set1(ne.e0[i]), V::MulLo(lane, sx));
                 const I across = V::template Sll<V::kLaneShift>(sx);
                 for (int r = 1; r < kNarrowRegs; ++r) {
                     e[i][r] = V::Add(e[i][r - 1], across);
                 }
-                down[i] = V::Set1(stepY[i]);
+                down[i] = V::Set1(ne.stepY[i]);
             }
             // Rows are found a batch at a time and shaded after, so the edge registers need
             // not survive the span calls. Chunks of a box that ends kLanes columns inside the
@@ -107,7 +107,7 @@ struct GouraudKernel {
                     for (int r = 0; r < kNarrowRegs; ++r) {
                         outside |= V::SignBits(V::Or(e[0][r], V::Or(e[1][r], e[2][r]))) << (r * kLanes);
                     }
-                    const uint32_t m = ~outside & clipLanes & 0xFFFFu;
+                    const uint32_t m = ~outside & ne.clipLanes & 0xFFFFu;
                     for (int i = 0; i < 3; ++i) {
                         for (int r = 0; r < kNarrowRegs; ++r) {
                             e[i][r] = V::Add(e[i][r], down[i]);
@@ -372,8 +372,7 @@ bool GouraudTriangle(const PixelContext& ctx, SpanFn, const ScreenVertex& v0, co
             const float zNear = std::min(v0.z, std::min(v1.z, v2.z));
             nearDepth = uint32_t(std::max(int32_t(zNear * 65535.0f) - 1, 0));
         }
-        covered = walker.WalkNarrow(ne.e0, ne.stepX, ne.stepY, ne.col0, int32_t(edges.row0), int32_t(edges.row1),
-                                    ne.clipLanes, nearDepth);
+        covered = walker.WalkNarrow(ne, int32_t(edges.row0), int32_t(edges.row1), nearDepth);
     } else {
         covered = walker.WalkBatched(edges);
     }
