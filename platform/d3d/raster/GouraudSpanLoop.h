@@ -43,6 +43,7 @@ struct GouraudKernel {
         static constexpr int kChannels = Specular ? 7 : 4;  // r g b a (sr sg sb)
         static constexpr int32_t kBatch = 32;               // rows found before they are shaded
 
+        const PixelContext& ctx;
         const Planes& p;
         I lane;                // 0 .. kLanes - 1
         I stepTimesLane[7];    // the triangle's colour steps x lane
@@ -50,12 +51,8 @@ struct GouraudKernel {
         I writeMask;           // the target's channels
         I dstAlphaOr;          // a target without alpha reads as opaque
         I alphaRef;
-        uint8_t* colorBase;
-        uint8_t* depthBase;
-        int32_t colorPitch, depthPitch, clipX1;
-        bool zWrite;
 
-        Walker(const PixelContext& ctx, const Planes& planes) : p(planes)
+        Walker(const PixelContext& context, const Planes& planes) : ctx(context), p(planes)
         {
             lane = V::Lane();
             for (int k = 0; k < kChannels; ++k) {
@@ -65,12 +62,6 @@ struct GouraudKernel {
             writeMask = V::Set1(int32_t(0x00FFFFFFu | ctx.colorLayout.aMask));
             dstAlphaOr = V::Set1(ctx.colorLayout.aMask == 0 ? 255 : 0);
             alphaRef = V::Set1(int32_t(ctx.alphaRef));
-            colorBase = ctx.colorBase;
-            depthBase = ctx.depthBase;
-            colorPitch = ctx.colorPitch;
-            depthPitch = ctx.depthPitch;
-            clipX1 = ctx.clipX1;
-            zWrite = ctx.zWrite;
         }
 
         // sum = s a + d (255 - a) + 128, then (sum + (sum >> 8)) >> 8: the loops' blend. Every
@@ -82,41 +73,41 @@ struct GouraudKernel {
             return V::And(sum, V::Set1(255));
         }
 
-        // Rows of a triangle narrower than 16 pixels: the three edge functions at the pixel
-        // centres of columns col0 .. col0 + 15, stepped down the rows; a pixel is covered
-        // where none is negative. Returns the pixels covered. With nearDepth > 0 (no pixel of
-        // the triangle gets a nearer 16-bit depth, columns col0 .. col0 + 15 inside the
-        // scissor), a batch of rows whose covered pixels all hold nearer depths is not shaded:
-        // the depth test would fail everywhere.
-        uint64_t WalkNarrow(const int32_t e0[3], const int32_t stepX[3], const int32_t stepY[3], int32_t col0,
-                            int32_t row0, int32_t row1, uint32_t clipLanes, uint32_t nearDepth)
+        // Rows row0 .. row1 of a triangle narrower than 16 pixels: the three edge functions at
+        // the pixel centres of columns ne.col0 .. ne.col0 + 15, stepped down the rows; a pixel
+        // is covered where none is negative. Returns the pixels covered. With nearDepth > 0 (no
+        // pixel of the triangle gets a nearer 16-bit depth, the columns inside the scissor), a
+        // batch of rows whose covered pixels all hold nearer depths is not shaded: the depth
+        // test would fail everywhere.
+        uint64_t WalkNarrow(const NarrowEdges& ne, int32_t row0, int32_t row1, uint32_t nearDepth)
         {
+            const int32_t col0 = ne.col0;
             I e[3][kNarrowRegs], down[3];
             for (int i = 0; i < 3; ++i) {
-                const I sx = V::Set1(stepX[i]);
-                e[i][0] = V::Add(V::Set1(e0[i]), V::MulLo(lane, sx));
+                const I sx = V::Set1(ne.stepX[i]);
+                e[i][0] = V::Add(V::Set1(ne.e0[i]), V::MulLo(lane, sx));
                 const I across = V::template Sll<V::kLaneShift>(sx);
                 for (int r = 1; r < kNarrowRegs; ++r) {
                     e[i][r] = V::Add(e[i][r - 1], across);
                 }
-                down[i] = V::Set1(stepY[i]);
+                down[i] = V::Set1(ne.stepY[i]);
             }
             // Rows are found a batch at a time and shaded after, so the edge registers need
             // not survive the span calls. Chunks of a box that ends kLanes columns inside the
             // scissor never reach its edge.
             alignas(32) int32_t first[kBatch + kLanes], end[kBatch + kLanes];
-            const bool inside = col0 + kNarrowLanes - 1 + kLanes <= clipX1;
+            const bool inside = col0 + kNarrowLanes - 1 + kLanes <= ctx.clipX1;
             uint64_t covered = 0;
             for (int32_t y0 = row0; y0 <= row1; y0 += kBatch) {
                 const int32_t rows = row1 - y0 + 1 < kBatch ? row1 - y0 + 1 : kBatch;
                 I far = V::Zero();
-                const uint8_t* depthRow = depthBase + ptrdiff_t(y0) * depthPitch + ptrdiff_t(col0) * 2;
-                for (int32_t j = 0; j < rows; ++j, depthRow += depthPitch) {
+                const uint8_t* depthRow = ctx.depthBase + ptrdiff_t(y0) * ctx.depthPitch + ptrdiff_t(col0) * 2;
+                for (int32_t j = 0; j < rows; ++j, depthRow += ctx.depthPitch) {
                     uint32_t outside = 0;
                     for (int r = 0; r < kNarrowRegs; ++r) {
                         outside |= V::SignBits(V::Or(e[0][r], V::Or(e[1][r], e[2][r]))) << (r * kLanes);
                     }
-                    const uint32_t m = ~outside & clipLanes & 0xFFFFu;
+                    const uint32_t m = ~outside & ne.clipLanes & 0xFFFFu;
                     for (int i = 0; i < 3; ++i) {
                         for (int r = 0; r < kNarrowRegs; ++r) {
                             e[i][r] = V::Add(e[i][r], down[i]);
@@ -152,7 +143,7 @@ struct GouraudKernel {
 
         // The rows of a wider triangle from the walker's edge steppers, shaded a batch at a time
         // as the narrow walk shades them. Returns the pixels covered.
-        uint64_t WalkBatched(const TriangleEdgeSet& s, const PixelContext& ctx)
+        uint64_t WalkBatched(const TriangleEdgeSet& s)
         {
             alignas(32) int32_t first[kBatch + kLanes], end[kBatch + kLanes];
             int32_t y0 = 0, rows = 0;
@@ -222,9 +213,9 @@ struct GouraudKernel {
                 ShadeRowsSetAside<Inside>(start, outOfRange, y0, rows, first, end);
                 return;
             }
-            const ptrdiff_t colorStride = colorPitch, depthStride = depthPitch;
-            uint8_t* colorRow = colorBase + ptrdiff_t(y0) * colorStride;
-            uint8_t* depthRow = depthBase + ptrdiff_t(y0) * depthStride;
+            const ptrdiff_t colorStride = ctx.colorPitch, depthStride = ctx.depthPitch;
+            uint8_t* colorRow = ctx.colorBase + ptrdiff_t(y0) * colorStride;
+            uint8_t* depthRow = ctx.depthBase + ptrdiff_t(y0) * depthStride;
             for (int32_t j = 0; j < rows; ++j, colorRow += colorStride, depthRow += depthStride) {
                 if (end[j] > first[j]) {
                     ShadeRow<Inside>(start, j, reinterpret_cast<uint32_t*>(colorRow), reinterpret_cast<uint16_t*>(depthRow),
@@ -242,8 +233,8 @@ struct GouraudKernel {
         {
             for (int32_t j = 0; j < rows; ++j) {
                 const int32_t x0 = first[j], n = end[j] - first[j];
-                uint32_t* row = reinterpret_cast<uint32_t*>(colorBase + ptrdiff_t(y0 + j) * colorPitch);
-                uint16_t* zrow = reinterpret_cast<uint16_t*>(depthBase + ptrdiff_t(y0 + j) * depthPitch);
+                uint32_t* row = reinterpret_cast<uint32_t*>(ctx.colorBase + ptrdiff_t(y0 + j) * ctx.colorPitch);
+                uint16_t* zrow = reinterpret_cast<uint16_t*>(ctx.depthBase + ptrdiff_t(y0 + j) * ctx.depthPitch);
                 if (n <= 0) {
                     continue;
                 }
@@ -313,7 +304,7 @@ struct GouraudKernel {
         {
             // Whole steps are read and written back where they lie inside the scissor (lanes
             // past the span keep their pixels); near its right edge only the span's lanes.
-            const int32_t lanes = Inside || xs + kLanes <= clipX1 ? kLanes : std::min(left, kLanes);
+            const int32_t lanes = Inside || xs + kLanes <= ctx.clipX1 ? kLanes : std::min(left, kLanes);
             uint32_t* cp = row + xs;
             uint16_t* zp = zrow + xs;
             const I zOld = V::LoadDepth(zp, lanes);
@@ -350,7 +341,7 @@ struct GouraudKernel {
                           V::Or(V::template Sll<8>(g), b));
             out = V::And(out, writeMask);
             V::StoreColor(cp, out, old, pass, lanes);
-            if (zWrite) {
+            if (ctx.zWrite) {
                 V::StoreDepth(zp, z16, zOld, pass, lanes);
             }
         }
@@ -381,10 +372,9 @@ bool GouraudTriangle(const PixelContext& ctx, SpanFn, const ScreenVertex& v0, co
             const float zNear = std::min(v0.z, std::min(v1.z, v2.z));
             nearDepth = uint32_t(std::max(int32_t(zNear * 65535.0f) - 1, 0));
         }
-        covered = walker.WalkNarrow(ne.e0, ne.stepX, ne.stepY, ne.col0, int32_t(edges.row0), int32_t(edges.row1),
-                                    ne.clipLanes, nearDepth);
+        covered = walker.WalkNarrow(ne, int32_t(edges.row0), int32_t(edges.row1), nearDepth);
     } else {
-        covered = walker.WalkBatched(edges, ctx);
+        covered = walker.WalkBatched(edges);
     }
     if (ctx.fragments != nullptr) {
         *ctx.fragments += covered;
