@@ -95,7 +95,7 @@ namespace raster {
 bool SpanPathRuns(SpanPath path)
 {
 #if defined(QM_RASTER_WIDE_SPANS)
-    // What LoopsAvx2.cpp and LoopsAvx512.cpp are built for (TargetAvx2.h, TargetAvx512.h).
+    // What LoopsAvx2.cpp and LoopsAvx512.cpp are built for.
     static const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi2");
     static const bool avx512 = avx2 && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
                                __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512dq");
