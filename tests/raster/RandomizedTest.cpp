@@ -50,16 +50,22 @@ States RandomStates(Rng& r, const TextureImage* tex, bool programLike)
 {
     States st;
     if (programLike) {
-        // Within what the specialised loops handle, so both paths are compared on them.
+        // Mostly within what the specialised loops handle, so both paths are compared on them;
+        // now and then a test that passes all, a blend that keeps the source (the loops take
+        // those as none) or a function they do not handle.
+        const uint32_t alphaFuncs[] = {kCmpGreater, kCmpGreater, kCmpAlways, kCmpLess};
+        const uint32_t blends[][2] = {{kBlendSrcAlpha, kBlendInvSrcAlpha}, {kBlendSrcAlpha, kBlendInvSrcAlpha},
+                                      {kBlendOne, kBlendZero}, {kBlendOne, kBlendInvSrcAlpha}, {kBlendSrcAlpha, kBlendOne}};
+        const uint32_t blend = r.Below(5);
         st.cullMode = kCullNone;
         st.zEnable = r.Below(4) != 0;
         st.zWriteEnable = r.Below(3) != 0;
         st.alphaTestEnable = r.Below(2) != 0;
-        st.alphaFunc = kCmpGreater;
+        st.alphaFunc = alphaFuncs[r.Below(4)];
         st.alphaRef = r.Below(3) == 0 ? r.Below(256) : 0;
         st.alphaBlendEnable = r.Below(2) != 0;
-        st.srcBlend = kBlendSrcAlpha;
-        st.destBlend = kBlendInvSrcAlpha;
+        st.srcBlend = blends[blend][0];
+        st.destBlend = blends[blend][1];
         st.specularEnable = r.Below(2) != 0;
         st.texturePerspective = r.Below(2) != 0;
         st.textureMag = st.textureMin = r.Below(2) ? kFilterLinear : kFilterNearest;

@@ -15,25 +15,10 @@ namespace raster::detail {
 namespace {  // NOLINT: internal linkage on purpose, see above
 
 template <class V>
-struct TexturedLoops {
-    template <bool... Keys>
-    struct Loop {
-        static constexpr SpanFn fn = &TexturedSpan<V, Keys...>;
-    };
-};
-
+constexpr auto kTexturedSpans = VariantTable<4>([]<bool... Keys>() -> SpanFn { return &TexturedSpan<V, Keys...>; });
 template <class V>
-struct UntexturedLoops {
-    template <bool... Keys>
-    struct Loop {
-        static constexpr TriangleFn fn = &GouraudTriangle<GouraudKernel<V>, Keys...>;
-    };
-};
-
-template <class V>
-constexpr auto kTexturedSpans = VariantTable<TexturedLoops<V>::template Loop, 4>();
-template <class V>
-constexpr auto kUntexturedTriangles = VariantTable<UntexturedLoops<V>::template Loop, 3>();
+constexpr auto kUntexturedTriangles =
+    VariantTable<3>([]<bool... Keys>() -> TriangleFn { return &GouraudTriangle<GouraudKernel<V>, Keys...>; });
 
 // `WithUntextured` false where V has no untextured loop of its own.
 template <class V, bool WithUntextured>

@@ -50,8 +50,5 @@ const LoopSet* LoopsFor(SpanPath path);
 
 // The textured span loop `path` allows for the states, or null for the generic path.
 SpanFn SelectFastSpan(const PixelContext& ctx, SpanPath path);
-// The untextured triangle loop (set-up, rows and spans fused) `path` allows for the states, or
-// null for DrawTriangle.
-TriangleFn SelectFastTriangle(const PixelContext& ctx, SpanPath path);
 
 }  // namespace raster::detail

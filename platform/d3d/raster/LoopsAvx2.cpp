@@ -4,7 +4,11 @@
 
 #if defined(QM_RASTER_WIDE_SPANS)
 
-#include "platform/d3d/raster/TargetAvx2.h"
+// The rest of the file is built for AVX2; the headers above stay baseline code.
+#include <immintrin.h>
+#pragma GCC target("avx2,bmi2")
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 
 #include "platform/d3d/raster/VectorAvx2.h"
 #include "platform/d3d/raster/LoopSetOf.h"
@@ -14,7 +18,5 @@ namespace raster::detail {
 constinit const LoopSet kLoopsAvx2 = LoopSetOf<Avx2, true>(&kLoopsSse2);
 
 }  // namespace raster::detail
-
-#include "platform/d3d/raster/TargetEnd.h"
 
 #endif  // QM_RASTER_WIDE_SPANS

@@ -105,9 +105,8 @@ bool IsSupportedLayout(const PixelLayout& layout)
     if (bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32) {
         return false;
     }
-    const uint32_t limit = bpp == 32 ? 0xFFFFFFFFu : ((1u << bpp) - 1u);
-    const uint32_t all = layout.rMask | layout.gMask | layout.bMask | layout.aMask;
-    if ((all & ~limit) != 0) {
+    // Every mask fits the pixel.
+    if ((uint64_t(layout.rMask | layout.gMask | layout.bMask | layout.aMask) >> bpp) != 0) {
         return false;
     }
     if (layout.rMask == 0 || layout.gMask == 0 || layout.bMask == 0) {

@@ -21,31 +21,40 @@ bool TargetFitsLoops(const PixelContext& ctx)
     return IsArgb8888(ctx.colorLayout) && colorAligned && depthAligned;
 }
 
+// The tests and blend the loops are written for: depth LESSEQUAL, alpha GREATER and blend
+// SRCALPHA / INVSRCALPHA. An alpha test that passes everything and a blend that keeps the
+// source are no test and no blend, so `alphaTest` and `blend` are the keys of the loop to run.
+bool StatesFitLoops(const PixelContext& ctx, bool& alphaTest, bool& blend)
+{
+    alphaTest = ctx.alphaTest && ctx.alphaFunc != kCmpAlways;
+    blend = ctx.blend && !(ctx.srcBlend == kBlendOne && ctx.destBlend == kBlendZero);
+    return (!ctx.zTest || ctx.zFunc == kCmpLessEqual) && (!alphaTest || ctx.alphaFunc == kCmpGreater) &&
+           (!blend || (ctx.srcBlend == kBlendSrcAlpha && ctx.destBlend == kBlendInvSrcAlpha));
+}
+
 }  // namespace
 
-TriangleFn SelectFastTriangle(const PixelContext& ctx, SpanPath path)
+TriangleFn SelectTriangle(const PixelContext& ctx, SpanPath path)
 {
-    if (path == SpanPath::Generic || ctx.texels != nullptr || !TargetFitsLoops(ctx)) {
-        return nullptr;
-    }
-    const bool alphaTest = ctx.alphaTest && ctx.alphaFunc != kCmpAlways;
-    const bool blend = ctx.blend && !(ctx.srcBlend == kBlendOne && ctx.destBlend == kBlendZero);
-    if (!ctx.zTest || ctx.zFunc != kCmpLessEqual || (alphaTest && ctx.alphaFunc != kCmpGreater) ||
-        (blend && !(ctx.srcBlend == kBlendSrcAlpha && ctx.destBlend == kBlendInvSrcAlpha))) {
-        return nullptr;
+    // The untextured loops always test depth; textured triangles shade their spans through SelectSpan.
+    bool alphaTest, blend;
+    if (ctx.texels != nullptr || !ctx.zTest || !TargetFitsLoops(ctx) || !StatesFitLoops(ctx, alphaTest, blend)) {
+        return &DrawTriangle;
     }
     for (const LoopSet* loops = LoopsFor(path); loops != nullptr; loops = loops->narrower) {
         if (loops->untexturedTriangles != nullptr) {
             return loops->untexturedTriangles[VariantIndex(ctx.specular, alphaTest, blend)];
         }
     }
-    return nullptr;
+    return &DrawTriangle;
 }
 
 SpanFn SelectFastSpan(const PixelContext& ctx, SpanPath path)
 {
     // Untextured draws take the fused triangle loops above instead.
-    if (path == SpanPath::Generic || ctx.texels == nullptr || !TargetFitsLoops(ctx)) {
+    const LoopSet* loops = LoopsFor(path);
+    bool alphaTest, blend;
+    if (loops == nullptr || ctx.texels == nullptr || !TargetFitsLoops(ctx) || !StatesFitLoops(ctx, alphaTest, blend)) {
         return nullptr;
     }
     const bool texOk = ctx.texIsArgb8888 && IsPowerOfTwo(ctx.texWidth) &&
@@ -53,20 +62,11 @@ SpanFn SelectFastSpan(const PixelContext& ctx, SpanPath path)
                        (reinterpret_cast<uintptr_t>(ctx.texels) % 4) == 0 &&
                        ctx.addressU == kAddressWrap && ctx.addressV == kAddressWrap &&
                        ctx.magLinear == ctx.minLinear && ctx.texBlend == kTBlendModulate;
-    const bool stateOk = (!ctx.zTest || ctx.zFunc == kCmpLessEqual) &&
-                         (!ctx.alphaTest || ctx.alphaFunc == kCmpGreater) &&
-                         (!ctx.blend || (ctx.srcBlend == kBlendSrcAlpha &&
-                                         ctx.destBlend == kBlendInvSrcAlpha));
-    if (!texOk || !stateOk) {
-        return nullptr;
-    }
     // Texel indices are computed in 32 bits.
-    if (int64_t(ctx.texPitch / 4) * ctx.texHeight > int64_t(INT32_MAX)) {
+    if (!texOk || int64_t(ctx.texPitch / 4) * ctx.texHeight > int64_t(INT32_MAX)) {
         return nullptr;
     }
-    const LoopSet* loops = LoopsFor(path);
-    return loops == nullptr ? nullptr
-                            : loops->texturedSpans[VariantIndex(ctx.magLinear, ctx.blend, ctx.alphaTest, ctx.specular)];
+    return loops->texturedSpans[VariantIndex(ctx.magLinear, blend, alphaTest, ctx.specular)];
 }
 
 const LoopSet* LoopsFor(SpanPath path)
@@ -95,7 +95,7 @@ namespace raster {
 bool SpanPathRuns(SpanPath path)
 {
 #if defined(QM_RASTER_WIDE_SPANS)
-    // What LoopsAvx2.cpp and LoopsAvx512.cpp are built for (TargetAvx2.h, TargetAvx512.h).
+    // What LoopsAvx2.cpp and LoopsAvx512.cpp are built for.
     static const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi2");
     static const bool avx512 = avx2 && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
                                __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512dq");

@@ -1,6 +1,6 @@
 // Triangle stage: snap to the sub-pixel grid, cull, set up the edges and attribute planes, and
 // walk the rows into the span loop.
-#include "platform/d3d/raster/Loops.h"
+#include "platform/d3d/raster/Internal.h"
 #include "platform/d3d/raster/PixelMath.h"
 #include "platform/d3d/raster/TriangleWalker.h"
 
@@ -21,14 +21,6 @@ bool DrawTriangle(const PixelContext& ctx, SpanFn span, const ScreenVertex& v0,
         *ctx.fragments += covered;
     }
     return true;
-}
-
-TriangleFn SelectTriangle(const PixelContext& ctx, SpanPath path)
-{
-    if (const TriangleFn fast = SelectFastTriangle(ctx, path)) {
-        return fast;
-    }
-    return &DrawTriangle;
 }
 
 }  // namespace raster::detail

@@ -1,7 +1,8 @@
-// The triangle walker: edge set-up with the top-left rule, the rows a triangle covers, and the
-// row walk that hands each covered span to a shader. Every triangle path uses it: the generic
-// and textured set-up (TriangleSetup.cpp) and the fused untextured loops (GouraudSpanLoop.h),
-// whose narrow-triangle walk is a strategy over the same edge functions.
+// The triangle walker: the snap to the sub-pixel grid, edge set-up with the top-left rule, the
+// rows a triangle covers, and the row walk that hands each covered span to a shader. Every
+// triangle path uses it: the generic and textured set-up (TriangleSetup.cpp) and the fused
+// untextured loops (GouraudSpanLoop.h), whose narrow-triangle walk is a strategy over the same
+// edge functions.
 //
 // Everything here has internal linkage: files that switch their instruction set include it
 // after the switch, so each gets its own copy built for its instruction set (and no copy built
@@ -14,10 +15,124 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 namespace raster::detail {
 
 namespace {  // NOLINT: internal linkage on purpose, see above
+
+constexpr int kSubPixelBits = 8;
+constexpr int kSubPixelOne = 1 << kSubPixelBits;
+
+// floor(n / d) for d > 0; 32-bit division when both fit (the usual case, and much cheaper).
+inline int64_t FloorDiv(int64_t n, int64_t d)
+{
+    if (n >= INT32_MIN && n <= INT32_MAX && d <= INT32_MAX) {
+        const int32_t n32 = int32_t(n), d32 = int32_t(d);
+        int32_t q = n32 / d32;
+        if ((n32 % d32) != 0 && n32 < 0) {
+            --q;
+        }
+        return q;
+    }
+    int64_t q = n / d;
+    if ((n % d) != 0 && n < 0) {
+        --q;
+    }
+    return q;
+}
+
+// A screen coordinate on the sub-pixel grid: floor(v * 256 + 0.5), without a library call.
+// |v| < 2^20 was checked by the vertex stage, so this fits easily.
+inline int64_t SnapToSubPixel(float v)
+{
+    const double t = double(v) * kSubPixelOne + 0.5;
+    const int64_t i = int64_t(t);
+    return i - (double(i) > t ? 1 : 0);
+}
+
+// floor(N_j / D) for N_j = N_0 + j S, stepped row by row without dividing again: one edge's
+// bound on the pixels of each row.
+struct EdgeStepper {
+    int64_t q = 0, r = 0, D = 1, qs = 0, rs = 0;
+
+    void Init(int64_t n0, int64_t step, int64_t d)
+    {
+        D = d;
+        q = FloorDiv(n0, d);
+        r = n0 - q * d;
+        qs = FloorDiv(step, d);
+        rs = step - qs * d;
+    }
+    // A bound that never moves.
+    void Fixed(int64_t value)
+    {
+        q = value;
+        r = 0;
+        D = 1;
+        qs = 0;
+        rs = 0;
+    }
+    // Without a branch: whether the remainder wraps is as good as random along a slanted edge.
+    void Next()
+    {
+        r += rs;
+        const int64_t wrap = (D - 1 - r) >> 63;  // -1 when r >= D, else 0
+        r -= D & wrap;
+        q += qs - wrap;
+    }
+};
+
+// A screen triangle on the sub-pixel grid, wound clockwise on screen (y grows downward, so
+// clockwise is a positive area): vertex 0 stays first, 1 and 2 swap when needed.
+struct SnappedTriangle {
+    int64_t x[3], y[3];
+    const ScreenVertex* v[3];
+};
+
+// False when the triangle has no area on the grid or `cullMode` culls it.
+inline bool SnapTriangle(const ScreenVertex& v0, const ScreenVertex& v1, const ScreenVertex& v2,
+                         uint32_t cullMode, SnappedTriangle& t)
+{
+    t.x[0] = SnapToSubPixel(v0.x);
+    t.y[0] = SnapToSubPixel(v0.y);
+    t.x[1] = SnapToSubPixel(v1.x);
+    t.y[1] = SnapToSubPixel(v1.y);
+    t.x[2] = SnapToSubPixel(v2.x);
+    t.y[2] = SnapToSubPixel(v2.y);
+    const int64_t area = (t.x[1] - t.x[0]) * (t.y[2] - t.y[0]) - (t.x[2] - t.x[0]) * (t.y[1] - t.y[0]);
+    if (area == 0 || (cullMode == kCullCW && area > 0) || (cullMode == kCullCCW && area < 0)) {
+        return false;
+    }
+    const bool swap = area < 0;
+    t.v[0] = &v0;
+    t.v[1] = swap ? &v2 : &v1;
+    t.v[2] = swap ? &v1 : &v2;
+    if (swap) {
+        std::swap(t.x[1], t.x[2]);
+        std::swap(t.y[1], t.y[2]);
+    }
+    return true;
+}
+
+// Where a snapped triangle's attribute planes are measured from, in pixels: vertex 0 and the
+// edge vectors to vertices 1 and 2 (double, so every set-up rounds alike).
+struct PlaneFrame {
+    double x0, y0, ex1, ey1, ex2, ey2, invArea;
+};
+
+inline PlaneFrame PlaneFrameOf(const SnappedTriangle& t)
+{
+    PlaneFrame f;
+    f.x0 = double(t.x[0]) / kSubPixelOne;
+    f.y0 = double(t.y[0]) / kSubPixelOne;
+    f.ex1 = double(t.x[1] - t.x[0]) / kSubPixelOne;
+    f.ey1 = double(t.y[1] - t.y[0]) / kSubPixelOne;
+    f.ex2 = double(t.x[2] - t.x[0]) / kSubPixelOne;
+    f.ey2 = double(t.y[2] - t.y[0]) / kSubPixelOne;
+    f.invArea = 1.0 / (f.ex1 * f.ey2 - f.ex2 * f.ey1);
+    return f;
+}
 
 // The first pixel row or column at or after a sub-pixel coordinate, and the last one at or
 // before it: shifts, which round down for negative values too (no division).

@@ -1,7 +1,7 @@
 // Tables of a loop's variants generated from its state keys: one instantiation per combination
 // of the boolean keys, indexed by VariantIndex of the keys (the first key the highest bit).
-// A loop family names itself as `template <bool... Keys> struct Loop { static constexpr Fn fn =
-// ...; };` and its table is VariantTable<Loop, key count>().
+// `make` names the loop as a lambda over the keys, `[]<bool... Keys>() { return &Loop<Keys...>; }`,
+// and its table is VariantTable<key count>(make).
 #pragma once
 
 #include <array>
@@ -18,22 +18,22 @@ constexpr size_t VariantIndex(Keys... keys)
     return index;
 }
 
-template <template <bool...> class Loop, size_t KeyCount, size_t Index, size_t... Key>
-constexpr auto VariantOf(std::index_sequence<Key...>)
+template <size_t KeyCount, size_t Index, class Make, size_t... Key>
+constexpr auto VariantOf(Make make, std::index_sequence<Key...>)
 {
-    return Loop<((Index >> (KeyCount - 1 - Key)) & 1) != 0 ...>::fn;
+    return make.template operator()<((Index >> (KeyCount - 1 - Key)) & 1) != 0 ...>();
 }
 
-template <template <bool...> class Loop, size_t KeyCount, size_t... Index>
-constexpr auto VariantTableOf(std::index_sequence<Index...>)
+template <size_t KeyCount, class Make, size_t... Index>
+constexpr auto VariantTableOf(Make make, std::index_sequence<Index...>)
 {
-    return std::array{VariantOf<Loop, KeyCount, Index>(std::make_index_sequence<KeyCount>{})...};
+    return std::array{VariantOf<KeyCount, Index>(make, std::make_index_sequence<KeyCount>{})...};
 }
 
-template <template <bool...> class Loop, size_t KeyCount>
-constexpr auto VariantTable()
+template <size_t KeyCount, class Make>
+constexpr auto VariantTable(Make make)
 {
-    return VariantTableOf<Loop, KeyCount>(std::make_index_sequence<size_t(1) << KeyCount>{});
+    return VariantTableOf<KeyCount>(make, std::make_index_sequence<size_t(1) << KeyCount>{});
 }
 
 }  // namespace raster::detail
