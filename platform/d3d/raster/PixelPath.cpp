@@ -9,11 +9,16 @@ namespace raster::detail {
 
 namespace {
 
-// Pixels there, a layout the rasterizer reads and writes, and rows that hold `width` pixels.
+// Pixels there, and rows that hold `width` pixels of `bytes` each.
+bool UsableRows(const void* pixels, int32_t pitch, int32_t width, int32_t height, uint32_t bytes)
+{
+    return pixels != nullptr && width > 0 && height > 0 && int64_t(pitch) >= int64_t(width) * bytes;
+}
+
+// The same, in a layout the rasterizer reads and writes.
 bool UsableImage(const uint8_t* pixels, int32_t pitch, int32_t width, int32_t height, const PixelLayout& layout)
 {
-    return pixels != nullptr && width > 0 && height > 0 && IsSupportedLayout(layout) &&
-           int64_t(pitch) >= int64_t(width) * (layout.bitsPerPixel / 8);
+    return IsSupportedLayout(layout) && UsableRows(pixels, pitch, width, height, layout.bitsPerPixel / 8);
 }
 
 bool IsLinear(uint32_t filter)
@@ -226,13 +231,10 @@ void GenericSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x0
 bool BuildPixelContext(const ColorTarget& target, const DepthTarget& depth, const Viewport& vp,
                        const States& st, const Scissor& scissor, PixelContext& ctx)
 {
-    if (!UsableImage(target.pixels, target.pitch, target.width, target.height, target.layout)) {
-        return false;
-    }
-    if (vp.width <= 0 || vp.height <= 0 || !std::isfinite(vp.clipX) || !std::isfinite(vp.clipY) ||
-        !(vp.clipWidth > 0.0f) || !(vp.clipHeight > 0.0f) || !std::isfinite(vp.clipWidth) ||
-        !std::isfinite(vp.clipHeight) || !std::isfinite(vp.minZ) || !std::isfinite(vp.maxZ) ||
-        !(vp.maxZ > vp.minZ)) {
+    const auto finite = [](auto... v) { return (std::isfinite(v) && ...); };
+    if (!UsableImage(target.pixels, target.pitch, target.width, target.height, target.layout) ||
+        vp.width <= 0 || vp.height <= 0 || !finite(vp.clipX, vp.clipY, vp.clipWidth, vp.clipHeight, vp.minZ, vp.maxZ) ||
+        !(vp.clipWidth > 0.0f && vp.clipHeight > 0.0f && vp.maxZ > vp.minZ)) {
         return false;
     }
     ctx = PixelContext{};
@@ -245,9 +247,7 @@ bool BuildPixelContext(const ColorTarget& target, const DepthTarget& depth, cons
     int64_t x1 = std::min<int64_t>({int64_t(vp.x) + vp.width, target.width, scissor.x1});
     int64_t y1 = std::min<int64_t>({int64_t(vp.y) + vp.height, target.height, scissor.y1});
 
-    const bool hasDepth = depth.values != nullptr && depth.width > 0 && depth.height > 0 &&
-                          int64_t(depth.pitch) >= int64_t(depth.width) * 2;
-    if (st.zEnable && hasDepth) {
+    if (st.zEnable && UsableRows(depth.values, depth.pitch, depth.width, depth.height, 2)) {
         ctx.depthBase = reinterpret_cast<uint8_t*>(depth.values);
         ctx.depthPitch = depth.pitch;
         ctx.zTest = true;
@@ -278,7 +278,7 @@ bool BuildPixelContext(const ColorTarget& target, const DepthTarget& depth, cons
     const TextureImage* texture = st.texture;
     if (texture != nullptr &&
         UsableImage(texture->texels, texture->pitch, texture->width, texture->height, texture->layout)) {
-        const TextureImage& t = *st.texture;
+        const TextureImage& t = *texture;
         ctx.texels = t.texels;
         ctx.texPitch = t.pitch;
         ctx.texWidth = t.width;
