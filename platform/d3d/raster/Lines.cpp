@@ -5,9 +5,12 @@ namespace raster::detail {
 
 namespace {
 
+// The nearest pixel centre, halves rounding up: floor(v + 0.5) without a library call.
 inline int32_t RoundToPixel(float v)
 {
-    return FloorToInt(ClampF(v, -kMaxScreenCoord, kMaxScreenCoord) + 0.5f);
+    const float t = ClampF(v, -kMaxScreenCoord, kMaxScreenCoord) + 0.5f;
+    const int32_t i = int32_t(t);
+    return i - (float(i) > t ? 1 : 0);
 }
 
 inline void Shade(const PixelContext& ctx, int32_t x, int32_t y, const ScreenVertex& a,
@@ -46,26 +49,18 @@ void DrawLine(const PixelContext& ctx, const ScreenVertex& a, const ScreenVertex
     const float m1 = xMajor ? b.x : b.y;
     const float n0 = xMajor ? a.y : a.x;
     const float n1 = xMajor ? b.y : b.x;
-    int32_t first = RoundToPixel(m0);
-    int32_t last = RoundToPixel(m1);
-    const int32_t dir = last >= first ? 1 : -1;
+    const int32_t first = RoundToPixel(m0);
+    const int32_t last = RoundToPixel(m1);
     if (first == last) {
         DrawPoint(ctx, a);
         return;
     }
-    // Visit only the part of the major axis inside the scissor.
-    const int32_t lo = xMajor ? ctx.clipX0 : ctx.clipY0;
-    const int32_t hi = (xMajor ? ctx.clipX1 : ctx.clipY1) - 1;
-    int32_t from = first, to = last;
-    if (dir > 0) {
-        from = std::max(from, lo);
-        to = std::min(to, hi);
-    } else {
-        from = std::min(from, hi);
-        to = std::max(to, lo);
-    }
+    // Only the part of the major axis inside the scissor, in either direction: each step is
+    // a pixel of its own, so the order they are drawn in does not matter.
+    const int32_t from = std::max(std::min(first, last), xMajor ? ctx.clipX0 : ctx.clipY0);
+    const int32_t to = std::min(std::max(first, last), (xMajor ? ctx.clipX1 : ctx.clipY1) - 1);
     const float span = m1 - m0;
-    for (int32_t m = from; dir > 0 ? m <= to : m >= to; m += dir) {
+    for (int32_t m = from; m <= to; ++m) {
         const float t = ClampF((float(m) - m0) / span, 0.0f, 1.0f);
         const int32_t n = RoundToPixel(n0 + (n1 - n0) * t);
         if (xMajor) {

@@ -12,12 +12,6 @@ namespace raster::detail {
 constexpr float kMaxTexelCoord = 4194304.0f;  // 2^22
 constexpr float kMinInvW = 1e-30f;
 
-inline int32_t FloorToInt(float v)  // v must be finite and within int32 range
-{
-    const int32_t t = static_cast<int32_t>(v);
-    return t - (float(t) > v ? 1 : 0);
-}
-
 // Depth x 65535 in 16.16 at depth 1, and the largest colour in 16.16.
 constexpr double kDepthScale = 65535.0 * 65536.0;
 constexpr int64_t kColorMax = 255 * 65536 + 0xFFFF;
