@@ -14,13 +14,12 @@ inline int32_t RoundToPixel(float v)
 }
 
 inline void Shade(const PixelContext& ctx, int32_t x, int32_t y, const ScreenVertex& a,
-                  const ScreenVertex& b, float t, const ScreenVertex& flat)
+                  const ScreenVertex& b, float t)
 {
     auto mix = [t](float p, float q) { return p + (q - p) * t; };
-    const ScreenVertex& ca = ctx.flat ? flat : a;
-    const ScreenVertex& cb = ctx.flat ? flat : b;
-    const float color[4] = {mix(ca.r, cb.r), mix(ca.g, cb.g), mix(ca.b, cb.b), mix(ca.a, cb.a)};
-    const float specularMix[3] = {mix(ca.sr, cb.sr), mix(ca.sg, cb.sg), mix(ca.sb, cb.sb)};
+    const ScreenVertex& cb = ctx.flat ? a : b;  // flat: the first vertex's colours all along
+    const float color[4] = {mix(a.r, cb.r), mix(a.g, cb.g), mix(a.b, cb.b), mix(a.a, cb.a)};
+    const float specularMix[3] = {mix(a.sr, cb.sr), mix(a.sg, cb.sg), mix(a.sb, cb.sb)};
     float u, v;
     if (ctx.perspective) {
         u = mix(a.u * a.invW, b.u * b.invW);
@@ -36,11 +35,10 @@ inline void Shade(const PixelContext& ctx, int32_t x, int32_t y, const ScreenVer
 
 void DrawPoint(const PixelContext& ctx, const ScreenVertex& p)
 {
-    Shade(ctx, RoundToPixel(p.x), RoundToPixel(p.y), p, p, 0.0f, p);
+    Shade(ctx, RoundToPixel(p.x), RoundToPixel(p.y), p, p, 0.0f);
 }
 
-void DrawLine(const PixelContext& ctx, const ScreenVertex& a, const ScreenVertex& b,
-              const ScreenVertex& flatSource)
+void DrawLine(const PixelContext& ctx, const ScreenVertex& a, const ScreenVertex& b)
 {
     const float dx = b.x - a.x;
     const float dy = b.y - a.y;
@@ -64,9 +62,9 @@ void DrawLine(const PixelContext& ctx, const ScreenVertex& a, const ScreenVertex
         const float t = ClampF((float(m) - m0) / span, 0.0f, 1.0f);
         const int32_t n = RoundToPixel(n0 + (n1 - n0) * t);
         if (xMajor) {
-            Shade(ctx, m, n, a, b, t, flatSource);
+            Shade(ctx, m, n, a, b, t);
         } else {
-            Shade(ctx, n, m, a, b, t, flatSource);
+            Shade(ctx, n, m, a, b, t);
         }
     }
 }
