@@ -49,7 +49,7 @@ inline void BlendFactor(uint32_t factor, const uint32_t src[4], const uint32_t d
         for (int i = 0; i < 4; ++i) out[i] = 255 - src[i];
         break;
     case kBlendSrcAlpha:
-    case kBlendBothSrcAlpha:
+    case kBlendBothSrcAlpha:  // as a destination factor
         out[0] = out[1] = out[2] = out[3] = src[3];
         break;
     case kBlendInvSrcAlpha:
@@ -148,12 +148,7 @@ inline void Fragment(const PixelContext& ctx, int32_t x, int32_t y, uint32_t z16
         const uint32_t dst[4] = {(d >> 16) & 255, (d >> 8) & 255, d & 255, d >> 24};
         uint32_t sf[4], df[4];
         BlendFactor(ctx.srcBlend, c, dst, sf);
-        if (ctx.srcBlend == kBlendBothSrcAlpha || ctx.srcBlend == kBlendBothInvSrcAlpha) {
-            // The "both" factors set the destination factor as well: its inverse.
-            for (int i = 0; i < 4; ++i) df[i] = 255 - sf[i];
-        } else {
-            BlendFactor(ctx.destBlend, c, dst, df);
-        }
+        BlendFactor(ctx.destBlend, c, dst, df);
         for (int i = 0; i < 4; ++i) {
             c[i] = std::min(255u, (c[i] * sf[i] + dst[i] * df[i] + 127) / 255);
         }
@@ -271,6 +266,12 @@ bool BuildPixelContext(const ColorTarget& target, const DepthTarget& depth, cons
     ctx.blend = st.alphaBlendEnable;
     ctx.srcBlend = ValidOr(st.srcBlend, kBlendZero, kBlendBothInvSrcAlpha, kBlendOne);
     ctx.destBlend = ValidOr(st.destBlend, kBlendZero, kBlendBothInvSrcAlpha, kBlendZero);
+    if (ctx.srcBlend == kBlendBothSrcAlpha || ctx.srcBlend == kBlendBothInvSrcAlpha) {
+        // The "both" factors set the destination's factor too, to the inverse of the source's.
+        const bool inverse = ctx.srcBlend == kBlendBothInvSrcAlpha;
+        ctx.srcBlend = inverse ? kBlendInvSrcAlpha : kBlendSrcAlpha;
+        ctx.destBlend = inverse ? kBlendSrcAlpha : kBlendInvSrcAlpha;
+    }
     ctx.specular = st.specularEnable;
     ctx.flat = st.shadeMode == kShadeFlat;
     ctx.perspective = st.texturePerspective;
