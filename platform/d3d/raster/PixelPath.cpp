@@ -324,10 +324,7 @@ void ShadePixel(const PixelContext& ctx, int32_t x, int32_t y, float z, float in
     int32_t ts = 0, tt = 0;
     if (ctx.texels != nullptr) {
         if (ctx.perspective) {
-            const float w = invW > kMinInvW ? invW : kMinInvW;
-            const float r = 1.0f / w;
-            u *= r;
-            v *= r;
+            DivideByW(invW, u, v);
         }
         ts = int32_t(TexelFixed24(u, ctx.texWidth) >> 16);
         tt = int32_t(TexelFixed24(v, ctx.texHeight) >> 16);
