@@ -20,15 +20,10 @@ inline void Shade(const PixelContext& ctx, int32_t x, int32_t y, const ScreenVer
     const ScreenVertex& cb = ctx.flat ? a : b;  // flat: the first vertex's colours all along
     const float color[4] = {mix(a.r, cb.r), mix(a.g, cb.g), mix(a.b, cb.b), mix(a.a, cb.a)};
     const float specularMix[3] = {mix(a.sr, cb.sr), mix(a.sg, cb.sg), mix(a.sb, cb.sb)};
-    float u, v;
-    if (ctx.perspective) {
-        u = mix(a.u * a.invW, b.u * b.invW);
-        v = mix(a.v * a.invW, b.v * b.invW);
-    } else {
-        u = mix(a.u, b.u);
-        v = mix(a.v, b.v);
-    }
-    ShadePixel(ctx, x, y, mix(a.z, b.z), mix(a.invW, b.invW), u, v, color, specularMix);
+    // With perspective the coordinates go as u / w and v / w, like a triangle's planes.
+    const float wa = ctx.perspective ? a.invW : 1.0f, wb = ctx.perspective ? b.invW : 1.0f;
+    ShadePixel(ctx, x, y, mix(a.z, b.z), mix(a.invW, b.invW), mix(a.u * wa, b.u * wb), mix(a.v * wa, b.v * wb),
+               color, specularMix);
 }
 
 }  // namespace
