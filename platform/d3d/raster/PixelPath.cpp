@@ -162,22 +162,20 @@ inline void Fragment(const PixelContext& ctx, int32_t x, int32_t y, uint32_t z16
 }
 
 // Minified when one pixel step covers more than one texel along x or y (judged at the span start).
-bool SpanMinified(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x0)
+bool SpanMinified(const Planes& p, const TexWalker& walker)
 {
-    const float fx = float(x0), fy = float(y);
-    float u = p.At(kU, fx, fy), v = p.At(kV, fx, fy);
-    float dudx = p.dx[kU], dvdx = p.dx[kV], dudy = p.dy[kU], dvdy = p.dy[kV];
-    if (ctx.perspective) {
-        float w = p.At(kInvW, fx, fy);
-        w = w > kMinInvW ? w : kMinInvW;
+    float u = walker.u0, v = walker.v0;
+    float dudx = walker.du, dvdx = walker.dv, dudy = p.dy[kU], dvdy = p.dy[kV];
+    if (walker.perspective) {
+        const float w = walker.w0 > kMinInvW ? walker.w0 : kMinInvW;
         u /= w;
         v /= w;
-        dudx = (dudx - u * p.dx[kInvW]) / w;
-        dvdx = (dvdx - v * p.dx[kInvW]) / w;
+        dudx = (dudx - u * walker.dw) / w;
+        dvdx = (dvdx - v * walker.dw) / w;
         dudy = (dudy - u * p.dy[kInvW]) / w;
         dvdy = (dvdy - v * p.dy[kInvW]) / w;
     }
-    const float tw = float(ctx.texWidth), th = float(ctx.texHeight);
+    const float tw = float(walker.width), th = float(walker.height);
     const float ax = dudx * tw, ay = dvdx * th, bx = dudy * tw, by = dvdy * th;
     const float rho = std::max(ax * ax + ay * ay, bx * bx + by * by);
     return rho > 1.0f;  // NaN counts as magnified
@@ -195,7 +193,7 @@ void GenericSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x0
         tw.Setup(p, ctx, y, x0, x1);
         tw.Exact(0, ts, tt);
         if (ctx.magLinear != ctx.minLinear) {
-            linear = SpanMinified(ctx, p, y, x0) ? ctx.minLinear : ctx.magLinear;
+            linear = SpanMinified(p, tw) ? ctx.minLinear : ctx.magLinear;
         }
     }
     // Segments [k, end) stepped linearly from one exact end to the next; the span's last pixel
