@@ -207,6 +207,12 @@ TEST(Shading, FlatUsesTheFirstVertexAndGouraudInterpolates)
     Canvas flat(kS, kS);
     flat.Draw(st, kPrimTriangleList, tri);
     EXPECT_EQ(flat.Argb(5, 1) & 0xFFFFFF, 0xFF0000u);
+    // Lines too, when clipping moves their first end, also when it leaves them one pixel long.
+    Canvas lines(kS, kS);
+    lines.Draw(st, kPrimLineList, {AtPixel(-40, 2, kS, kS, 0xFFFF0000u), AtPixel(6, 2, kS, kS, 0xFF0000FFu),
+                                   AtPixel(-40, 5, kS, kS, 0xFFFF0000u), AtPixel(0.2f, 5, kS, kS, 0xFF0000FFu)});
+    EXPECT_EQ(lines.Argb(3, 2) & 0xFFFFFF, 0xFF0000u);
+    EXPECT_EQ(lines.Argb(0, 5) & 0xFFFFFF, 0xFF0000u);
     st.shadeMode = kShadeGouraud;
     Canvas g(kS, kS);
     g.Draw(st, kPrimTriangleList, tri);

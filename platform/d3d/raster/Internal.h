@@ -210,8 +210,8 @@ using TriangleFn = bool (*)(const PixelContext& ctx, SpanFn span, const ScreenVe
 // DrawTriangle, or the fused loop `path` allows for the draw call's states.
 TriangleFn SelectTriangle(const PixelContext& ctx, SpanPath path);
 // Line and point stage.
-void DrawLine(const PixelContext& ctx, const ScreenVertex& a, const ScreenVertex& b,
-              const ScreenVertex& flatSource);
+// With flat shading a line takes its colours from `a`.
+void DrawLine(const PixelContext& ctx, const ScreenVertex& a, const ScreenVertex& b);
 void DrawPoint(const PixelContext& ctx, const ScreenVertex& p);
 
 }  // namespace raster::detail

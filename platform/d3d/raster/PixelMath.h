@@ -12,12 +12,6 @@ namespace raster::detail {
 constexpr float kMaxTexelCoord = 4194304.0f;  // 2^22
 constexpr float kMinInvW = 1e-30f;
 
-inline int32_t FloorToInt(float v)  // v must be finite and within int32 range
-{
-    const int32_t t = static_cast<int32_t>(v);
-    return t - (float(t) > v ? 1 : 0);
-}
-
 // Depth x 65535 in 16.16 at depth 1, and the largest colour in 16.16.
 constexpr double kDepthScale = 65535.0 * 65536.0;
 constexpr int64_t kColorMax = 255 * 65536 + 0xFFFF;
@@ -91,6 +85,14 @@ inline int64_t TexelFixed24(float coord, int32_t size)
     return int64_t(t * 16777216.0f);  // exact power-of-two scaling, |t| <= 2^22
 }
 
+// Perspective correction: u / w and v / w, as products with 1 / w, w kept above kMinInvW.
+inline void DivideByW(float w, float& u, float& v)
+{
+    const float r = 1.0f / (w > kMinInvW ? w : kMinInvW);
+    u *= r;
+    v *= r;
+}
+
 // Texel coordinates along a span: exact (perspective-divided when on) every kSegment pixels and
 // at the span's end, stepped linearly in between (the error inside a segment is far below a
 // texel for the program's surfaces, and nil along rows of constant depth). The span loops step
@@ -110,11 +112,7 @@ struct TexWalker {
         float u = u0 + fi * du;
         float v = v0 + fi * dv;
         if (perspective) {
-            float w = w0 + fi * dw;
-            w = w > kMinInvW ? w : kMinInvW;
-            const float r = 1.0f / w;
-            u *= r;
-            v *= r;
+            DivideByW(w0 + fi * dw, u, v);
         }
         os = TexelFixed24(u, width);
         ot = TexelFixed24(v, height);
@@ -136,26 +134,27 @@ struct TexWalker {
     }
 };
 
+// i modulo n in [0, n), for negative i too.
+inline int32_t WrapIndex(int32_t i, int32_t n)
+{
+    const int32_t m = i % n;
+    return m < 0 ? m + n : m;
+}
+
 // Resolves a texel index under an addressing mode; -1 = border colour.
 inline int32_t AddressTexel(int32_t i, int32_t n, uint32_t mode)
 {
     switch (mode) {
     case kAddressMirror: {
-        const int32_t period = 2 * n;
-        int32_t m = i % period;
-        if (m < 0) {
-            m += period;
-        }
-        return m < n ? m : period - 1 - m;
+        const int32_t m = WrapIndex(i, 2 * n);
+        return m < n ? m : 2 * n - 1 - m;
     }
     case kAddressClamp:
         return i < 0 ? 0 : (i >= n ? n - 1 : i);
     case kAddressBorder:
         return (i < 0 || i >= n) ? -1 : i;
-    default: {  // wrap
-        int32_t m = i % n;
-        return m < 0 ? m + n : m;
-    }
+    default:
+        return WrapIndex(i, n);
     }
 }
 

@@ -9,11 +9,16 @@ namespace raster::detail {
 
 namespace {
 
-// Pixels there, a layout the rasterizer reads and writes, and rows that hold `width` pixels.
+// Pixels there, and rows that hold `width` pixels of `bytes` each.
+bool UsableRows(const void* pixels, int32_t pitch, int32_t width, int32_t height, uint32_t bytes)
+{
+    return pixels != nullptr && width > 0 && height > 0 && int64_t(pitch) >= int64_t(width) * bytes;
+}
+
+// The same, in a layout the rasterizer reads and writes.
 bool UsableImage(const uint8_t* pixels, int32_t pitch, int32_t width, int32_t height, const PixelLayout& layout)
 {
-    return pixels != nullptr && width > 0 && height > 0 && IsSupportedLayout(layout) &&
-           int64_t(pitch) >= int64_t(width) * (layout.bitsPerPixel / 8);
+    return IsSupportedLayout(layout) && UsableRows(pixels, pitch, width, height, layout.bitsPerPixel / 8);
 }
 
 bool IsLinear(uint32_t filter)
@@ -44,7 +49,7 @@ inline void BlendFactor(uint32_t factor, const uint32_t src[4], const uint32_t d
         for (int i = 0; i < 4; ++i) out[i] = 255 - src[i];
         break;
     case kBlendSrcAlpha:
-    case kBlendBothSrcAlpha:
+    case kBlendBothSrcAlpha:  // as a destination factor
         out[0] = out[1] = out[2] = out[3] = src[3];
         break;
     case kBlendInvSrcAlpha:
@@ -143,12 +148,7 @@ inline void Fragment(const PixelContext& ctx, int32_t x, int32_t y, uint32_t z16
         const uint32_t dst[4] = {(d >> 16) & 255, (d >> 8) & 255, d & 255, d >> 24};
         uint32_t sf[4], df[4];
         BlendFactor(ctx.srcBlend, c, dst, sf);
-        if (ctx.srcBlend == kBlendBothSrcAlpha || ctx.srcBlend == kBlendBothInvSrcAlpha) {
-            // The "both" factors set the destination factor as well: its inverse.
-            for (int i = 0; i < 4; ++i) df[i] = 255 - sf[i];
-        } else {
-            BlendFactor(ctx.destBlend, c, dst, df);
-        }
+        BlendFactor(ctx.destBlend, c, dst, df);
         for (int i = 0; i < 4; ++i) {
             c[i] = std::min(255u, (c[i] * sf[i] + dst[i] * df[i] + 127) / 255);
         }
@@ -162,22 +162,20 @@ inline void Fragment(const PixelContext& ctx, int32_t x, int32_t y, uint32_t z16
 }
 
 // Minified when one pixel step covers more than one texel along x or y (judged at the span start).
-bool SpanMinified(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x0)
+bool SpanMinified(const Planes& p, const TexWalker& walker)
 {
-    const float fx = float(x0), fy = float(y);
-    float u = p.At(kU, fx, fy), v = p.At(kV, fx, fy);
-    float dudx = p.dx[kU], dvdx = p.dx[kV], dudy = p.dy[kU], dvdy = p.dy[kV];
-    if (ctx.perspective) {
-        float w = p.At(kInvW, fx, fy);
-        w = w > kMinInvW ? w : kMinInvW;
+    float u = walker.u0, v = walker.v0;
+    float dudx = walker.du, dvdx = walker.dv, dudy = p.dy[kU], dvdy = p.dy[kV];
+    if (walker.perspective) {
+        const float w = walker.w0 > kMinInvW ? walker.w0 : kMinInvW;
         u /= w;
         v /= w;
-        dudx = (dudx - u * p.dx[kInvW]) / w;
-        dvdx = (dvdx - v * p.dx[kInvW]) / w;
+        dudx = (dudx - u * walker.dw) / w;
+        dvdx = (dvdx - v * walker.dw) / w;
         dudy = (dudy - u * p.dy[kInvW]) / w;
         dvdy = (dvdy - v * p.dy[kInvW]) / w;
     }
-    const float tw = float(ctx.texWidth), th = float(ctx.texHeight);
+    const float tw = float(walker.width), th = float(walker.height);
     const float ax = dudx * tw, ay = dvdx * th, bx = dudy * tw, by = dvdy * th;
     const float rho = std::max(ax * ax + ay * ay, bx * bx + by * by);
     return rho > 1.0f;  // NaN counts as magnified
@@ -195,7 +193,7 @@ void GenericSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x0
         tw.Setup(p, ctx, y, x0, x1);
         tw.Exact(0, ts, tt);
         if (ctx.magLinear != ctx.minLinear) {
-            linear = SpanMinified(ctx, p, y, x0) ? ctx.minLinear : ctx.magLinear;
+            linear = SpanMinified(p, tw) ? ctx.minLinear : ctx.magLinear;
         }
     }
     // Segments [k, end) stepped linearly from one exact end to the next; the span's last pixel
@@ -226,13 +224,10 @@ void GenericSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x0
 bool BuildPixelContext(const ColorTarget& target, const DepthTarget& depth, const Viewport& vp,
                        const States& st, const Scissor& scissor, PixelContext& ctx)
 {
-    if (!UsableImage(target.pixels, target.pitch, target.width, target.height, target.layout)) {
-        return false;
-    }
-    if (vp.width <= 0 || vp.height <= 0 || !std::isfinite(vp.clipX) || !std::isfinite(vp.clipY) ||
-        !(vp.clipWidth > 0.0f) || !(vp.clipHeight > 0.0f) || !std::isfinite(vp.clipWidth) ||
-        !std::isfinite(vp.clipHeight) || !std::isfinite(vp.minZ) || !std::isfinite(vp.maxZ) ||
-        !(vp.maxZ > vp.minZ)) {
+    const auto finite = [](auto... v) { return (std::isfinite(v) && ...); };
+    if (!UsableImage(target.pixels, target.pitch, target.width, target.height, target.layout) ||
+        vp.width <= 0 || vp.height <= 0 || !finite(vp.clipX, vp.clipY, vp.clipWidth, vp.clipHeight, vp.minZ, vp.maxZ) ||
+        !(vp.clipWidth > 0.0f && vp.clipHeight > 0.0f && vp.maxZ > vp.minZ)) {
         return false;
     }
     ctx = PixelContext{};
@@ -245,9 +240,7 @@ bool BuildPixelContext(const ColorTarget& target, const DepthTarget& depth, cons
     int64_t x1 = std::min<int64_t>({int64_t(vp.x) + vp.width, target.width, scissor.x1});
     int64_t y1 = std::min<int64_t>({int64_t(vp.y) + vp.height, target.height, scissor.y1});
 
-    const bool hasDepth = depth.values != nullptr && depth.width > 0 && depth.height > 0 &&
-                          int64_t(depth.pitch) >= int64_t(depth.width) * 2;
-    if (st.zEnable && hasDepth) {
+    if (st.zEnable && UsableRows(depth.values, depth.pitch, depth.width, depth.height, 2)) {
         ctx.depthBase = reinterpret_cast<uint8_t*>(depth.values);
         ctx.depthPitch = depth.pitch;
         ctx.zTest = true;
@@ -271,6 +264,12 @@ bool BuildPixelContext(const ColorTarget& target, const DepthTarget& depth, cons
     ctx.blend = st.alphaBlendEnable;
     ctx.srcBlend = ValidOr(st.srcBlend, kBlendZero, kBlendBothInvSrcAlpha, kBlendOne);
     ctx.destBlend = ValidOr(st.destBlend, kBlendZero, kBlendBothInvSrcAlpha, kBlendZero);
+    if (ctx.srcBlend == kBlendBothSrcAlpha || ctx.srcBlend == kBlendBothInvSrcAlpha) {
+        // The "both" factors set the destination's factor too, to the inverse of the source's.
+        const bool inverse = ctx.srcBlend == kBlendBothInvSrcAlpha;
+        ctx.srcBlend = inverse ? kBlendInvSrcAlpha : kBlendSrcAlpha;
+        ctx.destBlend = inverse ? kBlendSrcAlpha : kBlendInvSrcAlpha;
+    }
     ctx.specular = st.specularEnable;
     ctx.flat = st.shadeMode == kShadeFlat;
     ctx.perspective = st.texturePerspective;
@@ -278,7 +277,7 @@ bool BuildPixelContext(const ColorTarget& target, const DepthTarget& depth, cons
     const TextureImage* texture = st.texture;
     if (texture != nullptr &&
         UsableImage(texture->texels, texture->pitch, texture->width, texture->height, texture->layout)) {
-        const TextureImage& t = *st.texture;
+        const TextureImage& t = *texture;
         ctx.texels = t.texels;
         ctx.texPitch = t.pitch;
         ctx.texWidth = t.width;
@@ -323,10 +322,7 @@ void ShadePixel(const PixelContext& ctx, int32_t x, int32_t y, float z, float in
     int32_t ts = 0, tt = 0;
     if (ctx.texels != nullptr) {
         if (ctx.perspective) {
-            const float w = invW > kMinInvW ? invW : kMinInvW;
-            const float r = 1.0f / w;
-            u *= r;
-            v *= r;
+            DivideByW(invW, u, v);
         }
         ts = int32_t(TexelFixed24(u, ctx.texWidth) >> 16);
         tt = int32_t(TexelFixed24(v, ctx.texHeight) >> 16);

@@ -37,24 +37,17 @@ struct Assembler {
             return;
         }
         if ((codes[i0] | codes[i1]) == 0 && !ctx.wrapU && !ctx.wrapV) {
-            DrawLine(ctx, screen[i0], screen[i1], screen[i0]);
+            DrawLine(ctx, screen[i0], screen[i1]);
             return;
         }
         ClipVertex a = clip[i0], b = clip[i1];
-        if (ctx.wrapU) {
-            WrapToward(a.u, b.u);
-        }
-        if (ctx.wrapV) {
-            WrapToward(a.v, b.v);
-        }
-        const ClipVertex flat = a;
+        FollowFirst(a, b);
         if (!ClipSegment(a, b)) {
             return;
         }
-        ScreenVertex sa, sb, sf;
+        ScreenVertex sa, sb;
         if (MapToScreen(a, vp, sa) && MapToScreen(b, vp, sb)) {
-            MapToScreen(flat, vp, sf);  // only its colours are used
-            DrawLine(ctx, sa, sb, ctx.flat ? sf : sa);
+            DrawLine(ctx, sa, sb);
         }
     }
 
@@ -98,22 +91,8 @@ struct Assembler {
         poly[0] = clip[i0];
         poly[1] = clip[i1];
         poly[2] = clip[i2];
-        if (ctx.flat) {
-            // New vertices must carry the first vertex's colours too.
-            for (int k = 1; k < 3; ++k) {
-                poly[k].r = poly[0].r; poly[k].g = poly[0].g; poly[k].b = poly[0].b;
-                poly[k].a = poly[0].a;
-                poly[k].sr = poly[0].sr; poly[k].sg = poly[0].sg; poly[k].sb = poly[0].sb;
-            }
-        }
-        for (int k = 1; k < 3; ++k) {  // before clipping interpolates them
-            if (ctx.wrapU) {
-                WrapToward(poly[0].u, poly[k].u);
-            }
-            if (ctx.wrapV) {
-                WrapToward(poly[0].v, poly[k].v);
-            }
-        }
+        FollowFirst(poly[0], poly[1]);
+        FollowFirst(poly[0], poly[2]);
         const int n = ClipPolygon(poly, 3, tmp, guard);
         ScreenVertex s[10];
         for (int k = 0; k < n; ++k) {
@@ -123,6 +102,23 @@ struct Assembler {
         }
         for (int k = 1; k + 1 < n; ++k) {
             tri(ctx, span, s[0], s[k], s[k + 1], cullMode);
+        }
+    }
+
+    // Before clipping interpolates them: with flat shading the first vertex's colours go to the
+    // other vertices, so every vertex the clipper makes carries them too, and with WRAPU / WRAPV
+    // the other vertices' coordinates move to within half a turn of the first's.
+    void FollowFirst(const ClipVertex& first, ClipVertex& v) const
+    {
+        if (ctx.flat) {
+            v.r = first.r; v.g = first.g; v.b = first.b; v.a = first.a;
+            v.sr = first.sr; v.sg = first.sg; v.sb = first.sb;
+        }
+        if (ctx.wrapU) {
+            WrapToward(first.u, v.u);
+        }
+        if (ctx.wrapV) {
+            WrapToward(first.v, v.v);
         }
     }
 

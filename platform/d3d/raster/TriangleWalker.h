@@ -229,6 +229,7 @@ template <class Shade>
 }
 
 using PlaneFloat4 = float __attribute__((vector_size(16)));
+using PlaneInt4 = int32_t __attribute__((vector_size(16)));
 
 // The plane set-up: bases and per-pixel gradients of the attributes from their values at the
 // three snapped vertices, in double so every set-up rounds alike, four attributes per step in
@@ -239,17 +240,15 @@ template <int Count, class Load>
 [[gnu::always_inline]] inline bool SetUpPlanesFrom(Load load, const PlaneFrame& f, float* base, float* dx, float* dy)
 {
     static_assert(Count % 4 == 0, "attributes go in fours");
-    using Float4 = PlaneFloat4;
     using Double4 = double __attribute__((vector_size(32)));
-    using Int4 = int32_t __attribute__((vector_size(16)));
-    Int4 notFinite = {};
+    PlaneInt4 notFinite = {};
     for (int k = 0; k < Count; k += 4) {
-        const Float4 a0 = load(0, k), a1 = load(1, k), a2 = load(2, k);
+        const PlaneFloat4 a0 = load(0, k), a1 = load(1, k), a2 = load(2, k);
         const Double4 d0 = __builtin_convertvector(a0, Double4);
         const Double4 d1 = __builtin_convertvector(a1, Double4) - d0;
         const Double4 d2 = __builtin_convertvector(a2, Double4) - d0;
-        const Float4 gx = __builtin_convertvector((d1 * f.ey2 - d2 * f.ey1) * f.invArea, Float4);
-        const Float4 gy = __builtin_convertvector((d2 * f.ex1 - d1 * f.ex2) * f.invArea, Float4);
+        const PlaneFloat4 gx = __builtin_convertvector((d1 * f.ey2 - d2 * f.ey1) * f.invArea, PlaneFloat4);
+        const PlaneFloat4 gy = __builtin_convertvector((d2 * f.ex1 - d1 * f.ex2) * f.invArea, PlaneFloat4);
         std::memcpy(base + k, &a0, sizeof a0);
         std::memcpy(dx + k, &gx, sizeof gx);
         std::memcpy(dy + k, &gy, sizeof gy);
@@ -311,14 +310,13 @@ template <int Count>
     }
     // Colour steps in 16.16, clamped and truncated (the gradients are finite here, so the clamp
     // needs no NaN case), four at a time.
-    using Int4 = int32_t __attribute__((vector_size(16)));
     for (int k = kR; k <= kSR; k += 4) {
         PlaneFloat4 step;
         std::memcpy(&step, planes.dx + k, sizeof step);
         step *= 65536.0f;
         step = step < -16777216.0f ? -16777216.0f : step;
         step = step > 16777216.0f ? 16777216.0f : step;
-        const Int4 fixed = __builtin_convertvector(step, Int4);
+        const PlaneInt4 fixed = __builtin_convertvector(step, PlaneInt4);
         std::memcpy(planes.colorStep + k, &fixed, sizeof fixed);
     }
     planes.colorStep[7] = 0;  // depth is not a colour
