@@ -45,8 +45,9 @@ struct VectorLanes {
     // 4 x the index of each lane's 128-bit block.
     static I BlockQuads() { return LaneAnd<~3>(kLaneIndices); }
     static int32_t First(I v) { return I32(v)[0]; }
-    static I Load(const int32_t* p) { I v; std::memcpy(&v, p, sizeof v); return v; }
-    static void Store(int32_t* p, I v) { std::memcpy(p, &v, sizeof v); }
+    // A whole register from or to memory of any type and alignment.
+    static I Load(const void* p) { I v; std::memcpy(&v, p, sizeof v); return v; }
+    static void Store(void* p, I v) { std::memcpy(p, &v, sizeof v); }
 
     static F FSet1(float v) { return Splat<F>(v, std::make_index_sequence<N>()); }
     static F FAdd(F a, F b) { return a + b; }
@@ -162,12 +163,12 @@ struct LaneMaskLanes : VectorLanes<N> {
     static I Select(M m, I a, I b) { return (m & a) | (~m & b); }
 
     // Memory: `count` lanes from p (the rest read as zero and are never written).
-    static I LoadColor(const uint32_t* p, int32_t count) { return Base::template LoadFirst<LoadColors>(p, count); }
+    static I LoadColor(const uint32_t* p, int32_t count) { return Base::template LoadFirst<Base::Load>(p, count); }
     static void StoreColor(uint32_t* p, I value, M ok, int32_t count) { StoreColor(p, value, LoadColor(p, count), ok, count); }
     // `old` is LoadColor's result for the same lanes.
     static void StoreColor(uint32_t* p, I value, I old, M ok, int32_t count)
     {
-        Base::template StoreFirst<StoreColors>(p, Layer::Select(ok, value, old), count);
+        Base::template StoreFirst<Base::Store>(p, Layer::Select(ok, value, old), count);
     }
     static I LoadDepth(const uint16_t* p, int32_t count) { return Base::template LoadFirst<Layer::LoadDepths>(p, count); }
     // `old` is LoadDepth's result for the same lanes.
@@ -175,10 +176,6 @@ struct LaneMaskLanes : VectorLanes<N> {
     {
         Base::template StoreFirst<Layer::StoreDepths>(p, Layer::Select(ok, value, old), count);
     }
-
-private:
-    static I LoadColors(const uint32_t* p) { return Base::Load(reinterpret_cast<const int32_t*>(p)); }
-    static void StoreColors(uint32_t* p, I v) { Base::Store(reinterpret_cast<int32_t*>(p), v); }
 };
 
 }  // namespace
