@@ -15,8 +15,13 @@ namespace raster::detail {
 
 namespace {  // NOLINT: internal linkage, each file builds these for its own instruction set
 
-// One 32-bit pixel at a time, the top byte cleared: the generic opaque copy, and the vector
-// loops' rows shorter than one vector.
+// The generic copies, which the vector loops also take for rows shorter than one vector: the
+// bytes as they are, and one 32-bit pixel at a time with the top byte cleared.
+inline void CopyBytes(uint8_t* destination, const uint8_t* source, size_t bytes)
+{
+    std::memcpy(destination, source, bytes);
+}
+
 inline void CopyOpaquePixels(uint8_t* destination, const uint8_t* source, size_t bytes)
 {
     for (size_t at = 0; at + 4 <= bytes; at += 4) {
@@ -75,11 +80,7 @@ void CopyRowWide(uint8_t* destination, const uint8_t* source, size_t bytes)
     const typename V::I keep = V::Set1(Opaque ? 0x00FFFFFF : -1);
     auto pass = [keep](typename V::I v) { return Opaque ? V::And(v, keep) : v; };
     if (bytes < kW) {
-        if constexpr (Opaque) {
-            CopyOpaquePixels(destination, source, bytes);
-        } else {
-            std::memcpy(destination, source, bytes);
-        }
+        (Opaque ? CopyOpaquePixels : CopyBytes)(destination, source, bytes);
         return;
     }
     V::Store(destination, pass(V::Load(source)));
