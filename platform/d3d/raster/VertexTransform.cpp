@@ -4,6 +4,7 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#include <utility>
 
 namespace raster::detail {
 
@@ -26,8 +27,6 @@ inline float PlaneDistance(const ClipVertex& c, int plane, GuardBand g = {})
     }
 }
 
-inline float Mix(float a, float b, double t) { return float(double(a) + (double(b) - a) * t); }
-
 // The point where edge in->out crosses the plane, always computed from the inside end (so two
 // triangles sharing the edge get the very same vertex), in double precision because clip-space
 // values can be enormous; placed exactly on the plane unless it is a guard band's.
@@ -41,7 +40,7 @@ inline ClipVertex Intersect(const ClipVertex& in, float dIn, const ClipVertex& o
     const Fields a = std::bit_cast<Fields>(in), b = std::bit_cast<Fields>(out);
     Fields mixed;
     for (size_t i = 0; i < mixed.size(); ++i) {
-        mixed[i] = Mix(a[i], b[i], t);
+        mixed[i] = float(double(a[i]) + (double(b[i]) - a[i]) * t);
     }
     ClipVertex r = std::bit_cast<ClipVertex>(mixed);
     if (guardBand && plane < 4) {
@@ -150,16 +149,6 @@ int ClipPolygon(ClipVertex* poly, int n, ClipVertex* tmp, GuardBand guard)
     ClipVertex* src = poly;
     ClipVertex* dst = tmp;
     for (int p = 0; p < kPlaneCount && n > 0; ++p) {
-        bool anyOut = false;
-        for (int i = 0; i < n; ++i) {
-            if (!(PlaneDistance(src[i], p, guard) >= 0.0f)) {
-                anyOut = true;
-                break;
-            }
-        }
-        if (!anyOut) {
-            continue;
-        }
         int m = 0;
         for (int i = 0; i < n; ++i) {
             const ClipVertex& a = src[i];
@@ -176,9 +165,7 @@ int ClipPolygon(ClipVertex* poly, int n, ClipVertex* tmp, GuardBand guard)
             }
         }
         n = m;
-        ClipVertex* t = src;
-        src = dst;
-        dst = t;
+        std::swap(src, dst);
     }
     if (src != poly && n > 0) {
         std::memcpy(poly, src, sizeof(ClipVertex) * size_t(n));
