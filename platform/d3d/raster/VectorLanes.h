@@ -116,22 +116,15 @@ struct VectorLanes {
     [[gnu::noinline]] static I SteppedCoords(int64_t& anchor, const int64_t* ends, int32_t slot, int32_t first, int32_t n)
     {
         static_assert(N <= 8, "a step lies within one segment");
-        const int32_t offset = first & 7, len = n - 1 - (first - offset);
+        const int32_t offset = first & 7, len = std::min(n - 1 - (first - offset), 8);
         const int64_t end = ends[slot];
+        const int64_t step = len > 0 ? (end - anchor) / len : 0;
         alignas(4 * N) int32_t lanes[N];
-        if (len >= 8) {
-            const int64_t step = (end - anchor) / 8;
-            for (int32_t j = 0; j < N; ++j) {
-                lanes[j] = int32_t((anchor + (offset + j) * step) >> 16);
-            }
-            if (offset + N == 8) {
-                anchor = end;
-            }
-        } else {
-            const int64_t step = len > 0 ? (end - anchor) / len : 0;
-            for (int32_t j = 0; j < N; ++j) {
-                lanes[j] = int32_t((offset + j < len ? anchor + (offset + j) * step : end) >> 16);
-            }
+        for (int32_t j = 0; j < N; ++j) {
+            lanes[j] = int32_t((offset + j < len ? anchor + (offset + j) * step : end) >> 16);
+        }
+        if (len == 8 && offset + N == 8) {
+            anchor = end;
         }
         return Load(lanes);
     }
