@@ -21,12 +21,7 @@ void FillRowGeneric(uint8_t* row, size_t bytes, const uint8_t* pattern)
     }
 }
 
-void CopyRowGeneric(uint8_t* destination, const uint8_t* source, size_t bytes)
-{
-    std::memcpy(destination, source, bytes);
-}
-
-constexpr RowKernels kGenericKernels{&FillRowGeneric, &CopyRowGeneric, &CopyOpaquePixels};
+constexpr RowKernels kGenericKernels{&FillRowGeneric, &CopyBytes, &CopyOpaquePixels};
 
 const RowKernels& KernelsFor(SpanPath path)
 {

@@ -15,8 +15,13 @@ namespace raster::detail {
 
 namespace {  // NOLINT: internal linkage, each file builds these for its own instruction set
 
-// One 32-bit pixel at a time, the top byte cleared: the generic opaque copy, and the vector
-// loops' rows shorter than one vector.
+// The generic copies, which the vector loops also take for rows shorter than one vector: the
+// bytes as they are, and one 32-bit pixel at a time with the top byte cleared.
+inline void CopyBytes(uint8_t* destination, const uint8_t* source, size_t bytes)
+{
+    std::memcpy(destination, source, bytes);
+}
+
 inline void CopyOpaquePixels(uint8_t* destination, const uint8_t* source, size_t bytes)
 {
     for (size_t at = 0; at + 4 <= bytes; at += 4) {
@@ -29,18 +34,6 @@ inline void CopyOpaquePixels(uint8_t* destination, const uint8_t* source, size_t
 
 template <class V>
 constexpr size_t kVectorBytes = size_t(V::kLanes) * 4;
-
-template <class V>
-typename V::I LoadBytes(const uint8_t* p)
-{
-    return V::Load(reinterpret_cast<const int32_t*>(p));
-}
-
-template <class V>
-void StoreBytes(uint8_t* p, typename V::I v)
-{
-    V::Store(reinterpret_cast<int32_t*>(p), v);
-}
 
 // Bytes to the next vector-aligned address, at least 1 (the head vector covers them).
 template <class V>
@@ -59,24 +52,24 @@ void FillRowWide(uint8_t* row, size_t bytes, const uint8_t* pattern)
         std::memcpy(row, pattern, bytes);
         return;
     }
-    StoreBytes<V>(row, LoadBytes<V>(pattern));
+    V::Store(row, V::Load(pattern));
     size_t at = HeadBytes<V>(row);
     typename V::I phase[kPhases];
 #pragma GCC unroll 12
     for (int i = 0; i < kPhases; ++i) {
-        phase[i] = LoadBytes<V>(pattern + (at + size_t(i) * kW) % kFillPeriod);
+        phase[i] = V::Load(pattern + (at + size_t(i) * kW) % kFillPeriod);
     }
     for (; at + kFillPeriod <= bytes; at += kFillPeriod) {
 #pragma GCC unroll 12
         for (int i = 0; i < kPhases; ++i) {
-            StoreBytes<V>(row + at + size_t(i) * kW, phase[i]);
+            V::Store(row + at + size_t(i) * kW, phase[i]);
         }
     }
     for (int i = 0; at + kW <= bytes; at += kW, ++i) {
-        StoreBytes<V>(row + at, phase[i]);
+        V::Store(row + at, phase[i]);
     }
     if (at < bytes) {
-        StoreBytes<V>(row + bytes - kW, LoadBytes<V>(pattern + (bytes - kW) % kFillPeriod));
+        V::Store(row + bytes - kW, V::Load(pattern + (bytes - kW) % kFillPeriod));
     }
 }
 
@@ -87,34 +80,30 @@ void CopyRowWide(uint8_t* destination, const uint8_t* source, size_t bytes)
     const typename V::I keep = V::Set1(Opaque ? 0x00FFFFFF : -1);
     auto pass = [keep](typename V::I v) { return Opaque ? V::And(v, keep) : v; };
     if (bytes < kW) {
-        if constexpr (Opaque) {
-            CopyOpaquePixels(destination, source, bytes);
-        } else {
-            std::memcpy(destination, source, bytes);
-        }
+        (Opaque ? CopyOpaquePixels : CopyBytes)(destination, source, bytes);
         return;
     }
-    StoreBytes<V>(destination, pass(LoadBytes<V>(source)));
+    V::Store(destination, pass(V::Load(source)));
     // An opaque copy's vectors must start on a pixel.
     size_t at = HeadBytes<V>(destination);
     if (Opaque) {
         at &= ~size_t{3};
     }
     for (; at + 4 * kW <= bytes; at += 4 * kW) {
-        const typename V::I a = LoadBytes<V>(source + at);
-        const typename V::I b = LoadBytes<V>(source + at + kW);
-        const typename V::I c = LoadBytes<V>(source + at + 2 * kW);
-        const typename V::I d = LoadBytes<V>(source + at + 3 * kW);
-        StoreBytes<V>(destination + at, pass(a));
-        StoreBytes<V>(destination + at + kW, pass(b));
-        StoreBytes<V>(destination + at + 2 * kW, pass(c));
-        StoreBytes<V>(destination + at + 3 * kW, pass(d));
+        const typename V::I a = V::Load(source + at);
+        const typename V::I b = V::Load(source + at + kW);
+        const typename V::I c = V::Load(source + at + 2 * kW);
+        const typename V::I d = V::Load(source + at + 3 * kW);
+        V::Store(destination + at, pass(a));
+        V::Store(destination + at + kW, pass(b));
+        V::Store(destination + at + 2 * kW, pass(c));
+        V::Store(destination + at + 3 * kW, pass(d));
     }
     for (; at + kW <= bytes; at += kW) {
-        StoreBytes<V>(destination + at, pass(LoadBytes<V>(source + at)));
+        V::Store(destination + at, pass(V::Load(source + at)));
     }
     if (at < bytes) {
-        StoreBytes<V>(destination + bytes - kW, pass(LoadBytes<V>(source + bytes - kW)));
+        V::Store(destination + bytes - kW, pass(V::Load(source + bytes - kW)));
     }
 }
 

@@ -45,8 +45,9 @@ struct VectorLanes {
     // 4 x the index of each lane's 128-bit block.
     static I BlockQuads() { return LaneAnd<~3>(kLaneIndices); }
     static int32_t First(I v) { return I32(v)[0]; }
-    static I Load(const int32_t* p) { I v; std::memcpy(&v, p, sizeof v); return v; }
-    static void Store(int32_t* p, I v) { std::memcpy(p, &v, sizeof v); }
+    // A whole register from or to memory of any type and alignment.
+    static I Load(const void* p) { I v; std::memcpy(&v, p, sizeof v); return v; }
+    static void Store(void* p, I v) { std::memcpy(p, &v, sizeof v); }
 
     static F FSet1(float v) { return Splat<F>(v, std::make_index_sequence<N>()); }
     static F FAdd(F a, F b) { return a + b; }
@@ -115,22 +116,15 @@ struct VectorLanes {
     [[gnu::noinline]] static I SteppedCoords(int64_t& anchor, const int64_t* ends, int32_t slot, int32_t first, int32_t n)
     {
         static_assert(N <= 8, "a step lies within one segment");
-        const int32_t offset = first & 7, len = n - 1 - (first - offset);
+        const int32_t offset = first & 7, len = std::min(n - 1 - (first - offset), 8);
         const int64_t end = ends[slot];
+        const int64_t step = len > 0 ? (end - anchor) / len : 0;
         alignas(4 * N) int32_t lanes[N];
-        if (len >= 8) {
-            const int64_t step = (end - anchor) / 8;
-            for (int32_t j = 0; j < N; ++j) {
-                lanes[j] = int32_t((anchor + (offset + j) * step) >> 16);
-            }
-            if (offset + N == 8) {
-                anchor = end;
-            }
-        } else {
-            const int64_t step = len > 0 ? (end - anchor) / len : 0;
-            for (int32_t j = 0; j < N; ++j) {
-                lanes[j] = int32_t((offset + j < len ? anchor + (offset + j) * step : end) >> 16);
-            }
+        for (int32_t j = 0; j < N; ++j) {
+            lanes[j] = int32_t((offset + j < len ? anchor + (offset + j) * step : end) >> 16);
+        }
+        if (len == 8 && offset + N == 8) {
+            anchor = end;
         }
         return Load(lanes);
     }
@@ -162,12 +156,12 @@ struct LaneMaskLanes : VectorLanes<N> {
     static I Select(M m, I a, I b) { return (m & a) | (~m & b); }
 
     // Memory: `count` lanes from p (the rest read as zero and are never written).
-    static I LoadColor(const uint32_t* p, int32_t count) { return Base::template LoadFirst<LoadColors>(p, count); }
+    static I LoadColor(const uint32_t* p, int32_t count) { return Base::template LoadFirst<Base::Load>(p, count); }
     static void StoreColor(uint32_t* p, I value, M ok, int32_t count) { StoreColor(p, value, LoadColor(p, count), ok, count); }
     // `old` is LoadColor's result for the same lanes.
     static void StoreColor(uint32_t* p, I value, I old, M ok, int32_t count)
     {
-        Base::template StoreFirst<StoreColors>(p, Layer::Select(ok, value, old), count);
+        Base::template StoreFirst<Base::Store>(p, Layer::Select(ok, value, old), count);
     }
     static I LoadDepth(const uint16_t* p, int32_t count) { return Base::template LoadFirst<Layer::LoadDepths>(p, count); }
     // `old` is LoadDepth's result for the same lanes.
@@ -175,10 +169,6 @@ struct LaneMaskLanes : VectorLanes<N> {
     {
         Base::template StoreFirst<Layer::StoreDepths>(p, Layer::Select(ok, value, old), count);
     }
-
-private:
-    static I LoadColors(const uint32_t* p) { return Base::Load(reinterpret_cast<const int32_t*>(p)); }
-    static void StoreColors(uint32_t* p, I v) { Base::Store(reinterpret_cast<int32_t*>(p), v); }
 };
 
 }  // namespace

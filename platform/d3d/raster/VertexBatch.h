@@ -8,6 +8,7 @@
 #pragma once
 
 #include "platform/d3d/raster/Internal.h"
+#include "platform/d3d/raster/VectorLanes.h"
 
 #include <cstring>
 #include <initializer_list>
@@ -17,14 +18,6 @@
 namespace raster::detail {
 
 namespace {
-
-template <int L>
-struct BatchLanes {
-    static_assert(L % 4 == 0, "lanes come in groups of four");
-    // typedef, not using: GCC drops the attribute from an alias declaration.
-    typedef float F __attribute__((vector_size(4 * L)));
-    typedef int32_t I __attribute__((vector_size(4 * L)));
-};
 
 // Four rows of four floats turned into four columns.
 inline void Transpose4(__m128& a, __m128& b, __m128& c, __m128& d)
@@ -97,9 +90,9 @@ template <int L>
 void MapVertexBatches(const uint8_t* in, uint32_t batches, const VertexConstants& k, ClipVertex* clip,
                       ScreenVertex* screen, uint32_t* codes)
 {
-    using F = typename BatchLanes<L>::F;
-    using I = typename BatchLanes<L>::I;
-    static_assert(sizeof(F) == 4 * L && sizeof(I) == 4 * L, "one lane per vertex");
+    using F = Lanes<float, L>;
+    using I = Lanes<int32_t, L>;
+    static_assert(L % 4 == 0 && sizeof(F) == 4 * L, "one lane a vertex, in groups of four");
     const float* m = k.m;
     for (uint32_t b = 0; b < batches; ++b, in += L * sizeof(LVertex), clip += L, screen += L, codes += L) {
         alignas(64) float lane[5][L];  // x, y, z, u, v; reused for the outputs below
@@ -118,12 +111,8 @@ void MapVertexBatches(const uint8_t* in, uint32_t batches, const VertexConstants
             _mm_store_ps(lane[3] + g, attributes[2]);
             _mm_store_ps(lane[4] + g, attributes[3]);
         }
-        F x, y, z, u, v;
-        std::memcpy(&x, lane[0], sizeof x);
-        std::memcpy(&y, lane[1], sizeof y);
-        std::memcpy(&z, lane[2], sizeof z);
-        std::memcpy(&u, lane[3], sizeof u);
-        std::memcpy(&v, lane[4], sizeof v);
+        auto row = [&lane](int i) { F r; std::memcpy(&r, lane[i], sizeof r); return r; };
+        const F x = row(0), y = row(1), z = row(2), u = row(3), v = row(4);
 
         const F X = x * m[0] + y * m[4] + z * m[8] + m[12];
         const F Y = x * m[1] + y * m[5] + z * m[9] + m[13];
@@ -148,14 +137,9 @@ void MapVertexBatches(const uint8_t* in, uint32_t batches, const VertexConstants
         F sz = cz * invW;
         sz = sz >= 0.0f ? sz : F{} + 0.0f;  // NaN goes to 0, like ClampF
         sz = sz <= 1.0f ? sz : F{} + 1.0f;
-        I bitsX, bitsY;  // |sx| and |sy|: the sign bit cleared
-        std::memcpy(&bitsX, &sx, sizeof bitsX);
-        std::memcpy(&bitsY, &sy, sizeof bitsY);
-        bitsX &= 0x7FFFFFFF;
-        bitsY &= 0x7FFFFFFF;
-        F ax, ay;
-        std::memcpy(&ax, &bitsX, sizeof ax);
-        std::memcpy(&ay, &bitsY, sizeof ay);
+        // |sx| and |sy|: the sign bit cleared (a cast between vectors keeps the bits).
+        const F ax = F(I(sx) & 0x7FFFFFFF);
+        const F ay = F(I(sy) & 0x7FFFFFFF);
         const I mapped = (invW > 0.0f) & (invW < __builtin_inff()) & (ax < kMaxScreenCoord) & (ay < kMaxScreenCoord);
         const I code = finite != 0 ? ((outside == 0) & (mapped == 0) ? I{} + int32_t(kNotMapped) : outside)
                                    : I{} + int32_t(kNotFinite);

@@ -4,40 +4,34 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#include <utility>
 
 namespace raster::detail {
 
 namespace {
 
+// The planes a clipped vertex keeps inside of: 0 to 3 |x| <= g.x w and |y| <= g.y w (the
+// viewport's with the default g, else the guard band's), 4 near, 5 far, 6 w > 0.
 constexpr int kPlaneCount = 7;
-
-// The viewport's planes (0 to 3), near, far and w > 0 (4 to 6), the guard band's (7 to 10).
-constexpr int kGuardPlane0 = 7;
 
 inline float PlaneDistance(const ClipVertex& c, int plane, GuardBand g = {})
 {
     switch (plane) {
-    case 7: return g.x * c.w + c.x;
-    case 8: return g.x * c.w - c.x;
-    case 9: return g.y * c.w + c.y;
-    case 10: return g.y * c.w - c.y;
-    case 0: return c.w + c.x;
-    case 1: return c.w - c.x;
-    case 2: return c.w + c.y;
-    case 3: return c.w - c.y;
+    case 0: return g.x * c.w + c.x;
+    case 1: return g.x * c.w - c.x;
+    case 2: return g.y * c.w + c.y;
+    case 3: return g.y * c.w - c.y;
     case 4: return c.z;
     case 5: return c.w - c.z;
     default: return c.w - kMinW;
     }
 }
 
-inline float Mix(float a, float b, double t) { return float(double(a) + (double(b) - a) * t); }
-
 // The point where edge in->out crosses the plane, always computed from the inside end (so two
 // triangles sharing the edge get the very same vertex), in double precision because clip-space
-// values can be enormous, and placed exactly on the plane.
-inline ClipVertex Intersect(const ClipVertex& in, float dIn, const ClipVertex& out, float dOut,
-                            int plane)
+// values can be enormous; placed exactly on the plane unless it is a guard band's.
+inline ClipVertex Intersect(const ClipVertex& in, float dIn, const ClipVertex& out, float dOut, int plane,
+                            bool guardBand)
 {
     double t = double(dIn) / (double(dIn) - double(dOut));
     t = t < 0.0 ? 0.0 : (t > 1.0 ? 1.0 : t);
@@ -46,9 +40,12 @@ inline ClipVertex Intersect(const ClipVertex& in, float dIn, const ClipVertex& o
     const Fields a = std::bit_cast<Fields>(in), b = std::bit_cast<Fields>(out);
     Fields mixed;
     for (size_t i = 0; i < mixed.size(); ++i) {
-        mixed[i] = Mix(a[i], b[i], t);
+        mixed[i] = float(double(a[i]) + (double(b[i]) - a[i]) * t);
     }
     ClipVertex r = std::bit_cast<ClipVertex>(mixed);
+    if (guardBand && plane < 4) {
+        return r;
+    }
     switch (plane) {
     case 0: r.x = -r.w; break;
     case 1: r.x = r.w; break;
@@ -149,22 +146,9 @@ void MapVertices(const void* in, uint32_t count, const float wvp[16], const View
 
 int ClipPolygon(ClipVertex* poly, int n, ClipVertex* tmp, GuardBand guard)
 {
-    // Guard band first, in the order of the viewport's planes, then near, far and w.
-    static constexpr int kPlanes[] = {kGuardPlane0, kGuardPlane0 + 1, kGuardPlane0 + 2, kGuardPlane0 + 3, 4, 5, 6};
     ClipVertex* src = poly;
     ClipVertex* dst = tmp;
-    for (int k = 0; k < 7 && n > 0; ++k) {
-        const int p = kPlanes[k];
-        bool anyOut = false;
-        for (int i = 0; i < n; ++i) {
-            if (!(PlaneDistance(src[i], p, guard) >= 0.0f)) {
-                anyOut = true;
-                break;
-            }
-        }
-        if (!anyOut) {
-            continue;
-        }
+    for (int p = 0; p < kPlaneCount && n > 0; ++p) {
         int m = 0;
         for (int i = 0; i < n; ++i) {
             const ClipVertex& a = src[i];
@@ -177,13 +161,11 @@ int ClipPolygon(ClipVertex* poly, int n, ClipVertex* tmp, GuardBand guard)
                 dst[m++] = a;
             }
             if (aIn != bIn) {
-                dst[m++] = aIn ? Intersect(a, da, b, db, p) : Intersect(b, db, a, da, p);
+                dst[m++] = aIn ? Intersect(a, da, b, db, p, true) : Intersect(b, db, a, da, p, true);
             }
         }
         n = m;
-        ClipVertex* t = src;
-        src = dst;
-        dst = t;
+        std::swap(src, dst);
     }
     if (src != poly && n > 0) {
         std::memcpy(poly, src, sizeof(ClipVertex) * size_t(n));
@@ -202,9 +184,9 @@ bool ClipSegment(ClipVertex& a, ClipVertex& b)
             return false;
         }
         if (aIn && !bIn) {
-            b = Intersect(a, da, b, db, p);
+            b = Intersect(a, da, b, db, p, false);
         } else if (!aIn && bIn) {
-            a = Intersect(b, db, a, da, p);
+            a = Intersect(b, db, a, da, p, false);
         }
     }
     return true;
