@@ -184,8 +184,8 @@ bool DrawLVertices(const ColorTarget& target, const DepthTarget& depth, const Vi
         scratch.bottom = bottom;
     }
 
-    const uint32_t cull = states.cullMode >= kCullNone && states.cullMode <= kCullCCW ? states.cullMode : kCullCCW;
-    const uint32_t fill = states.fillMode >= kFillPoint && states.fillMode <= kFillSolid ? states.fillMode : kFillSolid;
+    const uint32_t cull = ValidOr(states.cullMode, kCullNone, kCullCCW, kCullCCW);
+    const uint32_t fill = ValidOr(states.fillMode, kFillPoint, kFillSolid, kFillSolid);
     const Assembler as{ctx, span, tri, viewport, guard, cull, fill, clip, screen, codes};
     switch (primitiveType) {
     case kPrimPointList:
