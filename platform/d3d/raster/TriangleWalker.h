@@ -64,15 +64,6 @@ struct EdgeStepper {
         qs = FloorDiv(step, d);
         rs = step - qs * d;
     }
-    // A bound that never moves.
-    void Fixed(int64_t value)
-    {
-        q = value;
-        r = 0;
-        D = 1;
-        qs = 0;
-        rs = 0;
-    }
     // Without a branch: whether the remainder wraps is as good as random along a slanted edge.
     void Next()
     {
@@ -193,15 +184,16 @@ struct TriangleEdgeSet {
 template <class Shade>
 [[gnu::always_inline]] inline uint64_t WalkRows(const TriangleEdgeSet& s, const PixelContext& ctx, Shade&& shade)
 {
-    // A triangle has at most two left and two right edges; a missing one never binds.
+    // A triangle has at most two left and two right edges; a missing one never binds (a stepper
+    // left at its defaults never moves).
     EdgeStepper lower[2], upper[2];
-    lower[1].Fixed(INT64_MIN / 4);
-    upper[1].Fixed(INT64_MAX / 4);
+    lower[1].q = INT64_MIN / 4;
+    upper[1].q = INT64_MAX / 4;
     int nLower = 0, nUpper = 0;
     for (const Edge& e : s.e) {
         // K_j = B (256 j - ay) - A ax + bias; covered when 256 A i + K_j >= 0. Horizontal
-        // edges bound the rows (SetUpEdges), so the bias here is that of a left or right edge.
-        const int64_t k0 = e.B * (s.row0 * kSubPixelOne - e.ay) - e.A * e.ax + (e.A > 0 ? 0 : -1);
+        // edges bound the rows (SetUpEdges), not the columns.
+        const int64_t k0 = e.B * (s.row0 * kSubPixelOne - e.ay) - e.A * e.ax + e.Bias();
         const int64_t kStep = e.B * kSubPixelOne;
         if (e.A > 0) {
             const int64_t d = e.A * kSubPixelOne;
@@ -277,7 +269,6 @@ template <int Count>
     const PlaneFrame frame = PlaneFrameOf(t);
     planes.refX = float(frame.x0);
     planes.refY = float(frame.y0);
-    const ScreenVertex* pos[3] = {&v0, t.v[1], t.v[2]};
     // Flat shading takes every colour from the first vertex.
     const ScreenVertex* col[3] = {&v0, ctx.flat ? &v0 : t.v[1], ctx.flat ? &v0 : t.v[2]};
     static_assert(kSR == kR + 4 && kZ == kSR + 3 && kInvW == kZ + 1 && kV == kInvW + 2 &&
@@ -285,7 +276,7 @@ template <int Count>
                       offsetof(ScreenVertex, sr) + 4 * sizeof(float) <= sizeof(ScreenVertex),
                   "the colours and the speculars load as four floats each, depth in the speculars' fourth");
     const auto load = [&](int i, int k) {
-        const ScreenVertex& s = *pos[i];
+        const ScreenVertex& s = *t.v[i];
         PlaneFloat4 a;
         if (k == kR) {
             std::memcpy(&a, &col[i]->r, sizeof a);
