@@ -24,22 +24,20 @@ namespace {  // NOLINT: internal linkage on purpose, see above
 constexpr int kSubPixelBits = 8;
 constexpr int kSubPixelOne = 1 << kSubPixelBits;
 
-// floor(n / d) for d > 0; 32-bit division when both fit (the usual case, and much cheaper).
+// floor(n / d) for d > 0, in 32 bits when both fit (the usual case, and much cheaper).
+template <class Int>
+inline Int FloorDivIn(Int n, Int d)
+{
+    const Int q = n / d;
+    return (n % d) != 0 && n < 0 ? q - 1 : q;
+}
+
 inline int64_t FloorDiv(int64_t n, int64_t d)
 {
     if (n >= INT32_MIN && n <= INT32_MAX && d <= INT32_MAX) {
-        const int32_t n32 = int32_t(n), d32 = int32_t(d);
-        int32_t q = n32 / d32;
-        if ((n32 % d32) != 0 && n32 < 0) {
-            --q;
-        }
-        return q;
+        return FloorDivIn<int32_t>(int32_t(n), int32_t(d));
     }
-    int64_t q = n / d;
-    if ((n % d) != 0 && n < 0) {
-        --q;
-    }
-    return q;
+    return FloorDivIn(n, d);
 }
 
 // A screen coordinate on the sub-pixel grid: floor(v * 256 + 0.5), without a library call.
