@@ -26,6 +26,12 @@ inline float ClampF(float v, float lo, float hi)
     return v;
 }
 
+// A state's value when it is one of [first, last], else the state's fallback.
+inline uint32_t ValidOr(uint32_t value, uint32_t first, uint32_t last, uint32_t fallback)
+{
+    return (value >= first && value <= last) ? value : fallback;
+}
+
 // round(v / 255) for v in [0, 255 * 255], exact.
 inline uint32_t Div255(uint32_t v)
 {
@@ -195,6 +201,9 @@ inline bool InsideGuardBand(const ClipVertex& c, GuardBand g)
 // Pixel stage.
 bool BuildPixelContext(const ColorTarget& target, const DepthTarget& depth, const Viewport& vp,
                        const States& states, const Scissor& scissor, PixelContext& ctx);
+// The generic span: any state, any pixel format; the oracle every specialised loop agrees with.
+void GenericSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x0, int32_t x1);
+// The textured span loop `path` allows for the states, else GenericSpan.
 SpanFn SelectSpan(const PixelContext& ctx, SpanPath path);
 // Shades one fragment with the generic path (lines and points use it).
 void ShadePixel(const PixelContext& ctx, int32_t x, int32_t y, float z, float invW, float u,

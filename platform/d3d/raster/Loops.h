@@ -48,7 +48,4 @@ extern const LoopSet kLoopsAvx512;
 // The widest set `path` allows on this processor; null for the generic path or none built.
 const LoopSet* LoopsFor(SpanPath path);
 
-// The textured span loop `path` allows for the states, or null for the generic path.
-SpanFn SelectFastSpan(const PixelContext& ctx, SpanPath path);
-
 }  // namespace raster::detail

@@ -1,6 +1,5 @@
 // Per-pixel stage, generic form: texture, texture blend, specular, alpha test, depth test,
 // alpha blend and write-out for any state and any pixel format.
-#include "platform/d3d/raster/Loops.h"
 #include "platform/d3d/raster/PixelMath.h"
 
 #include <cstring>
@@ -26,12 +25,6 @@ bool IsLinear(uint32_t filter)
     // No mipmaps here: the MIP variants keep their base filter.
     return filter == kFilterLinear || filter == kFilterLinearMipNearest ||
            filter == kFilterLinearMipLinear;
-}
-
-// A state's value when it is one of [first, last], else the state's fallback.
-uint32_t ValidOr(uint32_t value, uint32_t first, uint32_t last, uint32_t fallback)
-{
-    return (value >= first && value <= last) ? value : fallback;
 }
 
 // Blend factors per channel (0..255) for one factor name.
@@ -181,6 +174,8 @@ bool SpanMinified(const Planes& p, const TexWalker& walker)
     return rho > 1.0f;  // NaN counts as magnified
 }
 
+}  // namespace
+
 void GenericSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x0, int32_t x1)
 {
     SpanInterp s;
@@ -218,8 +213,6 @@ void GenericSpan(const PixelContext& ctx, const Planes& p, int32_t y, int32_t x0
         tt = endT;
     }
 }
-
-}  // namespace
 
 bool BuildPixelContext(const ColorTarget& target, const DepthTarget& depth, const Viewport& vp,
                        const States& st, const Scissor& scissor, PixelContext& ctx)
@@ -299,14 +292,6 @@ bool BuildPixelContext(const ColorTarget& target, const DepthTarget& depth, cons
         ctx.perspective = false;
     }
     return true;
-}
-
-SpanFn SelectSpan(const PixelContext& ctx, SpanPath path)
-{
-    if (SpanFn fast = SelectFastSpan(ctx, path)) {
-        return fast;
-    }
-    return &GenericSpan;
 }
 
 void ShadePixel(const PixelContext& ctx, int32_t x, int32_t y, float z, float invW, float u,

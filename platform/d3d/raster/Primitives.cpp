@@ -76,24 +76,20 @@ struct Assembler {
             tri(ctx, span, screen[i0], screen[i1], screen[i2], cullMode);
             return;
         }
-        // Past the viewport's sides but inside the guard band and the depth range: the scissor
-        // does the rest, exactly.
-        if (((c0 | c1 | c2) & ~kOutsideViewport) == 0 && InsideGuardBand(clip[i0], guard) &&
-            InsideGuardBand(clip[i1], guard) && InsideGuardBand(clip[i2], guard)) {
-            ScreenVertex s[3];
-            if (MapToScreen(clip[i0], vp, s[0]) && MapToScreen(clip[i1], vp, s[1]) && MapToScreen(clip[i2], vp, s[2])) {
-                tri(ctx, span, s[0], s[1], s[2], cullMode);
-                return;
-            }
-        }
         ClipVertex poly[10];
         ClipVertex tmp[10];
         poly[0] = clip[i0];
         poly[1] = clip[i1];
         poly[2] = clip[i2];
-        FollowFirst(poly[0], poly[1]);
-        FollowFirst(poly[0], poly[2]);
-        const int n = ClipPolygon(poly, 3, tmp, guard);
+        int n = 3;
+        // Clipped only where it leaves the guard band or the depth range: past the viewport's
+        // sides the scissor does the rest, exactly.
+        if (((c0 | c1 | c2) & ~kOutsideViewport) != 0 || !InsideGuardBand(clip[i0], guard) ||
+            !InsideGuardBand(clip[i1], guard) || !InsideGuardBand(clip[i2], guard)) {
+            FollowFirst(poly[0], poly[1]);
+            FollowFirst(poly[0], poly[2]);
+            n = ClipPolygon(poly, 3, tmp, guard);
+        }
         ScreenVertex s[10];
         for (int k = 0; k < n; ++k) {
             if (!MapToScreen(poly[k], vp, s[k])) {
@@ -184,8 +180,8 @@ bool DrawLVertices(const ColorTarget& target, const DepthTarget& depth, const Vi
         scratch.bottom = bottom;
     }
 
-    const uint32_t cull = states.cullMode >= kCullNone && states.cullMode <= kCullCCW ? states.cullMode : kCullCCW;
-    const uint32_t fill = states.fillMode >= kFillPoint && states.fillMode <= kFillSolid ? states.fillMode : kFillSolid;
+    const uint32_t cull = ValidOr(states.cullMode, kCullNone, kCullCCW, kCullCCW);
+    const uint32_t fill = ValidOr(states.fillMode, kFillPoint, kFillSolid, kFillSolid);
     const Assembler as{ctx, span, tri, viewport, guard, cull, fill, clip, screen, codes};
     switch (primitiveType) {
     case kPrimPointList:

@@ -49,13 +49,13 @@ TriangleFn SelectTriangle(const PixelContext& ctx, SpanPath path)
     return &DrawTriangle;
 }
 
-SpanFn SelectFastSpan(const PixelContext& ctx, SpanPath path)
+SpanFn SelectSpan(const PixelContext& ctx, SpanPath path)
 {
     // Untextured draws take the fused triangle loops above instead.
     const LoopSet* loops = LoopsFor(path);
     bool alphaTest, blend;
     if (loops == nullptr || ctx.texels == nullptr || !TargetFitsLoops(ctx) || !StatesFitLoops(ctx, alphaTest, blend)) {
-        return nullptr;
+        return &GenericSpan;
     }
     const bool texOk = ctx.texIsArgb8888 && IsPowerOfTwo(ctx.texWidth) &&
                        IsPowerOfTwo(ctx.texHeight) && ctx.texPitch % 4 == 0 &&
@@ -64,7 +64,7 @@ SpanFn SelectFastSpan(const PixelContext& ctx, SpanPath path)
                        ctx.magLinear == ctx.minLinear && ctx.texBlend == kTBlendModulate;
     // Texel indices are computed in 32 bits.
     if (!texOk || int64_t(ctx.texPitch / 4) * ctx.texHeight > int64_t(INT32_MAX)) {
-        return nullptr;
+        return &GenericSpan;
     }
     return loops->texturedSpans[VariantIndex(ctx.magLinear, blend, alphaTest, ctx.specular)];
 }

@@ -24,22 +24,20 @@ namespace {  // NOLINT: internal linkage on purpose, see above
 constexpr int kSubPixelBits = 8;
 constexpr int kSubPixelOne = 1 << kSubPixelBits;
 
-// floor(n / d) for d > 0; 32-bit division when both fit (the usual case, and much cheaper).
+// floor(n / d) for d > 0, in 32 bits when both fit (the usual case, and much cheaper).
+template <class Int>
+inline Int FloorDivIn(Int n, Int d)
+{
+    const Int q = n / d;
+    return (n % d) != 0 && n < 0 ? q - 1 : q;
+}
+
 inline int64_t FloorDiv(int64_t n, int64_t d)
 {
     if (n >= INT32_MIN && n <= INT32_MAX && d <= INT32_MAX) {
-        const int32_t n32 = int32_t(n), d32 = int32_t(d);
-        int32_t q = n32 / d32;
-        if ((n32 % d32) != 0 && n32 < 0) {
-            --q;
-        }
-        return q;
+        return FloorDivIn<int32_t>(int32_t(n), int32_t(d));
     }
-    int64_t q = n / d;
-    if ((n % d) != 0 && n < 0) {
-        --q;
-    }
-    return q;
+    return FloorDivIn(n, d);
 }
 
 // A screen coordinate on the sub-pixel grid: floor(v * 256 + 0.5), without a library call.
@@ -63,15 +61,6 @@ struct EdgeStepper {
         r = n0 - q * d;
         qs = FloorDiv(step, d);
         rs = step - qs * d;
-    }
-    // A bound that never moves.
-    void Fixed(int64_t value)
-    {
-        q = value;
-        r = 0;
-        D = 1;
-        qs = 0;
-        rs = 0;
     }
     // Without a branch: whether the remainder wraps is as good as random along a slanted edge.
     void Next()
@@ -193,15 +182,16 @@ struct TriangleEdgeSet {
 template <class Shade>
 [[gnu::always_inline]] inline uint64_t WalkRows(const TriangleEdgeSet& s, const PixelContext& ctx, Shade&& shade)
 {
-    // A triangle has at most two left and two right edges; a missing one never binds.
+    // A triangle has at most two left and two right edges; a missing one never binds (a stepper
+    // left at its defaults never moves).
     EdgeStepper lower[2], upper[2];
-    lower[1].Fixed(INT64_MIN / 4);
-    upper[1].Fixed(INT64_MAX / 4);
+    lower[1].q = INT64_MIN / 4;
+    upper[1].q = INT64_MAX / 4;
     int nLower = 0, nUpper = 0;
     for (const Edge& e : s.e) {
         // K_j = B (256 j - ay) - A ax + bias; covered when 256 A i + K_j >= 0. Horizontal
-        // edges bound the rows (SetUpEdges), so the bias here is that of a left or right edge.
-        const int64_t k0 = e.B * (s.row0 * kSubPixelOne - e.ay) - e.A * e.ax + (e.A > 0 ? 0 : -1);
+        // edges bound the rows (SetUpEdges), not the columns.
+        const int64_t k0 = e.B * (s.row0 * kSubPixelOne - e.ay) - e.A * e.ax + e.Bias();
         const int64_t kStep = e.B * kSubPixelOne;
         if (e.A > 0) {
             const int64_t d = e.A * kSubPixelOne;
@@ -277,7 +267,6 @@ template <int Count>
     const PlaneFrame frame = PlaneFrameOf(t);
     planes.refX = float(frame.x0);
     planes.refY = float(frame.y0);
-    const ScreenVertex* pos[3] = {&v0, t.v[1], t.v[2]};
     // Flat shading takes every colour from the first vertex.
     const ScreenVertex* col[3] = {&v0, ctx.flat ? &v0 : t.v[1], ctx.flat ? &v0 : t.v[2]};
     static_assert(kSR == kR + 4 && kZ == kSR + 3 && kInvW == kZ + 1 && kV == kInvW + 2 &&
@@ -285,7 +274,7 @@ template <int Count>
                       offsetof(ScreenVertex, sr) + 4 * sizeof(float) <= sizeof(ScreenVertex),
                   "the colours and the speculars load as four floats each, depth in the speculars' fourth");
     const auto load = [&](int i, int k) {
-        const ScreenVertex& s = *pos[i];
+        const ScreenVertex& s = *t.v[i];
         PlaneFloat4 a;
         if (k == kR) {
             std::memcpy(&a, &col[i]->r, sizeof a);
