@@ -233,11 +233,11 @@ struct GouraudKernel {
         {
             for (int32_t j = 0; j < rows; ++j) {
                 const int32_t x0 = first[j], n = end[j] - first[j];
-                uint32_t* row = reinterpret_cast<uint32_t*>(ctx.colorBase + ptrdiff_t(y0 + j) * ctx.colorPitch);
-                uint16_t* zrow = reinterpret_cast<uint16_t*>(ctx.depthBase + ptrdiff_t(y0 + j) * ctx.depthPitch);
                 if (n <= 0) {
                     continue;
                 }
+                uint32_t* row = reinterpret_cast<uint32_t*>(ctx.colorBase + ptrdiff_t(y0 + j) * ctx.colorPitch);
+                uint16_t* zrow = reinterpret_cast<uint16_t*>(ctx.depthBase + ptrdiff_t(y0 + j) * ctx.depthPitch);
                 if ((setAside >> j & 1) == 0 || StepsStayInRange(start, j, n)) {
                     ShadeRow<Inside>(start, j, row, zrow, x0, n);
                     continue;
